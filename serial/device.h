@@ -1,0 +1,66 @@
+#pragma once
+// One open serial line. Implemented on termios and by the simulated modem.
+// Both implementations are used from the receive thread and the
+// user-interface thread at once, so every member must be thread-safe.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port_settings.h"
+
+namespace kd36 {
+
+// Line-error flags, as the receive and write paths report them.
+enum CommErrorFlag : uint32_t {
+    CE_RXOVER = 0x0001,
+    CE_OVERRUN = 0x0002,
+    CE_RXPARITY = 0x0004,
+    CE_FRAME = 0x0008,
+    CE_BREAK = 0x0010,
+    CE_TXFULL = 0x0100,
+    CE_PTO = 0x0200,
+    CE_IOE = 0x0400,
+    CE_DNS = 0x0800,
+    CE_OOP = 0x1000,
+    CE_MODE = 0x8000,
+};
+
+// Modem-status bits.
+enum ModemStatusBit : uint32_t {
+    MS_CTS_ON = 0x10,
+    MS_DSR_ON = 0x20,
+    MS_RING_ON = 0x40,
+    MS_RLSD_ON = 0x80,
+};
+
+// Size of the driver queues each way.
+inline constexpr int kDriverQueueSize = 2048;
+
+class Device {
+public:
+    virtual ~Device() = default;
+
+    // Applies the line settings. False when refused; errorCode() tells why.
+    virtual bool configure(const PortSettings& settings) = 0;
+    // Never blocks. Returns bytes read (0 when nothing waits), -1 on failure.
+    virtual int read(uint8_t* buf, size_t max) = 0;
+    // Never blocks. Returns bytes accepted (may be fewer than len), -1 on failure.
+    virtual int write(const uint8_t* data, size_t len) = 0;
+    virtual bool setDtr(bool on) = 0;
+    // MS_* bits. False when the lines cannot be read.
+    virtual bool modemStatus(uint32_t& bits) = 0;
+    // CE_* flags gathered since the last call.
+    virtual uint32_t takeErrors() = 0;
+    // Bytes waiting to be read / not yet sent. -1 when unknown.
+    virtual int inQueue() = 0;
+    virtual int outQueue() = 0;
+    // Drops both queues.
+    virtual void purge() = 0;
+    // False when the close itself failed.
+    virtual bool close() = 0;
+    // errno of the last failed call (0 if none).
+    virtual int errorCode() const = 0;
+};
+
+} // namespace kd36

@@ -1,0 +1,82 @@
+#pragma once
+// The serial port holder and the receive thread in one object: the port
+// operations run on the user-interface thread, the receive loop (Execute)
+// on its own thread, sharing the one device.
+#include <QThread>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "comm_port.h"
+#include "device.h"
+#include "message_boxes.h"
+#include "port_settings.h"
+
+namespace kd36 {
+
+// Opens the device behind COMn (the port catalog decides what that is).
+class DeviceOpener {
+public:
+    virtual ~DeviceOpener() = default;
+    // nullptr when it cannot be opened; errorCode gets the errno.
+    virtual std::unique_ptr<Device> open(int portNumber, int& errorCode) = 0;
+    // Names "COMn" of the ports present, in the catalog's order.
+    virtual std::vector<std::string> portNames() = 0;
+};
+
+class RsCommThread : public QThread, public CommPort {
+public:
+    RsCommThread(Clock& clock, MessageBoxes& boxes, DeviceOpener& opener);
+    ~RsCommThread() override;
+
+    // Flags of the main window that the receive loop reads.
+    void bindWindowFlags(const std::atomic<uint8_t>* portOpen, const std::atomic<uint8_t>* commandMode);
+    // Hand-over of one complete piece; called on the receive thread.
+    void setDeliver(std::function<void(const std::string&)> deliver);
+    // Lets the user interface process its events while WritePort waits.
+    void setProcessEvents(std::function<void()> processEvents);
+    // Called once (receive or UI thread) when the device vanished.
+    void setDeviceLost(std::function<void()> lost);
+
+    bool OpenPort(int n, const PortSettings& settings) override;
+    bool ClosePort() override;
+    int WritePort(const char* bytes, uint32_t length) override;
+    bool EscapeLine(int code) override;
+    bool GetModemStatus(uint32_t& bits) override;
+    int EnumeratePorts(PortPresentFlags& flags) override;
+    void setHexDisplay(bool on) override { HexDisplay = on ? 1 : 0; }
+    bool hexDisplay() const override { return HexDisplay != 0; }
+    // Pure rule over a list of "COMn" names; flags[n-1] set for each.
+    static int EnumeratePorts(const std::vector<std::string>& names, PortPresentFlags& flags);
+    void ReportCommErrors(uint32_t flags);
+    void ShowSystemError(int code);
+
+    // One receive pass; Execute runs it every 10 ms, tests call it directly.
+    void PollPort();
+    bool AssembleChunk();
+    void DeliverLine(bool terminated);
+
+    // Asks the loop to end; the owner then waits for the thread.
+    void Terminate();
+    bool isHeld() const;
+    // Settings actually in force after the last configure (requested vs actual).
+    PortSettings appliedSettings() const;
+
+    std::atomic<uint8_t> HexDisplay{0};
+
+protected:
+    void run() override; // Execute
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace kd36

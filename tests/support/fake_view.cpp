@@ -1,0 +1,145 @@
+#include "fake_view.h"
+
+#include <algorithm>
+
+namespace kd36::test {
+
+const FakeControl& FakeView::get(std::string_view n) const
+{
+    static const FakeControl none;
+    auto it = controls.find(n);
+    return it == controls.end() ? none : it->second;
+}
+
+std::string FakeView::text(std::string_view n) const
+{
+    const FakeControl& k = get(n);
+    if (!k.items.empty() && k.index >= 0 && k.index < int(k.items.size()))
+        return k.items[size_t(k.index)];
+    if (!k.items.empty() && k.index < 0 && k.text.empty())
+        return {};
+    return k.text;
+}
+
+void FakeView::setText(std::string_view n, const std::string& s)
+{
+    FakeControl& k = c(n);
+    k.text = s;
+    if (!k.items.empty()) {
+        auto it = std::find(k.items.begin(), k.items.end(), s);
+        k.index = it == k.items.end() ? -1 : int(it - k.items.begin());
+    }
+}
+
+void FakeView::setItemIndex(std::string_view n, int i)
+{
+    FakeControl& k = c(n);
+    k.index = (i >= 0 && i < int(k.items.size())) ? i : -1;
+    if (k.index >= 0)
+        k.text = k.items[size_t(k.index)];
+}
+
+void FakeView::setItems(std::string_view n, std::vector<std::string> items, int index)
+{
+    FakeControl& k = c(n);
+    k.items = std::move(items);
+    setItemIndex(n, index);
+}
+
+void FakeView::appendMemoLine(std::string_view n, const std::string& line)
+{
+    FakeControl& k = c(n);
+    k.text += line;
+    k.text += "\r\n";
+}
+
+void FakeView::setMemoText(std::string_view n, const std::string& t)
+{
+    c(n).text = t;
+}
+
+std::vector<std::string> FakeView::memoLines(std::string_view n) const
+{
+    std::vector<std::string> out;
+    const std::string& t = get(n).text;
+    size_t pos = 0;
+    while (pos < t.size()) {
+        size_t e = t.find("\r\n", pos);
+        if (e == std::string::npos) {
+            out.push_back(t.substr(pos));
+            break;
+        }
+        out.push_back(t.substr(pos, e - pos));
+        pos = e + 2;
+    }
+    return out;
+}
+
+bool FakeView::isTabVisible(std::string_view p) const
+{
+    auto it = tabs.find(p);
+    return it == tabs.end() ? true : it->second;
+}
+
+std::string FakeView::currentPage(std::string_view pc) const
+{
+    auto it = pages.find(pc);
+    return it == pages.end() ? std::string() : it->second;
+}
+
+void FakeView::startTimer(std::string_view n, int ms)
+{
+    FakeTimer& t = timers[std::string(n)];
+    t.active = true;
+    t.interval = ms;
+    t.dueMs = nowMs() + uint64_t(ms);
+}
+
+bool FakeView::timerActive(std::string_view n) const
+{
+    auto it = timers.find(n);
+    return it != timers.end() && it->second.active;
+}
+
+int FakeView::timerInterval(std::string_view n) const
+{
+    auto it = timers.find(n);
+    return it == timers.end() ? 0 : it->second.interval;
+}
+
+void FakeView::showForm()
+{
+    bool was = shown;
+    shown = true;
+    if (!was && onShow)
+        onShow();
+}
+
+void FakeView::hideForm()
+{
+    bool was = shown;
+    shown = false;
+    if (was && onHide)
+        onHide();
+}
+
+void FakeView::fireDueTimers(uint64_t now)
+{
+    for (;;) {
+        std::string next;
+        uint64_t best = UINT64_MAX;
+        for (auto& [name, t] : timers)
+            if (t.active && t.dueMs <= now && t.dueMs < best) {
+                best = t.dueMs;
+                next = name;
+            }
+        if (next.empty())
+            return;
+        FakeTimer& t = timers[next];
+        t.dueMs += uint64_t(std::max(1, t.interval));
+        if (onTimer)
+            onTimer(next);
+    }
+}
+
+} // namespace kd36::test

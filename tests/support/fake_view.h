@@ -1,0 +1,90 @@
+#pragma once
+// A window without widgets: every control is a record found by name,
+// created on first use with the defaults of a fresh control.
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../../engine/view.h"
+
+namespace kd36::test {
+
+struct FakeControl {
+    bool enabled = true;
+    bool visible = true;
+    bool checked = false;
+    std::string text;
+    std::vector<std::string> items; // combo items; text() then follows the index
+    int index = -1;
+    int value = 0;
+    uint32_t color = 0;
+    int height = 0;
+    std::vector<std::string> memoLines; // appended lines, for memo checks
+};
+
+struct FakeTimer {
+    bool active = false;
+    int interval = 0;
+    uint64_t dueMs = 0;
+};
+
+class FakeView : public View {
+public:
+    // --- View ---
+    void setEnabled(std::string_view n, bool on) override { c(n).enabled = on; }
+    bool isEnabled(std::string_view n) const override { return get(n).enabled; }
+    void setVisible(std::string_view n, bool on) override { c(n).visible = on; }
+    bool isVisible(std::string_view n) const override { return get(n).visible; }
+    void setChecked(std::string_view n, bool on) override { c(n).checked = on; }
+    bool isChecked(std::string_view n) const override { return get(n).checked; }
+    std::string text(std::string_view n) const override;
+    void setText(std::string_view n, const std::string& s) override;
+    int itemIndex(std::string_view n) const override { return get(n).index; }
+    void setItemIndex(std::string_view n, int i) override;
+    int value(std::string_view n) const override { return get(n).value; }
+    void setValue(std::string_view n, int v) override { c(n).value = v; }
+    void setColor(std::string_view n, uint32_t rgb) override { c(n).color = rgb; }
+    void setHeight(std::string_view n, int h) override { c(n).height = h; }
+    void setFocus(std::string_view n) override { focus = std::string(n); }
+    bool hasFocus(std::string_view n) const override { return focus == n; }
+    void appendMemoLine(std::string_view n, const std::string& line) override;
+    void setMemoText(std::string_view n, const std::string& t) override;
+    void setTabVisible(std::string_view p, bool on) override { tabs[std::string(p)] = on; }
+    bool isTabVisible(std::string_view p) const override;
+    std::string currentPage(std::string_view pc) const override;
+    void setStatusText(int panel, const std::string& s) override { status[panel & 3] = s; }
+    std::string statusText(int panel) const override { return status[panel & 3]; }
+    void startTimer(std::string_view n, int ms) override;
+    void stopTimer(std::string_view n) override { timers[std::string(n)].active = false; }
+    bool timerActive(std::string_view n) const override;
+    int timerInterval(std::string_view n) const override;
+    void showForm() override;
+    void hideForm() override;
+    bool formShown() const override { return shown; }
+    void repaintNow() override { ++repaints; }
+
+    // --- test side ---
+    FakeControl& c(std::string_view n) { return controls[std::string(n)]; }
+    const FakeControl& get(std::string_view n) const;
+    void setItems(std::string_view n, std::vector<std::string> items, int index = -1);
+    // Memo text as the memo shows it: lines without the final CR LF.
+    std::vector<std::string> memoLines(std::string_view n) const;
+    // Fires every timer whose due time has come (in time order, repeating).
+    void fireDueTimers(uint64_t nowMs);
+
+    std::function<uint64_t()> nowMs = [] { return uint64_t(0); };
+    std::function<void(const std::string&)> onTimer;
+    std::function<void()> onShow;
+    std::function<void()> onHide;
+    std::map<std::string, FakeControl, std::less<>> controls;
+    std::map<std::string, bool, std::less<>> tabs;
+    std::map<std::string, std::string, std::less<>> pages; // page control -> current page
+    std::map<std::string, FakeTimer, std::less<>> timers;
+    std::string status[4];
+    std::string focus;
+    bool shown = false;
+    int repaints = 0;
+};
+
+} // namespace kd36::test
