@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,7 @@ struct EngineDeps {
     Clock& clock;
     CommPort& port;
     DisplayLibraryLoader* displayLoader = nullptr; // none: the library is missing
+    std::function<void()> processEvents = {};      // lets the window breathe while the close waits
 };
 
 class MainEngine {
@@ -47,6 +49,11 @@ public:
     ~MainEngine();
     MainEngine(const MainEngine&) = delete;
     MainEngine& operator=(const MainEngine&) = delete;
+
+    // Items of cmbTemplate, in order ("@INIT" ... "$NEWS").
+    static std::vector<std::string> TemplateItems();
+    // The rights notice of status panel 3.
+    static std::string RightsNotice();
 
     // --- start-up and shut-down (constructor steps 2..22; 16 LoadSettings is the caller's) ---
     void ConstructBeforeSettings(); // steps 2..15
@@ -180,6 +187,7 @@ public:
     std::string FRxText;
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
+    int sendDepth = 0;          // SendText may nest through the write's event processing
 
     MonitorBuffer memTxRxMonitor;
     MonitorBuffer memTerm;

@@ -1,0 +1,415 @@
+#include "main_engine.h"
+
+#include <cstdio>
+
+#include "command_words.h"
+#include "link_logic.h"
+#include "packet_logic.h"
+#include "sjis.h"
+
+namespace kd36 {
+namespace {
+
+constexpr uint32_t kGreen = 0x00FF00;
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kPaleGreen = 0x93EABC; // RGB(147, 234, 188)
+
+// Buttons that follow the port.
+constexpr const char* kPortButtons[] = {"spbAIRM", "spbFICK", "spbPacket", "spbWrite",
+                                        "spbRead", "spbCommandTx", "btnTermTx"};
+constexpr const char* kDevelopButtons[] = {"btnDBUG", "btnDIF1", "btnDIF2", "btnTEST",
+                                           "btnCMND", "btnSEND", "btnRECV", "btnSTBY"};
+
+std::string portStatusText(int port, const PortSettings& s)
+{
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "COM%d: %lubps D%u", port, static_cast<unsigned long>(s.BaudRate),
+                  static_cast<unsigned>(s.ByteSize));
+    std::string t = buf;
+    switch (s.Parity) {
+    case 0: t += " PNON"; break;
+    case 1: t += " PODD"; break;
+    case 2: t += " PEVEN"; break;
+    case 3: t += " PMARK"; break;
+    default: break;
+    }
+    switch (s.StopBits) {
+    case 0: t += " S1"; break;
+    case 1: t += " S1.5"; break;
+    case 2: t += " S2"; break;
+    default: break;
+    }
+    return t;
+}
+
+} // namespace
+
+MainEngine::MainEngine(EngineDeps deps)
+    : d(std::move(deps))
+{
+    FLinkForm = std::make_unique<LinkLogic>(*this, d.link);
+    FLinkStateSeen = 0;
+    FPacketForm = std::make_unique<PacketLogic>(*this, d.packet);
+    displayData.Values = FAirData.data();
+    displayData.Count = int32_t(FAirData.size());
+}
+
+MainEngine::~MainEngine()
+{
+    if (FDisplayLib)
+        FDisplayLib->unload(nullptr);
+}
+
+std::vector<std::string> MainEngine::TemplateItems()
+{
+    std::vector<std::string> items;
+    for (auto w : {W_INIT, W_EQID, W_INFO, W_ROUT, W_FREQ, W_COMS, W_AIRC, W_ANLZ, W_SYID})
+        items.push_back("@" + std::string(CommandWords[w]));
+    items.push_back("$SEND");
+    items.push_back("$NEWS");
+    return items;
+}
+
+std::string MainEngine::RightsNotice()
+{
+    return "Copyright (C) 2026 NORVANE Corporation";
+}
+
+void MainEngine::ConstructBeforeSettings()
+{
+    View& v = d.main;
+    FHomeUrl.clear();
+    RxQueue.clear();
+    FRxText.clear();
+    v.setTabVisible("tabDevelop", false);
+    v.setItemIndex("cmbChannel", 0);
+    v.setItemIndex("cmbModulation", 0);
+    v.setItemIndex("cmbIntervalTx", 9);
+    v.setText("TMainForm", sj("KD-36 セットアップ"));
+    v.setStatusText(3, RightsNotice());
+    v.setText("lblSupplySignal", sj("KD-36 電源［DSR信号］"));
+    v.setStatusText(2, d.port.hexDisplay() ? sj("コード") : sj("テキスト"));
+}
+
+void MainEngine::ConstructAfterSettings()
+{
+    RefreshPortList();
+    FDisplayLib.reset();
+    FStep = 0;
+    FExtensionShown = -1;
+    FPortOpen = 0;
+    FCommandMode = 0;
+    FBusy = false;
+    FAirMonitorSeen = false;
+    FRxTimedOut = false;
+    FSending = false;
+    sendDepth = 0;
+    FClosing = false;
+    FShiftHeld = false;
+    FRxReady = false;
+    d.main.setText("spbCommunicationMode", sj("オンラインモード"));
+    d.main.setChecked("spbMode", true);
+    spbModeClick(1, true);
+    FAirData.fill(0);
+    displayData.Values = FAirData.data();
+    displayData.Count = int32_t(FAirData.size());
+}
+
+void MainEngine::FormClose()
+{
+    AirMonitorCloseStep();
+    FClosing = true;
+    // A write still waiting finishes within its own 3000 ms limit; the
+    // window defers a close that arrives inside a write, so this wait is
+    // bounded rather than trusted.
+    const uint64_t until = d.clock.nowMs() + 3500;
+    while (FSending && d.processEvents && d.clock.nowMs() < until)
+        d.processEvents();
+    if (d.main.isChecked("mnuCommOpen")) {
+        d.main.setChecked("mnuCommOpen", false);
+        if (portButtonTag)
+            mnuCommOpenClick();
+    }
+}
+
+// ---------------------------------------------------------------- modes
+
+void MainEngine::spbModeClick(int senderTag, bool senderDown)
+{
+    if (!senderDown)
+        return;
+    View& v = d.main;
+    if (senderTag == 0) {
+        v.setStatusText(0, sj("オンラインモード"));
+        FCommandMode = 0;
+        v.setVisible("pnlCommunication", true);
+        v.setVisible("pnlCommand", false);
+    } else {
+        v.setStatusText(0, sj("コマンドモード"));
+        FCommandMode = 1;
+        v.setVisible("pnlCommand", true);
+        v.setVisible("pnlCommunication", false);
+    }
+    v.setEnabled("mnuFunction", FPortOpen == 1 && FCommandMode == 1);
+    SetModeLine(FCommandMode);
+}
+
+bool MainEngine::SetModeLine(int mode)
+{
+    if (FPortOpen != 1)
+        return false;
+    return d.port.EscapeLine(mode == 1 ? CLRDTR : SETDTR);
+}
+
+// ---------------------------------------------------------------- port
+
+void MainEngine::mnuCommOpenClick()
+{
+    View& v = d.main;
+    if (!portButtonTag) {
+        FPortOpen = d.port.OpenPort(FPortNumber, portSettings) ? 1 : 0;
+        if (FPortOpen != 1)
+            return;
+        portButtonTag = true;
+        v.setText("btnComPort", sj("通信ポート OFF"));
+        v.setColor("shpLump", kGreen);
+        v.setStatusText(1, portStatusText(FPortNumber, portSettings));
+        for (const char* b : kPortButtons)
+            v.setEnabled(b, true);
+        EnableDevelopButtons(true);
+        v.setChecked("mnuCommOpen", true);
+        v.setEnabled("mnuFunction", FCommandMode == 1);
+        SetModeLine(FCommandMode);
+    } else {
+        // The receive loop acknowledges the close only while FPortOpen is set.
+        d.port.ClosePort();
+        FPortOpen = 0;
+        portButtonTag = false;
+        v.setColor("shpLump", kPaleGreen);
+        v.repaintNow();
+        v.setText("btnComPort", sj("通信ポート ON "));
+        v.setStatusText(1, "");
+        for (const char* b : kPortButtons)
+            v.setEnabled(b, false);
+        v.setEnabled("mnuFunction", false);
+        v.setChecked("mnuCommOpen", false);
+        EnableDevelopButtons(false);
+    }
+}
+
+void MainEngine::mnuCommSettingsClick(PortDialogRunner& dialog)
+{
+    const bool wasOpen = portButtonTag;
+    if (wasOpen)
+        mnuCommOpenClick();
+    RefreshPortList();
+    dialog.run(FPortNumber, portSettings, FPortList, FExtension);
+    if (wasOpen)
+        mnuCommOpenClick();
+}
+
+void MainEngine::portLost()
+{
+    if (!portButtonTag)
+        return;
+    d.boxes.warning("通信ポートのデバイスが応答しません。ポートを閉じます。",
+                    "The serial device was removed or stopped working.");
+    mnuCommOpenClick();
+}
+
+void MainEngine::RefreshPortList()
+{
+    FPortList.clear();
+    FPortPresent.fill(0);
+    int remaining = d.port.EnumeratePorts(FPortPresent);
+    for (int n = 1; n <= kMaxPorts; ++n) {
+        char buf[16];
+        if (FPortPresent[size_t(n - 1)]) {
+            std::snprintf(buf, sizeof buf, " COM%d", n);
+            --remaining;
+        } else {
+            std::snprintf(buf, sizeof buf, "*COM%d", n);
+        }
+        FPortList.emplace_back(buf);
+        if (remaining <= 0)
+            break;
+    }
+}
+
+void MainEngine::EnableDevelopButtons(bool on)
+{
+    for (const char* b : kDevelopButtons)
+        d.main.setEnabled(b, on);
+}
+
+void MainEngine::StatusBarDblClick()
+{
+    const int w0 = 200, w1 = 180, w2 = 60;
+    if (FStatusClickX < w0 + w1 || FStatusClickX > w0 + w1 + w2)
+        return;
+    if (d.main.statusText(2) == sj("コード")) {
+        d.main.setStatusText(2, sj("テキスト"));
+        d.port.setHexDisplay(false);
+    } else {
+        d.main.setStatusText(2, sj("コード"));
+        d.port.setHexDisplay(true);
+    }
+}
+
+void MainEngine::grpCommandDblClick()
+{
+    if (FShiftHeld)
+        d.main.setTabVisible("tabDevelop", !d.main.isTabVisible("tabDevelop"));
+}
+
+void MainEngine::spbMonitorClearClick()
+{
+    memTxRxMonitor.clear();
+    d.main.setMemoText("memTxRxMonitor", "");
+}
+
+// ---------------------------------------------------------------- transmission
+
+void MainEngine::EchoMonitor(const std::string& text)
+{
+    if (text.empty())
+        return;
+    if (FCommandMode)
+        memTxRxMonitor.echo(d.main, "memTxRxMonitor", text);
+    else
+        memTerm.echo(d.main, "memTerm", text);
+}
+
+bool MainEngine::SendText(const std::string& text)
+{
+    ++sendDepth;
+    FSending = true;
+    bool ok = false;
+    if (!FClosing) {
+        int n = d.port.WritePort(text.data(), uint32_t(text.size()));
+        if (n != int(text.size()))
+            d.boxes.warning("送信失敗");
+        else
+            ok = true;
+    }
+    // A send started while another waited must not clear the outer one's flag.
+    FSending = --sendDepth > 0;
+    return ok;
+}
+
+void MainEngine::SendCommand(const std::string& text)
+{
+    EchoMonitor(text);
+    if (!SendText(text))
+        EchoMonitor(sj("送信失敗") + "\r\n");
+}
+
+void MainEngine::spbCommandTxClick()
+{
+    std::string t = d.main.text("txtEdit");
+    if (t.empty() || FBusy)
+        return;
+    SendCommand(t + "\r\n");
+}
+
+void MainEngine::FormKeyPress(int key)
+{
+    if (key != 13 || !d.main.isEnabled("spbCommandTx"))
+        return;
+    if (d.main.isVisible("pnlCommand") && d.main.hasFocus("txtEdit"))
+        spbCommandTxClick();
+    else if (d.main.hasFocus("txtTerm"))
+        btnTermTxClick();
+}
+
+void MainEngine::cmbTemplateChange()
+{
+    d.main.setText("txtEdit", d.main.text("cmbTemplate"));
+    d.main.setFocus("txtEdit");
+}
+
+void MainEngine::handOver(const std::string& piece)
+{
+    RxQueue += piece;
+    FRxReady = true;
+}
+
+// ---------------------------------------------------------------- idle loop
+
+void MainEngine::OnIdle()
+{
+    if (idleDepth > 0 || FSending)
+        return;
+    struct Depth {
+        int& n;
+        explicit Depth(int& x) : n(x) { ++n; }
+        ~Depth() { --n; }
+    } depth(idleDepth);
+    UpdateSignalLamps();
+    ResponseParser();
+    RunAirMonitor();
+    RunAnswerBack();
+    UpdatePacketLock();
+    if (FStep != 0)
+        SettingsSequencer();
+    if (d.main.currentPage("PageControlSetting") == "tabExtendSetting" && FExtension != FExtensionShown)
+        PageControlSettingChange();
+}
+
+void MainEngine::UpdateSignalLamps()
+{
+    uint32_t bits = 0;
+    if (!d.port.GetModemStatus(bits))
+        bits = 0;
+    View& v = d.main;
+    if (bits & 0x10) {
+        v.setColor("shpTxableSignal", kGreen);
+        v.setText("lblTxableSignal", sj("送信可能    ［CTS信号］"));
+    } else {
+        v.setColor("shpTxableSignal", kRed);
+        v.setText("lblTxableSignal", sj("送信不可    ［CTS信号］"));
+    }
+    v.setColor("shpSupplySignal", (bits & 0x20) ? kGreen : kRed);
+}
+
+void MainEngine::UpdatePacketLock()
+{
+    if (FPacketShown == FPacketShownApplied)
+        return;
+    View& v = d.main;
+    v.setChecked("mnuPacket", FPacketShown != 0);
+    const bool on = !v.isChecked("mnuPacket");
+    for (const char* c : {"spbFICK", "spbAIRM", "spbCommandTx", "spbWrite", "spbRead", "mnuAirMonitor",
+                          "mnuRssiInfo", "spbMode", "spbCommunicationMode"})
+        v.setEnabled(c, on);
+    FPacketShownApplied = FPacketShown;
+}
+
+void MainEngine::PageControlSettingChange()
+{
+    View& v = d.main;
+    if (v.currentPage("PageControlSetting") != "tabExtendSetting")
+        return;
+    if (FExtension == FExtensionShown)
+        return;
+    FExtensionShown = FExtension;
+    v.setVisible("lblSERIData", FExtension != 0);
+    v.setVisible("Label2", FExtension != 0);
+    v.setHeight("grpSERI", FExtension != 0 ? 121 : 49);
+}
+
+void MainEngine::timRxWaitTimer()
+{
+    d.main.stopTimer("timRxWait");
+    FRxTimedOut = true;
+}
+
+void MainEngine::onTimer(const std::string& name)
+{
+    if (name == "timRxWait")
+        timRxWaitTimer();
+    else if (name == "timIntervalTx")
+        timIntervalTxTimer();
+}
+
+} // namespace kd36

@@ -1,0 +1,196 @@
+// Takes what the receive thread handed over, echoes it and acts on the
+// modem's replies.
+#include <string>
+
+#include "conversions.h"
+#include "main_engine.h"
+#include "sjis.h"
+
+namespace kd36 {
+namespace {
+
+// The line from 0-based index `from` to the end (empty past the end).
+std::string rest(const std::string& s, size_t from)
+{
+    return from < s.size() ? s.substr(from) : std::string();
+}
+
+// The line from `from` up to, not including, `to`.
+std::string span(const std::string& s, size_t from, size_t to)
+{
+    if (from >= s.size() || to <= from)
+        return {};
+    return s.substr(from, to - from);
+}
+
+bool at(const std::string& s, size_t pos, std::string_view what)
+{
+    return s.size() >= pos + what.size() && s.compare(pos, what.size(), what) == 0;
+}
+
+} // namespace
+
+void MainEngine::ResponseParser()
+{
+    bool advance = FRxTimedOut;
+    if (FRxReady) {
+        FRxReady = false;
+        FRxText = std::move(RxQueue);
+        RxQueue.clear();
+        // Whatever happens below, nothing of this take survives the pass.
+        struct Drop {
+            std::string& t;
+            ~Drop() { t.clear(); }
+        } drop{FRxText};
+        if (FCommandMode)
+            EchoMonitor(FRxText);
+        else
+            EchoMonitor("Rx:" + FRxText);
+        if (FCommandMode) {
+            while (FRxText.find("\r\n") != std::string::npos) {
+                if (FRxText[0] == '$') {
+                    // A packet block runs to the end of the take: its data may hold CR LF.
+                    std::string word = FRxText.substr(1, 4);
+                    std::string payload = FRxText.size() >= 8 ? FRxText.substr(6, FRxText.size() - 8) : std::string();
+                    FRxText.clear();
+                    if (word == "RECE")
+                        ReceBlock(payload);
+                    break;
+                }
+                size_t e = FRxText.find("\r\n");
+                std::string line = FRxText.substr(0, e);
+                FRxText.erase(0, e + 2);
+                if (line.empty() || line[0] != '>')
+                    continue;
+                std::string word = line.substr(1, 4);
+                std::string payload = rest(line, 6);
+                if (word == "ANLZ")
+                    AirMonitorData(payload);
+                else if (word == "AIRC")
+                    AircReply(payload);
+                else if (word == "ERR2") {
+                    if (FPacketShown == 1)
+                        Err2Reply();
+                } else if (parseSettingsLine(word, line))
+                    advance = true;
+            }
+        }
+    }
+    if (advance && FStep != 0) {
+        // An odd step has no command waiting: a late reply there must not
+        // move the sequence to an even step that nothing would time out.
+        if (FStep % 2 == 0) {
+            ++FStep;
+            if (FStep > 14)
+                endSequence();
+        }
+        FRxTimedOut = false;
+        d.main.stopTimer("timRxWait");
+    }
+}
+
+bool MainEngine::parseSettingsLine(const std::string& word, const std::string& line)
+{
+    View& v = d.main;
+    const size_t L = line.size();
+    if (word == "INIT") {
+        std::vector<ScanValue> vals;
+        int n = scanLite(rest(line, 6), "F=%d/I=%d/S=%d/T=%d/W=%d", vals);
+        if (n == 0)
+            return false;
+        static const char* fields[] = {"edtRead8", "edtRead9", "edtRead1", "edtRead11", "edtRead10"};
+        for (size_t i = 0; i < vals.size() && i < 5; ++i)
+            if (vals[i].number != -1)
+                v.setText(fields[i], std::to_string(vals[i].number));
+        return true;
+    }
+    if (word == "EQID") {
+        if (!at(line, 5, ":E="))
+            return false;
+        v.setText("edtRead2", rest(line, 8));
+        return true;
+    }
+    if (word == "FREQ") {
+        if (at(line, 6, "A=")) {
+            v.setText("edtRead3", rest(line, 8));
+            v.setText("edtRead4", "");
+            return true;
+        }
+        if (at(line, 6, "M=")) {
+            v.setText("edtRead4", rest(line, 8));
+            v.setText("edtRead3", "");
+            return true;
+        }
+        return false;
+    }
+    if (word == "ROUT") {
+        if (!at(line, 6, "D="))
+            return false;
+        size_t p = line.find(";N=");
+        v.setText("edtRead5", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
+        v.setText("edtRead6", "");
+        v.setText("edtRead7", "");
+        if (p != std::string::npos) {
+            // 1-based positions 13, 15, ... 21 hold relays 1 to 5.
+            for (size_t pos = p + 1 + 3; pos <= L; pos += 2) {
+                const char* field = nullptr;
+                switch (pos) {
+                case 13: field = "edtRead6"; break;
+                case 15: field = "edtRead7"; break;
+                case 17: field = "edtRead13"; break;
+                case 19: field = "edtRead14"; break;
+                case 21: field = "edtRead15"; break;
+                default: break;
+                }
+                if (field)
+                    v.setText(field, std::string(1, line[pos - 1]));
+            }
+        }
+        return true;
+    }
+    if (word == "INFO") {
+        if (!at(line, 5, ":U="))
+            return false;
+        size_t p = line.find("/N=");
+        v.setText("edtRead12", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
+        if (p != std::string::npos)
+            v.setText("edtRead2", rest(line, p + 3));
+        return true;
+    }
+    if (word == "COMS") {
+        bool seen = false;
+        const size_t npos = std::string::npos;
+        size_t c = line.find(':');
+        size_t s = c == npos ? npos : line.find('/', c + 1);
+        size_t pD = line.find("/D="), pP = line.find("/P="), pS = line.find("/S="), pF = line.find("/F=");
+        // A value ends only at the key that follows it in the order D, P, S, F.
+        auto value = [&](size_t key, size_t next) {
+            size_t start = key + 3;
+            return (next != npos && next >= start) ? span(line, start, next) : rest(line, start);
+        };
+        if (at(line, 5, ":R=")) {
+            v.setText("edtRead16", s == npos ? rest(line, 8) : span(line, 8, s));
+            seen = true;
+        }
+        if (pD != npos) {
+            v.setText("edtRead17", value(pD, pP));
+            seen = true;
+        }
+        if (pP != npos) {
+            v.setText("edtRead18", value(pP, pS));
+            seen = true;
+        }
+        if (pS != npos) {
+            v.setText("edtRead19", value(pS, pF));
+            seen = true;
+        }
+        if (pF != npos) {
+            v.setText("edtRead20", rest(line, pF + 3));
+            seen = true;
+        }
+        return seen;
+    }
+    return false;
+}
+
+} // namespace kd36

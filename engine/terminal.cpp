@@ -1,0 +1,33 @@
+// The communication-mode terminal: typed lines out, received chunks shown.
+#include <string>
+
+#include "main_engine.h"
+#include "sjis.h"
+
+namespace kd36 {
+
+void MainEngine::btnTermTxClick()
+{
+    std::string t = d.main.text("txtTerm");
+    if (t.empty())
+        return;
+    if (d.main.isChecked("chkCRLF"))
+        t += "\r\n";
+    EchoMonitor("Tx:" + t);
+    if (!SendText(t))
+        EchoMonitor(sj("送信失敗") + "\r\n");
+}
+
+void MainEngine::spbTermClearClick()
+{
+    memTerm.clear();
+    d.main.setMemoText("memTerm", "");
+}
+
+void MainEngine::txtTermDblClick()
+{
+    if (FShiftHeld)
+        d.main.setVisible("chkCRLF", !d.main.isVisible("chkCRLF"));
+}
+
+} // namespace kd36

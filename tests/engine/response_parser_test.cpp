@@ -1,0 +1,153 @@
+// Replies taken from the receive queue: echo, line cutting and the settings rules.
+#include "engine_fixture.h"
+
+namespace kd36::test {
+namespace {
+
+class Parser : public EngineTest {
+protected:
+    std::string f(int n) { return main.text("edtRead" + std::to_string(n)); }
+    void take(const std::string& text)
+    {
+        reply(text);
+        engine.ResponseParser();
+    }
+};
+
+TEST_F(Parser, SettingsRepliesFillTheirFields)
+{
+    struct Case {
+        const char* line;
+        std::vector<std::pair<int, const char*>> fields;
+    } cases[] = {
+        {">INIT:F=128/I=100/S=1234567/T=3/W=10", {{8, "128"}, {9, "100"}, {1, "1234567"}, {11, "3"}, {10, "10"}}},
+        {">INIT:F=0128", {{8, "128"}}},
+        {">EQID:E=5", {{2, "5"}}},
+        {">FREQ:A=3", {{3, "3"}, {4, ""}}},
+        {">FREQ:M=12", {{4, "12"}, {3, ""}}},
+        {">ROUT:D=3", {{5, "3"}, {6, ""}, {7, ""}}},
+        {">ROUT:D=3;N=1,A,5,6,7", {{5, "3"}, {6, "1"}, {7, "A"}, {13, "5"}, {14, "6"}, {15, "7"}}},
+        {">INFO:U=ABCDEFGH/N=5", {{12, "ABCDEFGH"}, {2, "5"}}},
+        {">INFO:U=HELLO", {{12, "HELLO"}}},
+        {">COMS:R=9600/D=8/P=N/S=1/F=H", {{16, "9600"}, {17, "8"}, {18, "N"}, {19, "1"}, {20, "H"}}},
+        {">COMS:R=9600/D=8/S=1/F=N", {{16, "9600"}, {17, "8/S=1/F=N"}, {19, "1"}, {20, "N"}}},
+    };
+    for (const Case& c : cases) {
+        for (int i = 1; i <= 20; ++i)
+            main.setText("edtRead" + std::to_string(i), "?");
+        take(std::string(c.line) + "\r\n");
+        for (auto [n, text] : c.fields)
+            EXPECT_EQ(f(n), text) << c.line << " field " << n;
+    }
+}
+
+TEST_F(Parser, PartialAndForeignRepliesLeaveOtherFields)
+{
+    take(">ROUT:D=3;N=1,A,5,6,7\r\n");
+    take(">ROUT:D=3;N=1,A\r\n");
+    EXPECT_EQ(f(6), "1");
+    EXPECT_EQ(f(7), "A");
+    EXPECT_EQ(f(13), "5"); // relays 3 to 5 keep their old texts
+    take(">COMS:R=4800\r\n");
+    EXPECT_EQ(f(16), "4800");
+    EXPECT_EQ(f(17), "8/S=1/F=N");
+    take(">INIT:F=64/I=80\r\n");
+    EXPECT_EQ(f(8), "64");
+    EXPECT_EQ(f(9), "80");
+    for (const char* ignored : {">EQID=5\r\n", ">FREQ:X=1\r\n", ">ROUT:N=1\r\n", ">INFO:N=1\r\n", ">XXXX:E=1\r\n",
+                                "EQID:E=9\r\n", "\r\n", ">\r\n", ">EQ\r\n"})
+        take(ignored);
+    EXPECT_EQ(f(2), "");
+}
+
+TEST_F(Parser, TextWithoutLineEndIsShownButNotParsed)
+{
+    take(">EQID:E=7");
+    EXPECT_EQ(f(2), "");
+    EXPECT_EQ(monitor(), std::vector<std::string>{">EQID:E=7"});
+    // Nothing of it is kept for the next take.
+    take("\r\n");
+    EXPECT_EQ(f(2), "");
+}
+
+TEST_F(Parser, CommunicationModeOnlyShowsWithPrefix)
+{
+    engine.spbModeClick(0, true);
+    take(">INIT:F=1\r\n");
+    EXPECT_EQ(main.memoLines("memTerm"), std::vector<std::string>{"Rx:>INIT:F=1"});
+    EXPECT_EQ(f(8), "");
+    take("12\r\n34\r\n");
+    EXPECT_EQ(main.memoLines("memTerm").back(), "34");
+    take("\r\n");
+    EXPECT_EQ(main.memoLines("memTerm").back(), "Rx:");
+}
+
+TEST_F(Parser, CodeDisplayCodesBecomePartOfValues)
+{
+    take(">FREQ:A=3[0D][0A]\r\n");
+    EXPECT_EQ(f(3), "3[0D][0A]");
+}
+
+TEST_F(Parser, StepAdvancesOncePerPass)
+{
+    engine.FStep = 6;
+    engine.FBusy = true;
+    main.startTimer("timRxWait", 1400);
+    take(">FREQ:A=3\r\n>ROUT:D=2\r\n");
+    EXPECT_EQ(engine.FStep, 7);
+    EXPECT_EQ(f(3), "3");
+    EXPECT_EQ(f(5), "2");
+    EXPECT_FALSE(main.timerActive("timRxWait"));
+    // A reply and an expired wait in one pass: still one step.
+    engine.FStep = 8;
+    engine.FRxTimedOut = true;
+    take(">EQID:E=1\r\n");
+    EXPECT_EQ(engine.FStep, 9);
+    EXPECT_FALSE(engine.FRxTimedOut);
+}
+
+TEST_F(Parser, LateReplyAtAnOddStepDoesNotStallTheSequence)
+{
+    engine.spbWriteClick();
+    engine.FStep = 5; // an item was just skipped; nothing awaits a reply
+    take(">EQID:E=1\r\n");
+    EXPECT_EQ(engine.FStep, 5);
+    EXPECT_EQ(f(2), "1");
+}
+
+TEST_F(Parser, RepliesOutsideASequenceFillFieldsOnly)
+{
+    take(">FREQ:M=20\r\n");
+    EXPECT_EQ(f(4), "20");
+    EXPECT_EQ(engine.FStep, 0);
+}
+
+TEST_F(Parser, LastStepEndsTheSequence)
+{
+    engine.spbReadClick();
+    engine.FStep = 14;
+    take(">COMS:R=9600\r\n");
+    EXPECT_EQ(engine.FStep, 0);
+    EXPECT_FALSE(engine.FBusy);
+    EXPECT_TRUE(main.isEnabled("spbCommunicationMode"));
+}
+
+TEST_F(Parser, HostileInputNeverBreaksThePass)
+{
+    std::string flood(100000, 'A');
+    take(flood);
+    take(std::string("\0\0>EQID:E=1\r\n", 13));
+    take(">INIT:F=99999999999999999999/I=-\r\n");
+    EXPECT_EQ(f(8), "2147483647");
+    take(">ROUT:D=;N=\r\n");
+    take(">COMS:/D=/P=/S=/F=\r\n");
+    take(std::string(">EQID:E=\x82\xA0\xFF\r\n"));
+    EXPECT_EQ(f(2), "\x82\xA0\xFF");
+    take("$");
+    take("$\r\n");
+    take("$RECE\r\n");
+    take("$XXXX:1,2;1;a\r\n");
+}
+
+} // namespace
+} // namespace kd36::test
