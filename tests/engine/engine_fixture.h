@@ -8,6 +8,7 @@
 #include "engine/main_engine.h"
 #include "engine/sjis.h"
 #include "serial/clock.h"
+#include "serial/device.h"
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_view.h"

@@ -48,6 +48,7 @@ TEST_F(Parser, PartialAndForeignRepliesLeaveOtherFields)
     EXPECT_EQ(f(6), "1");
     EXPECT_EQ(f(7), "A");
     EXPECT_EQ(f(13), "5"); // relays 3 to 5 keep their old texts
+    take(">COMS:R=9600/D=8/S=1/F=N\r\n");
     take(">COMS:R=4800\r\n");
     EXPECT_EQ(f(16), "4800");
     EXPECT_EQ(f(17), "8/S=1/F=N");
