@@ -29,7 +29,13 @@ public:
     virtual std::unique_ptr<Device> open(int portNumber, int& errorCode) = 0;
     // Names "COMn" of the ports present, in the catalog's order.
     virtual std::vector<std::string> portNames() = 0;
+    // What stands behind COMn (a device path), for messages; may be empty.
+    virtual std::string portDescription(int /*portNumber*/) { return {}; }
 };
+
+// Closed: no device. Held: opened but its configuration was refused.
+// Open: opened and configured.
+enum class PortState { Closed, Held, Open };
 
 class RsCommThread : public QThread, public CommPort {
 public:
@@ -65,7 +71,11 @@ public:
 
     // Asks the loop to end; the owner then waits for the thread.
     void Terminate();
+    // A device is held (Open or Held).
     bool isHeld() const;
+    PortState state() const;
+    // The device vanished since the last OpenPort (reported once).
+    bool deviceLost() const;
     // Settings actually in force after the last configure (requested vs actual).
     PortSettings appliedSettings() const;
 
@@ -75,6 +85,8 @@ protected:
     void run() override; // Execute
 
 private:
+    void markDeviceLost();
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -1,0 +1,194 @@
+#include "port_catalog.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <utility>
+
+#include "termios_device.h"
+
+namespace fs = std::filesystem;
+
+namespace kd36 {
+
+namespace {
+
+// Scanned device families, in catalog order.
+constexpr const char* kFamilies[] = {"ttyUSB", "ttyACM", "ttyS", "ttyAMA", "rfcomm"};
+
+bool isSimulatorPin(const std::string& value)
+{
+    static const std::string kWord = "simulator";
+    return value.size() == kWord.size()
+        && std::equal(value.begin(), value.end(), kWord.begin(),
+                      [](char a, char b) { return std::tolower(uint8_t(a)) == b; });
+}
+
+// The device's own path, so that a pinned symlink and the scanned name of
+// the same device are recognised as one.
+std::string canonicalOf(const std::string& path)
+{
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(path, ec);
+    return ec ? path : p.string();
+}
+
+} // namespace
+
+PortCatalog::PortCatalog(std::map<int, std::string> pins, std::string devRoot, std::string sysRoot)
+    : pins_(std::move(pins)), devRoot_(std::move(devRoot)), sysRoot_(std::move(sysRoot))
+{
+    refresh();
+}
+
+void PortCatalog::setSimulatorFactory(SimulatorFactory factory) { simulator_ = std::move(factory); }
+
+void PortCatalog::setPins(std::map<int, std::string> pins)
+{
+    pins_ = std::move(pins);
+    refresh();
+}
+
+bool PortCatalog::isRealUart(const std::string& name) const
+{
+    std::error_code ec;
+    fs::path tty = fs::path(sysRoot_) / "class" / "tty" / name;
+    fs::path driverLink = tty / "device" / "driver";
+    if (!fs::exists(driverLink, ec))
+        return false;
+    fs::path driver = fs::canonical(driverLink, ec);
+    std::string driverName = ec ? std::string() : driver.filename().string();
+
+    // The 8250 driver registers every legacy slot; an unknown port type
+    // (0) means there is no UART behind it.
+    std::ifstream typeFile(tty / "type");
+    int type = -1;
+    if (typeFile >> type)
+        return type != 0;
+    return driverName.find("8250") == std::string::npos;
+}
+
+std::vector<std::string> PortCatalog::scanDevices() const
+{
+    std::vector<std::string> found;
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(devRoot_, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+
+    for (const char* family : kFamilies) {
+        std::string prefix = family;
+        std::vector<std::pair<unsigned long, std::string>> members;
+        for (const auto& name : names) {
+            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            std::string digits = name.substr(prefix.size());
+            if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return std::isdigit(uint8_t(c));
+                }))
+                continue;
+            if (prefix == "ttyS" && !isRealUart(name))
+                continue;
+            members.emplace_back(std::stoul(digits), name);
+        }
+        std::sort(members.begin(), members.end());
+        for (const auto& m : members)
+            found.push_back((fs::path(devRoot_) / m.second).string());
+    }
+    return found;
+}
+
+void PortCatalog::refresh()
+{
+    entries_.clear();
+    std::set<std::string> pinnedDevices;
+    for (const auto& [n, value] : pins_) {
+        if (n < 1 || n > kMaxPorts || value.empty())
+            continue;
+        Entry e;
+        e.number = n;
+        e.pinned = true;
+        if (isSimulatorPin(value)) {
+            e.simulator = true;
+        } else {
+            e.path = value;
+            pinnedDevices.insert(canonicalOf(value));
+        }
+        entries_.push_back(e);
+    }
+    if (!pins_.count(1))
+        entries_.push_back({1, {}, true, false});
+
+    int n = 2;
+    for (const auto& path : scanDevices()) {
+        if (pinnedDevices.count(canonicalOf(path)))
+            continue;
+        while (n <= kMaxPorts && pins_.count(n))
+            ++n;
+        if (n > kMaxPorts)
+            break;
+        entries_.push_back({n++, path, false, false});
+    }
+    std::sort(entries_.begin(), entries_.end(),
+              [](const Entry& a, const Entry& b) { return a.number < b.number; });
+}
+
+const PortCatalog::Entry* PortCatalog::find(int n) const
+{
+    for (const auto& e : entries_)
+        if (e.number == n)
+            return &e;
+    return nullptr;
+}
+
+std::vector<std::string> PortCatalog::names() const
+{
+    std::vector<std::string> out;
+    for (const auto& e : entries_) {
+        // A pinned device that is not plugged in is not present.
+        std::error_code ec;
+        if (!e.simulator && !fs::exists(e.path, ec))
+            continue;
+        out.push_back("COM" + std::to_string(e.number));
+    }
+    return out;
+}
+
+std::string PortCatalog::describe(int n) const
+{
+    const Entry* e = find(n);
+    if (!e)
+        return {};
+    return e->simulator ? std::string(kSimulatorDescription) : e->path;
+}
+
+std::vector<std::string> PortCatalog::portNames()
+{
+    refresh();
+    return names();
+}
+
+std::unique_ptr<Device> PortCatalog::open(int portNumber, int& errorCode)
+{
+    errorCode = 0;
+    // A device plugged in since the last scan gets its number now.
+    if (!find(portNumber))
+        refresh();
+    const Entry* e = find(portNumber);
+    if (!e) {
+        errorCode = ENOENT;
+        return nullptr;
+    }
+    if (e->simulator) {
+        std::unique_ptr<Device> dev = simulator_ ? simulator_() : nullptr;
+        if (!dev)
+            errorCode = ENODEV;
+        return dev;
+    }
+    return TermiosDevice::open(e->path, errorCode);
+}
+
+} // namespace kd36

@@ -1,0 +1,62 @@
+#pragma once
+// Which device stands behind each COM number: COM1 the built-in simulated
+// modem, COM2 upward the serial devices present, and numbers the settings
+// file's [Ports] section pins.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device.h"
+#include "rs_comm_thread.h"
+
+namespace kd36 {
+
+class PortCatalog final : public DeviceOpener {
+public:
+    struct Entry {
+        int number = 0;
+        std::string path; // empty for the simulator
+        bool simulator = false;
+        bool pinned = false;
+    };
+    using SimulatorFactory = std::function<std::unique_ptr<Device>()>;
+
+    // pins: COMn → device path, "simulator", or empty (number removed).
+    // devRoot/sysRoot stand in for /dev and /sys (tests build fake trees).
+    explicit PortCatalog(std::map<int, std::string> pins = {}, std::string devRoot = "/dev",
+                         std::string sysRoot = "/sys");
+
+    void setSimulatorFactory(SimulatorFactory factory);
+    void setPins(std::map<int, std::string> pins);
+
+    // Scans the devices again.
+    void refresh();
+    // "COMn" of every present entry, in catalog order (ascending n).
+    std::vector<std::string> names() const;
+    // The device path, "内蔵シミュレータ" for the simulator, empty when unknown.
+    std::string describe(int n) const;
+    const std::vector<Entry>& entries() const { return entries_; }
+
+    // DeviceOpener
+    std::unique_ptr<Device> open(int portNumber, int& errorCode) override;
+    std::vector<std::string> portNames() override;
+    std::string portDescription(int portNumber) override { return describe(portNumber); }
+
+private:
+    const Entry* find(int n) const;
+    std::vector<std::string> scanDevices() const;
+    bool isRealUart(const std::string& name) const;
+
+    std::map<int, std::string> pins_;
+    std::string devRoot_;
+    std::string sysRoot_;
+    SimulatorFactory simulator_;
+    std::vector<Entry> entries_;
+};
+
+// The text the port dialog shows for the simulated modem.
+inline constexpr const char* kSimulatorDescription = "内蔵シミュレータ";
+
+} // namespace kd36
