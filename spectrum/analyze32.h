@@ -8,8 +8,8 @@ extern "C" {
 
 struct DisplayStatus {
     int32_t Running;   // 1 while the display asks for a measurement
-    int32_t Sweeps;    // updates drawn since the window was shown
-    int32_t PeakHold;  // 1 while the peak-hold trace is on
+    int32_t Sweeps;    // DLLUpdate calls since the window was last shown
+    int32_t PeakHold;  // 1 while the peak-hold markers are on
     int32_t Shown;     // nonzero while the window is shown
 };
 
@@ -20,10 +20,12 @@ struct DisplayTitle {
     const char* Window;      // "Air Monitor"
 };
 
+// The tool passes 800, 100, 30: a peak held for 30 sweeps (about 15 s at
+// two sweeps a second) then falling at 800 mV/s, repainted every 100 ms.
 struct DisplayControl {
-    int32_t FullScaleDecay; // see spectrum/README in the library source
-    int32_t RefreshMs;
-    int32_t PeakHoldSweeps;
+    int32_t PeakDecayMvPerSecond; // fall of a peak marker once its hold is over
+    int32_t RefreshMs;            // repaint interval of the window, 20..2000
+    int32_t PeakHoldSweeps;       // updates a new peak stays before it falls
 };
 
 struct DisplayData {
