@@ -1,0 +1,428 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "tests/support/fake_view.h"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using kd36::StoredSettings;
+using kd36::WindowPlacement;
+using kd36::test::FakeView;
+
+namespace {
+
+std::vector<std::string> range(int from, int to)
+{
+    std::vector<std::string> v;
+    for (int i = from; i <= to; ++i)
+        v.push_back(std::to_string(i));
+    return v;
+}
+
+// The setting panel as the main window builds it: items, no selection yet.
+void setUpPanel(FakeView& v)
+{
+    const std::vector<std::string> ids{"0", "1", "2", "3", "4", "5", "6", "7",
+                                       "8", "9", "A", "B", "C", "D", "E", "F"};
+    std::vector<std::string> relay{"-"};
+    relay.insert(relay.end(), ids.begin(), ids.end());
+    v.setItems("cmbCHANGroup", range(0, 7));
+    v.setItems("cmbCHANCh", range(7, 46));
+    v.setItems("cmbROUTDest", ids);
+    for (int k = 1; k <= 5; ++k)
+        v.setItems("cmbROUTNode" + std::to_string(k), relay);
+    v.setItems("cmbSERI", {"4800", "9600", "19200", "38400"});
+    v.setItems("cmbSERIData", {"7", "8"});
+    v.setItems("cmbSERIParity", {"None", "Odd", "Even"});
+    v.setItems("cmbSERIStopBits", {"1", "2"});
+    v.setItems("cmbSERIFlow", {"None", "H/w"});
+}
+
+std::string slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const fs::path& p, const std::string& text)
+{
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// key=value lines of the file in order, sections as "[name]".
+std::vector<std::string> entries(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] != ';')
+            out.push_back(line);
+    }
+    return out;
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/kd36_settings_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        ini = dir / "kd36setup.ini";
+        setUpPanel(view);
+        wp = {0, 0, 736, 560, 1920, 1080};
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir, ec);
+    }
+    void load() { kd36::LoadSettings(ini.string(), s, view, wp); }
+    bool save(std::string* why = nullptr) { return kd36::SaveSettings(ini.string(), s, view, wp, why); }
+    void loadFrom(const std::string& text)
+    {
+        spit(ini, text);
+        load();
+    }
+
+    fs::path dir, ini;
+    FakeView view;
+    StoredSettings s;
+    WindowPlacement wp;
+};
+
+TEST_F(SettingsFileTest, FirstStartWithoutFileTakesEveryDefault)
+{
+    s.port = 77;
+    s.com = {};
+    s.com.BaudRate = 1;
+    s.extension = 0;
+    load();
+
+    EXPECT_EQ(s.home, kd36::kDefaultHomeUrl);
+    EXPECT_EQ(wp.top, (1080 - 560) / 2);
+    EXPECT_EQ(wp.left, (1920 - 736) / 2);
+    EXPECT_TRUE(view.isChecked("radChAuto"));
+    EXPECT_FALSE(view.isChecked("radChHand"));
+    for (const char* c : {"cmbCHANGroup", "cmbCHANCh", "cmbROUTDest", "cmbROUTNode1", "cmbROUTNode5",
+                          "cmbSERIParity", "cmbSERIStopBits"})
+        EXPECT_EQ(view.itemIndex(c), 0) << c;
+    EXPECT_EQ(view.text("cmbSERI"), "9600");
+    EXPECT_EQ(view.text("cmbSERIData"), "8");
+    EXPECT_EQ(view.text("cmbSERIFlow"), "H/w");
+    EXPECT_EQ(view.value("speFRAMByte"), 128);
+    EXPECT_EQ(view.value("speFRAMIdle"), 100);
+    EXPECT_EQ(view.value("speFRAMWait"), 10);
+    EXPECT_EQ(view.value("speFRAMTxNumber"), 3);
+    EXPECT_EQ(s.port, 1);
+    kd36::PortSettings expected; // 9600 8N1, RTS/CTS, LF
+    EXPECT_EQ(s.com.BaudRate, 9600u);
+    EXPECT_EQ(s.com, expected);
+    EXPECT_EQ(s.extension, 1);
+    EXPECT_FALSE(fs::exists(ini)) << "loading must not create the file";
+}
+
+TEST_F(SettingsFileTest, CentredDefaultTruncatesTowardZero)
+{
+    wp = {0, 0, 801, 601, 800, 600}; // window larger than the screen
+    load();
+    EXPECT_EQ(wp.top, 0);  // -1 / 2
+    EXPECT_EQ(wp.left, 0);
+    wp = {0, 0, 805, 607, 800, 600};
+    load();
+    EXPECT_EQ(wp.top, -3);
+    EXPECT_EQ(wp.left, -2);
+}
+
+TEST_F(SettingsFileTest, FirstWriteHasAllKeysInTableOrder)
+{
+    load();
+    wp.top = 12;
+    wp.left = 34;
+    ASSERT_TRUE(save());
+    const std::vector<std::string> want{
+        "[URL]", std::string("Home=") + kd36::kDefaultHomeUrl,
+        "[Form]", "Top=12", "Left=34", "Ch-Select=0", "Ch-Group=0", "Ch-Ch=0", "Route-Dest=0",
+        "Route-Node1=0", "Route-Node2=0", "Route-Node3=0", "Route-Node4=0", "Route-Node5=0", "bps=1",
+        "DataBits=1", "Parity=0", "StopBits=0", "Flow=1", "Frame-Byte=128", "Frame-Idle=100",
+        "Fram-Wait=10", "Fram-TxNumber=3",
+        "[Com]", "Port=1", "BaudRate=9600", "ByteSize=8", "Parity=0", "StopBits=0", "FlowCtrl=2",
+        "EvtChar=10", "Extension=1"};
+    EXPECT_EQ(entries(slurp(ini)), want);
+}
+
+TEST_F(SettingsFileTest, UnchangedRunWritesTheSameKeysAndValues)
+{
+    const std::string text =
+        "[URL]\nHome=http://host/p?q=1\n"
+        "[Form]\nTop=40\nLeft=-7\nCh-Select=1\nCh-Group=3\nCh-Ch=39\nRoute-Dest=15\n"
+        "Route-Node1=16\nRoute-Node2=1\nRoute-Node3=0\nRoute-Node4=5\nRoute-Node5=2\nbps=3\nDataBits=0\n"
+        "Parity=2\nStopBits=1\nFlow=0\nFrame-Byte=256\nFrame-Idle=50\nFram-Wait=3\nFram-TxNumber=9\n"
+        "[Com]\nPort=23\nBaudRate=115200\nByteSize=7\nParity=1\nStopBits=2\nFlowCtrl=1\nEvtChar=13\n"
+        "Extension=0\n";
+    loadFrom(text);
+    EXPECT_EQ(s.home, "http://host/p?q=1");
+    EXPECT_EQ(s.port, 23);
+    EXPECT_EQ(s.com.EvtChar, 13);
+    ASSERT_TRUE(save());
+    EXPECT_EQ(entries(slurp(ini)), entries(text));
+}
+
+// One key in a file of its own; what the window shows; what the next save writes.
+struct OddValue {
+    const char* line;     // "Section:Key=value"
+    const char* control;  // checked on the view, or "" for the engine's fields
+    int shown;            // item index or spin value
+    const char* written;  // key=value expected in the saved file
+};
+
+class OddValues : public SettingsFileTest, public ::testing::WithParamInterface<OddValue> {};
+
+TEST_P(OddValues, AreReadAndWrittenBack)
+{
+    const OddValue& p = GetParam();
+    std::string line = p.line;
+    size_t colon = line.find(':');
+    loadFrom("[" + line.substr(0, colon) + "]\n" + line.substr(colon + 1) + "\n");
+    std::string c = p.control;
+    if (c == "radChHand") {
+        EXPECT_TRUE(view.isChecked("radChHand"));
+    } else if (c.rfind("cmb", 0) == 0) {
+        EXPECT_EQ(view.itemIndex(c), p.shown);
+    } else if (c.rfind("spe", 0) == 0) {
+        EXPECT_EQ(view.value(c), p.shown);
+    }
+    ASSERT_TRUE(save());
+    auto e = entries(slurp(ini));
+    EXPECT_NE(std::find(e.begin(), e.end(), p.written), e.end()) << slurp(ini);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OddValues,
+    ::testing::Values(OddValue{"Form:Ch-Select=5", "radChHand", 0, "Ch-Select=1"},
+                      OddValue{"Form:Ch-Select=-1", "radChHand", 0, "Ch-Select=1"},
+                      OddValue{"Form:Route-Node3=99", "cmbROUTNode3", -1, "Route-Node3=-1"},
+                      OddValue{"Form:Ch-Ch=-2", "cmbCHANCh", -1, "Ch-Ch=-1"},
+                      OddValue{"Form:bps=0x3", "cmbSERI", 3, "bps=3"},
+                      OddValue{"Form:Frame-Idle=20", "speFRAMIdle", 50, "Frame-Idle=50"},
+                      OddValue{"Form:Frame-Byte=9999", "speFRAMByte", 256, "Frame-Byte=256"},
+                      OddValue{"Form:Fram-TxNumber=abc", "speFRAMTxNumber", 3, "Fram-TxNumber=3"},
+                      OddValue{"Com:BaudRate=0x4B00", "", 0, "BaudRate=19200"},
+                      OddValue{"Com:BaudRate=0X4b00", "", 0, "BaudRate=19200"},
+                      OddValue{"Com:EvtChar=13", "", 0, "EvtChar=13"},
+                      OddValue{"Com:EvtChar=200", "", 0, "EvtChar=-56"},
+                      OddValue{"Com:FlowCtrl=0x1FF", "", 0, "FlowCtrl=-1"},
+                      OddValue{"Com:ByteSize=264", "", 0, "ByteSize=8"},
+                      OddValue{"Com:Parity=-1", "", 0, "Parity=255"},
+                      OddValue{"Com:Port=0", "", 0, "Port=0"},
+                      OddValue{"Com:Port=12x", "", 0, "Port=1"},
+                      OddValue{"Com:Extension=", "", 0, "Extension=1"}));
+
+TEST_F(SettingsFileTest, NamesMatchWithoutCase)
+{
+    loadFrom("[com]\nbaudrate=4800\n[FORM]\nframe-idle=200\n");
+    EXPECT_EQ(s.com.BaudRate, 4800u);
+    EXPECT_EQ(view.value("speFRAMIdle"), 200);
+}
+
+TEST_F(SettingsFileTest, SpinFieldWithoutNumberSavesItsMinimumAndIsReset)
+{
+    load();
+    view.setText("speFRAMWait", "");
+    view.setText("speFRAMByte", "12a");
+    ASSERT_TRUE(save());
+    auto e = entries(slurp(ini));
+    EXPECT_NE(std::find(e.begin(), e.end(), "Fram-Wait=3"), e.end());
+    EXPECT_NE(std::find(e.begin(), e.end(), "Frame-Byte=1"), e.end());
+    EXPECT_EQ(view.value("speFRAMWait"), 3);
+    EXPECT_EQ(view.text("speFRAMWait"), "3");
+    EXPECT_EQ(view.value("speFRAMByte"), 1);
+}
+
+TEST_F(SettingsFileTest, ChangesMadeDuringTheRunAreWritten)
+{
+    load();
+    view.setChecked("radChAuto", false);
+    view.setChecked("radChHand", true);
+    view.setItemIndex("cmbROUTNode2", 16);
+    view.setText("speFRAMIdle", "450");
+    s.port = 5;
+    s.com.FlowCtrl = 1;
+    s.extension = 0;
+    ASSERT_TRUE(save());
+
+    FakeView again;
+    setUpPanel(again);
+    StoredSettings back;
+    kd36::LoadSettings(ini.string(), back, again, wp);
+    EXPECT_TRUE(again.isChecked("radChHand"));
+    EXPECT_EQ(again.itemIndex("cmbROUTNode2"), 16);
+    EXPECT_EQ(again.value("speFRAMIdle"), 450);
+    EXPECT_EQ(back.port, 5);
+    EXPECT_EQ(back.com.FlowCtrl, 1);
+    EXPECT_EQ(back.extension, 0);
+}
+
+TEST_F(SettingsFileTest, OtherSectionsAndCommentsSurviveASave)
+{
+    const std::string text = "; written by hand\n"
+                             "[Ports]\n"
+                             "; the adapter on the desk\n"
+                             "COM5=/dev/serial/by-id/usb-FTDI_x-if00\n"
+                             "COM1=\n"
+                             "[Com]\n"
+                             "Port=5\n"
+                             "[Ports2]\n"
+                             "Keep=me\n"
+                             "; COM6=/dev/ttyUSB1 (spare)\n";
+    loadFrom(text);
+    ASSERT_TRUE(save());
+    std::string out = slurp(ini);
+    for (const char* kept : {"; written by hand", "[Ports]", "; the adapter on the desk",
+                             "COM5=/dev/serial/by-id/usb-FTDI_x-if00", "COM1=", "Keep=me",
+                             "; COM6=/dev/ttyUSB1 (spare)", "Port=5"})
+        EXPECT_NE(out.find(kept), std::string::npos) << kept << "\n" << out;
+    auto pins = kd36::readPortPins(ini.string());
+    EXPECT_EQ(pins, (std::map<int, std::string>{{1, ""}, {5, "/dev/serial/by-id/usb-FTDI_x-if00"}}));
+}
+
+TEST_F(SettingsFileTest, PortPinsIgnoreNamesThatAreNotPortNumbers)
+{
+    spit(ini, "[ports]\ncom3=simulator\nCOM=x\nCOMx=y\nCOM0=z\nCOM100=w\nLPT1=v\nCOM07=/dev/ttyS0\n");
+    auto pins = kd36::readPortPins(ini.string());
+    EXPECT_EQ(pins, (std::map<int, std::string>{{3, "simulator"}, {7, "/dev/ttyS0"}}));
+    EXPECT_TRUE(kd36::readPortPins((dir / "none.ini").string()).empty());
+}
+
+TEST_F(SettingsFileTest, DamagedFilesLoadWithDefaults)
+{
+    const std::string big(10 * 1024, '7');
+    const std::vector<std::string> files{
+        "garbage\n=\n[[[\n]]]\nno equals\n[Form\nTop=5\n",
+        "Port=9\nBaudRate=4800\n", // keys outside any section
+        "[Com]\nPort=abc\nPort=\n",
+        "[Com]\nBaudRate=" + big + "\n[URL]\nHome=" + big + "\n",
+        "[Com]\nPort=\x82\xA0\xFF\xFE\n[URL]\nHome=\x93\xFA\x96\x7B\n"s,
+        "[Com]\nPo\0rt=3\n"s,
+        "\xEF\xBB\xBF[Com]\nPort=\n",
+    };
+    for (const std::string& f : files) {
+        StoredSettings fresh;
+        s = fresh;
+        s.port = -5;
+        loadFrom(f);
+        EXPECT_EQ(s.port, 1) << f.substr(0, 40);
+        EXPECT_EQ(s.com.BaudRate, 9600u);
+        EXPECT_EQ(view.value("speFRAMIdle"), 100);
+        EXPECT_TRUE(save()) << f.substr(0, 40);
+    }
+}
+
+TEST_F(SettingsFileTest, LongHomeIsCutAtTheReadBuffer)
+{
+    loadFrom("[URL]\nHome=" + std::string(10 * 1024, 'h') + "\n");
+    EXPECT_EQ(s.home.size(), 2047u);
+}
+
+TEST_F(SettingsFileTest, DuplicateKeysLoadOneOfTheirValues)
+{
+    loadFrom("[Com]\nPort=3\nPort=4\n");
+    EXPECT_TRUE(s.port == 3 || s.port == 4);
+    ASSERT_TRUE(save());
+    std::string out = slurp(ini);
+    EXPECT_EQ(out.find("Port="), out.rfind("Port=")) << "one Port key after the save";
+}
+
+TEST_F(SettingsFileTest, ByteValuesAndLineBreaksInHomeAreKeptSafe)
+{
+    load();
+    s.home = std::string("http://\x93\xFA/a\r\nTop=1");
+    ASSERT_TRUE(save());
+    StoredSettings back;
+    FakeView again;
+    setUpPanel(again);
+    kd36::LoadSettings(ini.string(), back, again, wp);
+    EXPECT_EQ(back.home, std::string("http://\x93\xFA/aTop=1"));
+}
+
+TEST_F(SettingsFileTest, PathThatCannotBeAFileFailsWithAReason)
+{
+    spit(dir / "plain", "not a folder");
+    load();
+    std::string why;
+    EXPECT_FALSE(kd36::SaveSettings((dir / "plain" / "x.ini").string(), s, view, wp, &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(slurp(dir / "plain"), "not a folder");
+}
+
+TEST_F(SettingsFileTest, ReadOnlyFolderFailsWithAReasonAndKeepsTheFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes anywhere";
+    spit(ini, "[Ports]\nCOM2=/dev/ttyUSB0\n");
+    fs::permissions(ini, fs::perms::owner_read, fs::perm_options::replace);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    load();
+    std::string why;
+    EXPECT_FALSE(save(&why));
+    EXPECT_FALSE(why.empty());
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace);
+    EXPECT_EQ(slurp(ini), "[Ports]\nCOM2=/dev/ttyUSB0\n");
+
+    fs::path fresh = dir / "ro";
+    fs::create_directory(fresh);
+    fs::permissions(fresh, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    EXPECT_FALSE(kd36::SaveSettings((fresh / "x.ini").string(), s, view, wp, &why));
+    EXPECT_FALSE(fs::exists(fresh / "x.ini"));
+}
+
+TEST_F(SettingsFileTest, WritableFileInReadOnlyFolderIsRewrittenInPlace)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes anywhere";
+    spit(ini, "[Ports]\nCOM2=/dev/ttyUSB0\n");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    load();
+    EXPECT_TRUE(save());
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace);
+    std::string out = slurp(ini);
+    EXPECT_NE(out.find("COM2=/dev/ttyUSB0"), std::string::npos);
+    EXPECT_NE(out.find("Extension=1"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, SaveCreatesTheUserFolder)
+{
+    fs::path nested = dir / "a" / "b" / "kd36setup.ini";
+    load();
+    EXPECT_TRUE(kd36::SaveSettings(nested.string(), s, view, wp, nullptr));
+    EXPECT_TRUE(fs::exists(nested));
+}
+
+TEST_F(SettingsFileTest, FileGoesBesideTheExecutableWhenThatFolderIsWritable)
+{
+    fs::path bin = dir / "bin";
+    fs::create_directory(bin);
+    const std::string user = (dir / "user").string();
+    EXPECT_EQ(kd36::settingsFilePath((bin / "kd36setup").string(), user), (bin / "kd36setup.ini").string());
+    EXPECT_EQ(kd36::settingsFilePath((bin / "tool.bin").string(), user), (bin / "tool.ini").string());
+    if (geteuid() == 0)
+        return;
+    fs::permissions(bin, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    EXPECT_EQ(kd36::settingsFilePath((bin / "kd36setup").string(), user),
+              (fs::path(user) / "kd36setup.ini").string());
+    fs::permissions(bin, fs::perms::owner_all, fs::perm_options::replace);
+}
+
+} // namespace
