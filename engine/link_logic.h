@@ -54,6 +54,9 @@ public:
 private:
     void appendToLastLine(const std::string& sjis);
     void addEmptyLine();
+    // Adds a line as it stands: no trimming, no size rule.
+    void appendRaw(const std::string& line);
+    bool memoLooksEmpty() const;
     MainEngine& main_;
     View& v_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 // The packet dialog's logic without widgets, and the "$SEND:"/"$RECE:" codec.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,27 @@
 namespace kd36 {
 
 class MainEngine;
+
+// --- codec (Shift-JIS bytes throughout; lengths count bytes) ---
+
+inline constexpr size_t kUserDataMax = 256; // the send memo's limit
+inline constexpr size_t kMaxRouteFields = 9;
+
+// Route part of a "$SEND:" line: "own,relay...,dest;". Empty relays are skipped.
+std::string composeRoute(const std::string& own, const std::vector<std::string>& relays, const std::string& dest);
+// "$SEND:" + route + byte length of data + ";" + data + CR LF.
+std::string composeSendLine(const std::string& route, const std::string& data);
+
+struct ReceivedPacket {
+    std::vector<std::string> route; // source, relays..., own station
+    std::string data;
+};
+// Reads the payload of a "$RECE:" block (the text after "$RECE:" without the
+// final CR LF). None when it is invalid; throws ConversionError when the
+// length field is not a number.
+std::optional<ReceivedPacket> parseRecePayload(const std::string& payload);
+// "12 文字 / 残 244" for user data of 12 bytes.
+std::string counterText(size_t length);
 
 class PacketLogic {
 public:
@@ -34,6 +56,7 @@ public:
     bool FShiftHeld = false;
 
 private:
+    void setRelayEnabled(int n, bool on, bool withArrow);
     MainEngine& main_;
     View& v_;
 };

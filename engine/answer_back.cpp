@@ -1,0 +1,107 @@
+// Main-window half of the answer-back check: the menu toggle, the idle-pass
+// driver and the reply rule, plus the DTR-first send shared with the air
+// monitor.
+#include "link_logic.h"
+#include "main_engine.h"
+#include "sjis.h"
+
+namespace kd36 {
+
+namespace {
+
+// Locked while the check is open; spbFICK and mnuRssiInfo stay usable so
+// that the same button closes it again.
+constexpr const char* kLinkLocked[] = {"spbAIRM", "spbPacket", "mnuAirMonitor", "mnuPacket", "spbCommandTx",
+                                       "spbWrite", "spbRead", "spbMode", "spbCommunicationMode"};
+
+} // namespace
+
+void MainEngine::setLinkControls(bool on)
+{
+    for (const char* c : kLinkLocked)
+        d.main.setEnabled(c, on);
+}
+
+void MainEngine::mnuRssiInfoClick()
+{
+    const bool checked = d.main.isChecked("mnuRssiInfo");
+    setLinkControls(checked);
+    d.main.setChecked("mnuRssiInfo", !checked);
+}
+
+void MainEngine::RunAnswerBack()
+{
+    const bool checked = d.main.isChecked("mnuRssiInfo");
+    if (checked != FLinkCheckedSeen) {
+        if (checked && FLinkState == 0)
+            d.link.showForm(); // FormShow moves the state to 1
+        else if (!checked && FLinkState == 1)
+            d.link.hideForm(); // FormHide moves it to 0
+        FLinkStateSeen = FLinkState;
+        FLinkCheckedSeen = checked;
+        return;
+    }
+    if (!checked || FLinkState == FLinkStateSeen)
+        return;
+
+    std::string command;
+    switch (FLinkState) {
+    case 0:
+        d.main.setChecked("mnuRssiInfo", false);
+        setLinkControls(true);
+        if (FLinkStateSeen == 2)
+            command = kAircStopCommand;
+        break;
+    case 2: {
+        uint32_t bits = 0;
+        if (d.port.GetModemStatus(bits) && (bits & 0x10)) {
+            const int n = FLinkForm->NextStation();
+            if (n < 0) {
+                FLinkForm->btnAbortClick(EndReason::Completed);
+            } else {
+                command = aircPollCommand(n);
+                FLinkForm->RestartWaitTimer();
+            }
+        } else {
+            FLinkForm->btnAbortClick(EndReason::NoLine);
+        }
+        break;
+    }
+    case 3:
+        command = kAircStopCommand;
+        break;
+    default:
+        break;
+    }
+    if (!command.empty())
+        sendFunctionCommand(command);
+    FLinkStateSeen = FLinkState;
+    FLinkCheckedSeen = d.main.isChecked("mnuRssiInfo");
+}
+
+void MainEngine::AircReply(const std::string& payload)
+{
+    auto r = parseAircPayload(payload);
+    if (!r) {
+        if (payload != "Q")
+            FLinkStateSeen = 0;
+        return;
+    }
+    // A station outside 0..F names no bar; the run still moves on.
+    if (r->level && FLinkState == 2 && r->station >= 0 && r->station < LinkLogic::kStations)
+        FLinkForm->ShowLevel(r->station, *r->level);
+    FLinkStateSeen = 0;
+}
+
+void MainEngine::sendFunctionCommand(const std::string& sjis)
+{
+    if (d.port.EscapeLine(CLRDTR)) {
+        EchoMonitor(sjis);
+        if (!SendText(sjis))
+            EchoMonitor(sj("送信失敗") + "\r\n");
+    }
+    FRxTimedOut = false;
+    d.main.stopTimer("timRxWait");
+}
+
+} // namespace kd36

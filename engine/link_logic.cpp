@@ -1,0 +1,224 @@
+#include "link_logic.h"
+
+#include <vector>
+
+#include "conversions.h"
+#include "main_engine.h"
+#include "sjis.h"
+
+namespace kd36 {
+
+namespace {
+
+const char kHex[] = "0123456789ABCDEF";
+
+std::string checkBox(int n) { return "CheckBox" + std::to_string(n); }
+std::string levelBar(int n) { return "prgLevel" + std::to_string(n); }
+
+} // namespace
+
+bool LinkLogic::CheckAllNext = true;
+
+std::optional<AircLevel> parseAircPayload(const std::string& payload)
+{
+    std::vector<ScanValue> got;
+    if (scanLite(payload, "%X=%c", got) != 2)
+        return std::nullopt;
+    AircLevel r;
+    r.station = int(got[0].number);
+    const char c = got[1].ch;
+    if (c >= '0' && c <= '9')
+        r.level = c - '0';
+    else if (c == '-')
+        r.level = 0;
+    return r;
+}
+
+std::string aircPollCommand(int station)
+{
+    return std::string("@AIRC:N=") + kHex[station & 15] + "\r\n";
+}
+
+LinkLogic::LinkLogic(MainEngine& main, View& view) : main_(main), v_(view)
+{
+    main_.FLinkState = 0;
+}
+
+void LinkLogic::FormShow()
+{
+    main_.FLinkState = 1;
+}
+
+void LinkLogic::FormHide()
+{
+    if (main_.FLinkState == 2)
+        AddMessage(sj("中止しました。"));
+    main_.FLinkState = 0;
+    v_.setVisible("btnAbort", false);
+    v_.setVisible("btnGet", true);
+    v_.stopTimer("timWaitTime");
+    addEmptyLine();
+}
+
+void LinkLogic::btnGetClick()
+{
+    bool any = false;
+    for (int n = 0; n < kStations && !any; ++n)
+        any = v_.isChecked(checkBox(n));
+    if (!any) {
+        AddMessage(sj("IDを選択してください。"));
+        return;
+    }
+    main_.FLinkState = 2;
+    FNextStation = 0;
+    v_.setVisible("btnGet", false);
+    v_.setVisible("btnAbort", true);
+    for (int n = 0; n < kStations; ++n)
+        v_.setValue(levelBar(n), 0);
+    AddMessage(sj("開始します。"));
+}
+
+void LinkLogic::btnAbortClick(EndReason reason)
+{
+    v_.stopTimer("timWaitTime");
+    main_.FLinkState = 3;
+    v_.setVisible("btnAbort", false);
+    v_.setVisible("btnGet", true);
+    if (FAbortByKey) {
+        FAbortByKey = false;
+        AddMessage(sj("中止しました。"));
+    } else {
+        switch (reason) {
+        case EndReason::Completed: AddMessage(sj("完了しました。")); break;
+        case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
+        case EndReason::TimedOut: break; // already on the station's line
+        case EndReason::UserAbort:
+        case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
+        }
+    }
+    addEmptyLine();
+}
+
+void LinkLogic::btnAllClick()
+{
+    for (int n = 0; n < kStations; ++n)
+        v_.setChecked(checkBox(n), CheckAllNext);
+    CheckAllNext = !CheckAllNext;
+}
+
+void LinkLogic::spbMemClearClick()
+{
+    memInfo.clear();
+    v_.setMemoText("memInfo", "");
+}
+
+void LinkLogic::timWaitTimeTimer()
+{
+    v_.stopTimer("timWaitTime");
+    appendToLastLine(sj("応答がありません。") + "\r\n");
+    btnAbortClick(EndReason::TimedOut);
+}
+
+void LinkLogic::FormKeyPress(int key)
+{
+    if (key != 13)
+        return;
+    if (main_.FLinkState == 2) {
+        FAbortByKey = true;
+        btnAbortClick(EndReason::KeyAbort);
+    } else {
+        btnGetClick();
+    }
+}
+
+int LinkLogic::NextStation()
+{
+    int found = -1;
+    int n = FNextStation < 0 ? 0 : FNextStation;
+    for (; n < kStations; ++n) {
+        if (v_.isChecked(checkBox(n))) {
+            found = n;
+            break;
+        }
+    }
+    if (found < 0) {
+        if (FNextStation < kStations)
+            FNextStation = kStations;
+        return -1;
+    }
+    FNextStation = found + 1;
+    // Added as it stands: the trailing blank is where the level goes.
+    std::string line = "#" + std::string(1, kHex[found]) + sj(" を確認中･･･ ");
+    appendRaw(line);
+    return found;
+}
+
+void LinkLogic::ShowLevel(int station, int level)
+{
+    v_.stopTimer("timWaitTime");
+    if (station < 0 || station >= kStations)
+        return;
+    if (level > 4)
+        level = 4;
+    if (level < 0)
+        level = 0;
+    v_.setValue(levelBar(station), level);
+    appendToLastLine(sj("レベル ") + std::to_string(level) + sj(" です。") + "\r\n");
+}
+
+void LinkLogic::RestartWaitTimer()
+{
+    v_.stopTimer("timWaitTime");
+    v_.startTimer("timWaitTime", kWaitMs);
+}
+
+void LinkLogic::AddMessage(const std::string& sjis)
+{
+    if (sjis.empty())
+        return;
+    const bool blank = memoLooksEmpty();
+    std::string added;
+    if (memInfo.addLine(sjis, &added) || blank)
+        v_.setMemoText("memInfo", memInfo.text());
+    else
+        v_.appendMemoLine("memInfo", added);
+}
+
+void LinkLogic::onTimer(const std::string& name)
+{
+    if (name == "timWaitTime")
+        timWaitTimeTimer();
+}
+
+void LinkLogic::appendToLastLine(const std::string& sjis)
+{
+    std::string& t = memInfo.mutableText();
+    if (t.size() >= 2 && t.compare(t.size() - 2, 2, "\r\n") == 0)
+        t.resize(t.size() - 2);
+    t += sjis;
+    v_.setMemoText("memInfo", t);
+}
+
+void LinkLogic::addEmptyLine()
+{
+    appendRaw("");
+}
+
+bool LinkLogic::memoLooksEmpty() const
+{
+    // A memo holding one empty line shows as an empty memo, and an appended
+    // line would then take that line's place: such a memo is rewritten whole.
+    return memInfo.text().empty() || memInfo.text() == "\r\n";
+}
+
+void LinkLogic::appendRaw(const std::string& line)
+{
+    const bool blank = memoLooksEmpty();
+    memInfo.mutableText() += line + "\r\n";
+    if (blank)
+        v_.setMemoText("memInfo", memInfo.text());
+    else
+        v_.appendMemoLine("memInfo", line);
+}
+
+} // namespace kd36

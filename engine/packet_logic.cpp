@@ -1,0 +1,216 @@
+#include "packet_logic.h"
+
+#include "conversions.h"
+#include "main_engine.h"
+#include "sjis.h"
+
+namespace kd36 {
+
+namespace {
+
+std::string numbered(const char* base, int n) { return base + std::to_string(n); }
+
+} // namespace
+
+std::string composeRoute(const std::string& own, const std::vector<std::string>& relays, const std::string& dest)
+{
+    std::string r = own;
+    for (const std::string& relay : relays)
+        if (!relay.empty())
+            r += "," + relay;
+    return r + "," + dest + ";";
+}
+
+std::string composeSendLine(const std::string& route, const std::string& data)
+{
+    return "$SEND:" + route + std::to_string(data.size()) + ";" + data + "\r\n";
+}
+
+std::optional<ReceivedPacket> parseRecePayload(const std::string& payload)
+{
+    ReceivedPacket p;
+    p.route.reserve(kMaxRouteFields + 1);
+    std::string acc;
+    int semicolons = 0;
+    // The last character is never taken as a separator: a payload ending in
+    // its second ";" carries no data and is refused.
+    for (size_t i = 0; i + 1 < payload.size(); ++i) {
+        const char c = payload[i];
+        if (c == ',') {
+            if (semicolons == 0) {
+                p.route.push_back(acc);
+                if (p.route.size() > kMaxRouteFields)
+                    return std::nullopt;
+            }
+            acc.clear();
+        } else if (c == ';' && semicolons == 0) {
+            semicolons = 1;
+            p.route.push_back(acc);
+            if (p.route.size() > kMaxRouteFields)
+                return std::nullopt;
+            acc.clear();
+        } else if (c == ';') {
+            auto length = strToInt(acc);
+            if (!length)
+                throw ConversionError("'" + sjisToUtf8(acc) + "' is not a valid integer value");
+            p.data = payload.substr(i + 1);
+            if (*length < 0 || size_t(*length) != p.data.size() || p.route.size() < 2)
+                return std::nullopt;
+            return p;
+        } else {
+            acc += c;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string counterText(size_t length)
+{
+    return std::to_string(length) + sj(" 文字 / 残 ") + std::to_string(long(kUserDataMax) - long(length));
+}
+
+PacketLogic::PacketLogic(MainEngine& main, View& view) : main_(main), v_(view) {}
+
+void PacketLogic::Construct()
+{
+    FOwnIdIndex = -1;
+    FShiftHeld = false;
+    for (int n = 1; n <= 5; ++n)
+        v_.setItemIndex(numbered("cmbRoute", n), 0);
+    cmbRouteChange(1);
+    main_.FPacketShown = 0;
+    memUserDataChange();
+}
+
+void PacketLogic::FormShow()
+{
+    main_.FPacketShown = 1;
+    if (FOwnIdIndex != -1)
+        v_.setItemIndex("cmbRoute0", FOwnIdIndex);
+}
+
+void PacketLogic::FormHide()
+{
+    main_.FPacketShown = 0;
+}
+
+void PacketLogic::ClearReceiveView()
+{
+    v_.setText("memUserDataRx", "");
+    for (int n = 0; n <= 6; ++n)
+        v_.setText(numbered("edtRoute", n), "");
+}
+
+bool PacketLogic::ShowReceivedPacket(const std::string& payload)
+{
+    // Read the whole payload first, so that a refused or unreadable one
+    // leaves the view untouched.
+    auto p = parseRecePayload(payload);
+    if (!p)
+        return false;
+    const int count = int(p->route.size());
+    v_.setText("memUserDataRx", p->data);
+    v_.setText("edtRoute0", p->route.front());
+    v_.setText("edtRoute6", p->route.back());
+    for (int n = 1; n <= 5; ++n)
+        v_.setText(numbered("edtRoute", n), n < count - 1 ? p->route[size_t(n)] : std::string("-"));
+    return true;
+}
+
+void PacketLogic::ShowPacketError()
+{
+    main_.boxes().warning("自局IDの設定またはユーザー電文を確認してください。");
+}
+
+void PacketLogic::spbPacketClick()
+{
+    std::string route = ";";
+    if (v_.isChecked("chkRoute")) {
+        if (v_.itemIndex("cmbRoute0") < 0 || v_.itemIndex("cmbRoute6") < 0) {
+            main_.boxes().warning("ルート設定を確認してください。");
+            return;
+        }
+        std::vector<std::string> relays;
+        for (int n = 1; n <= 5; ++n) {
+            const std::string name = numbered("cmbRoute", n);
+            if (v_.isEnabled(name) && v_.itemIndex(name) > 0)
+                relays.push_back(v_.text(name));
+        }
+        route = composeRoute(v_.text("cmbRoute0"), relays, v_.text("cmbRoute6"));
+    }
+    FTxLine = composeSendLine(route, v_.text("memUserData"));
+    main_.EchoMonitor(FTxLine);
+    if (!main_.SendText(FTxLine))
+        main_.EchoMonitor(sj("送信失敗") + "\r\n");
+}
+
+void PacketLogic::setRelayEnabled(int n, bool on, bool withArrow)
+{
+    v_.setEnabled(numbered("cmbRoute", n), on);
+    v_.setEnabled(numbered("lblRoute", n), on);
+    if (withArrow)
+        v_.setEnabled(numbered("lblArrow", n), on);
+}
+
+void PacketLogic::chkRouteClick()
+{
+    const bool on = v_.isChecked("chkRoute");
+    setRelayEnabled(0, on, true);
+    bool e = on;
+    for (int n = 1; n <= 5; ++n) {
+        setRelayEnabled(n, e, true);
+        if (e && v_.text(numbered("cmbRoute", n)) == "-")
+            e = false;
+    }
+    setRelayEnabled(6, on, true);
+}
+
+void PacketLogic::cmbRouteChange(int k)
+{
+    if (k < 1 || k > 4)
+        return;
+    if (v_.text(numbered("cmbRoute", k)) == "-") {
+        for (int n = k + 1; n <= 5; ++n)
+            setRelayEnabled(n, false, false);
+        return;
+    }
+    for (int n = k + 1; n <= 5; ++n) {
+        setRelayEnabled(n, true, false);
+        if (v_.text(numbered("cmbRoute", n)) == "-") {
+            for (int m = n + 1; m <= 5; ++m)
+                setRelayEnabled(m, false, false);
+            return;
+        }
+    }
+}
+
+void PacketLogic::spbClearClick(const std::string& senderName)
+{
+    if (senderName == "spbClear") {
+        v_.setText("memUserData", "");
+        memUserDataChange();
+    } else {
+        v_.setText("memUserDataRx", "");
+    }
+}
+
+void PacketLogic::memUserDataChange()
+{
+    v_.setText("lblMemInfo", counterText(v_.text("memUserData").size()));
+}
+
+bool PacketLogic::memUserDataKeyPress(int key)
+{
+    if (key != 13 || !v_.isChecked("chkEnterKey"))
+        return false;
+    spbPacketClick();
+    return true;
+}
+
+void PacketLogic::grpTxDblClick()
+{
+    if (FShiftHeld)
+        v_.setVisible("chkEnterKey", !v_.isVisible("chkEnterKey"));
+}
+
+} // namespace kd36

@@ -1,0 +1,362 @@
+#include "link_fixture.h"
+
+namespace kd36::test {
+namespace {
+
+const char* const kLocked[] = {"spbAIRM", "spbPacket", "mnuAirMonitor", "mnuPacket", "spbCommandTx",
+                               "spbWrite", "spbRead", "spbMode", "spbCommunicationMode"};
+
+class AnswerBackTest : public DialogEngineTest {
+protected:
+    // Opens the check from the menu: the next pass shows the dialog.
+    void openCheck()
+    {
+        engine.mnuRssiInfoClick();
+        pass();
+        ASSERT_TRUE(link.shown);
+        ASSERT_EQ(engine.FLinkState, 1);
+    }
+    void tick(std::initializer_list<int> stations)
+    {
+        for (int n : stations)
+            link.setChecked("CheckBox" + std::to_string(n), true);
+    }
+    void startRun(std::initializer_list<int> stations)
+    {
+        openCheck();
+        tick(stations);
+        engine.linkForm().btnGetClick();
+        pass();
+    }
+    void expectLogMirrorsMemo() { EXPECT_EQ(link.c("memInfo").text, engine.linkForm().memInfo.text()); }
+};
+
+TEST_F(AnswerBackTest, OpeningLocksTheOtherFunctionsAndClosingFreesThem)
+{
+    openCheck();
+    EXPECT_TRUE(main.isChecked("mnuRssiInfo"));
+    for (const char* c : kLocked)
+        EXPECT_FALSE(main.isEnabled(c)) << c;
+    EXPECT_TRUE(main.isEnabled("spbFICK"));
+
+    engine.mnuRssiInfoClick(); // same button closes it
+    pass();
+    EXPECT_FALSE(link.shown);
+    EXPECT_EQ(engine.FLinkState, 0);
+    for (const char* c : kLocked)
+        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_TRUE(port.writes.empty());
+}
+
+TEST_F(AnswerBackTest, PollsTickedStationsInTurnAndCompletesWithoutStop)
+{
+    startRun({0, 3});
+    ASSERT_EQ(port.writes, std::vector<std::string>{"@AIRC:N=0\r\n"});
+    EXPECT_EQ(port.escapes.back(), CLRDTR);
+    EXPECT_TRUE(link.timerActive("timWaitTime"));
+    EXPECT_EQ(link.timerInterval("timWaitTime"), 10000);
+
+    reply(">AIRC:0=3\r\n");
+    pass(); // the reply and the next poll share one pass
+    EXPECT_EQ(port.writes.back(), "@AIRC:N=3\r\n");
+    reply(">AIRC:3=-\r\n");
+    pass();
+    run(200);
+
+    EXPECT_EQ(port.writes, (std::vector<std::string>{"@AIRC:N=0\r\n", "@AIRC:N=3\r\n"}));
+    EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("#0 を確認中･･･ レベル 3 です。"),
+                                               sj("#3 を確認中･･･ レベル 0 です。"), sj("完了しました。"), ""}));
+    EXPECT_EQ(link.value("prgLevel0"), 3);
+    EXPECT_EQ(link.value("prgLevel3"), 0);
+    EXPECT_EQ(engine.FLinkState, 3);
+    EXPECT_TRUE(link.isVisible("btnGet"));
+    EXPECT_FALSE(link.isVisible("btnAbort"));
+    EXPECT_FALSE(link.timerActive("timWaitTime"));
+    // Polls and replies show in the command monitor too.
+    auto mon = main.memoLines("memTxRxMonitor");
+    EXPECT_NE(std::find(mon.begin(), mon.end(), "@AIRC:N=3"), mon.end());
+    EXPECT_NE(std::find(mon.begin(), mon.end(), ">AIRC:3=-"), mon.end());
+    expectLogMirrorsMemo();
+}
+
+struct ReplyCase {
+    const char* reply;
+    int bar5;          // expected bar of station 5 (-1: untouched)
+    const char* tail;  // expected end of station 5's line
+};
+
+class ReplyFormTest : public AnswerBackTest, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(ReplyFormTest, ShowsWhatIsValidAndAlwaysPollsTheNextStation)
+{
+    const ReplyCase& c = GetParam();
+    startRun({5, 6});
+    ASSERT_EQ(port.writes.back(), "@AIRC:N=5\r\n");
+    link.setValue("prgLevel5", -7); // marks an untouched bar
+
+    reply(c.reply);
+    pass();
+    EXPECT_EQ(port.writes.back(), "@AIRC:N=6\r\n");
+    EXPECT_EQ(link.value("prgLevel5"), c.bar5 < 0 ? -7 : c.bar5);
+    for (int n = 0; n < 16; ++n)
+        if (n != 5)
+            EXPECT_EQ(link.value("prgLevel" + std::to_string(n)), 0) << n;
+    EXPECT_EQ(log()[1], sj("#5 を確認中･･･ ") + sj(c.tail));
+    expectLogMirrorsMemo();
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, ReplyFormTest,
+                         ::testing::Values(ReplyCase{">AIRC:5=7\r\n", 4, "レベル 4 です。"}, // above the scale
+                                           ReplyCase{">AIRC:5=9\r\n", 4, "レベル 4 です。"},
+                                           ReplyCase{">AIRC:5=2\r\n", 2, "レベル 2 です。"},
+                                           ReplyCase{">AIRC: 5=1\r\n", 1, "レベル 1 です。"},
+                                           ReplyCase{">AIRC:5=x\r\n", -1, ""}, // invalid level
+                                           ReplyCase{">AIRC:1F=2\r\n", -1, ""}, // no such station
+                                           ReplyCase{">AIRC:-1=2\r\n", -1, ""},
+                                           ReplyCase{">AIRC:5=\r\n", -1, ""}, // level missing
+                                           ReplyCase{">AIRC:garbage\r\n", -1, ""}));
+
+TEST_F(AnswerBackTest, StopAnswerIsIgnored)
+{
+    startRun({1, 2});
+    reply(">AIRC:Q\r\n");
+    pass();
+    run(100);
+    EXPECT_EQ(port.writes, std::vector<std::string>{"@AIRC:N=1\r\n"});
+}
+
+TEST_F(AnswerBackTest, SilenceEndsTheRunAndSendsOneStop)
+{
+    startRun({2});
+    run(9990);
+    EXPECT_EQ(engine.FLinkState, 2);
+    run(20);
+    run(500);
+    EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("#2 を確認中･･･ 応答がありません。"), ""}));
+    EXPECT_EQ(count("@AIRC:Q\r\n"), 1);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_TRUE(link.isVisible("btnGet"));
+    EXPECT_FALSE(link.isVisible("btnAbort"));
+    // The modem's answer to the stop changes nothing.
+    reply(">AIRC:Q\r\n");
+    run(100);
+    EXPECT_EQ(port.writes.size(), 2u);
+}
+
+TEST_F(AnswerBackTest, ClosingDuringARunStopsAndUnlocks)
+{
+    startRun({0, 1});
+    link.hideForm(); // close box
+    run(100);
+    EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("#0 を確認中･･･ "), sj("中止しました。"), ""}));
+    EXPECT_EQ(count("@AIRC:Q\r\n"), 1);
+    EXPECT_FALSE(main.isChecked("mnuRssiInfo"));
+    for (const char* c : kLocked)
+        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_FALSE(link.timerActive("timWaitTime"));
+    // A late reply polls nothing more.
+    reply(">AIRC:0=2\r\n");
+    run(100);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(link.value("prgLevel0"), 0);
+}
+
+TEST_F(AnswerBackTest, ClosingWithoutARunWritesNothing)
+{
+    openCheck();
+    link.hideForm();
+    run(50);
+    EXPECT_FALSE(main.isChecked("mnuRssiInfo"));
+    for (const char* c : kLocked)
+        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(log(), std::vector<std::string>{""});
+    // The menu opens it again.
+    engine.mnuRssiInfoClick();
+    pass();
+    EXPECT_TRUE(link.shown);
+}
+
+TEST_F(AnswerBackTest, EnterStartsAndEndsARun)
+{
+    openCheck();
+    tick({4});
+    engine.linkForm().FormKeyPress(13);
+    pass();
+    EXPECT_EQ(port.writes, std::vector<std::string>{"@AIRC:N=4\r\n"});
+    engine.linkForm().FormKeyPress('a'); // other keys do nothing
+    engine.linkForm().FormKeyPress(13);
+    run(100);
+    EXPECT_EQ(count("@AIRC:Q\r\n"), 1);
+    EXPECT_EQ(log().back(), "");
+    EXPECT_EQ(log()[log().size() - 2], sj("中止しました。"));
+    EXPECT_FALSE(engine.linkForm().FAbortByKey);
+    // Enter again starts a fresh run.
+    engine.linkForm().FormKeyPress(13);
+    pass();
+    EXPECT_EQ(port.writes.back(), "@AIRC:N=4\r\n");
+}
+
+TEST_F(AnswerBackTest, AbortButtonSendsOneStop)
+{
+    startRun({7, 8});
+    engine.linkForm().btnAbortClick(EndReason::UserAbort);
+    run(100);
+    EXPECT_EQ(count("@AIRC:Q\r\n"), 1);
+    EXPECT_EQ(log()[log().size() - 2], sj("中止しました。"));
+}
+
+TEST_F(AnswerBackTest, StationF)
+{
+    startRun({15});
+    EXPECT_EQ(port.writes, std::vector<std::string>{"@AIRC:N=F\r\n"});
+    EXPECT_EQ(log().back(), sj("#F を確認中･･･ "));
+    reply(">AIRC:F=4\r\n");
+    pass();
+    EXPECT_EQ(link.value("prgLevel15"), 4);
+}
+
+TEST_F(AnswerBackTest, NoLineWhenCtsIsOff)
+{
+    openCheck();
+    tick({1});
+    port.status = 0x20;
+    engine.linkForm().btnGetClick();
+    run(100);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("通信ができません。"), ""}));
+    EXPECT_EQ(engine.FLinkState, 3);
+}
+
+TEST_F(AnswerBackTest, NoLineWhenThePortIsClosed)
+{
+    openCheck();
+    tick({1});
+    port.open = false;
+    engine.linkForm().btnGetClick();
+    run(50);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(log()[1], sj("通信ができません。"));
+}
+
+TEST_F(AnswerBackTest, NothingTickedAsksForAStation)
+{
+    openCheck();
+    engine.linkForm().btnGetClick();
+    run(50);
+    EXPECT_EQ(log(), std::vector<std::string>{sj("IDを選択してください。")});
+    EXPECT_EQ(engine.FLinkState, 1);
+    EXPECT_TRUE(port.writes.empty());
+}
+
+TEST_F(AnswerBackTest, RefusedDtrSendsNothingAndTheRunTimesOut)
+{
+    openCheck();
+    tick({3});
+    port.failEscape = true;
+    engine.linkForm().btnGetClick();
+    run(10100);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(log()[1], sj("#3 を確認中･･･ 応答がありません。"));
+    auto mon = main.memoLines("memTxRxMonitor");
+    EXPECT_TRUE(std::find(mon.begin(), mon.end(), "@AIRC:N=3") == mon.end());
+}
+
+TEST_F(AnswerBackTest, FailedWriteIsReportedAndTheRunGoesOn)
+{
+    openCheck();
+    tick({3});
+    port.failWrites = true;
+    engine.linkForm().btnGetClick();
+    pass();
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
+    auto mon = main.memoLines("memTxRxMonitor");
+    ASSERT_GE(mon.size(), 2u);
+    EXPECT_EQ(mon[mon.size() - 2], "@AIRC:N=3");
+    EXPECT_EQ(mon.back(), sj("送信失敗"));
+    EXPECT_EQ(engine.FLinkState, 2);
+}
+
+TEST_F(AnswerBackTest, TickingDuringARunCountsForStationsNotYetReached)
+{
+    startRun({1});
+    tick({9});
+    link.setChecked("CheckBox1", false);
+    reply(">AIRC:1=1\r\n");
+    pass();
+    EXPECT_EQ(port.writes.back(), "@AIRC:N=9\r\n");
+}
+
+TEST_F(AnswerBackTest, RunResetsBarsButHidingKeepsLogAndBars)
+{
+    startRun({2});
+    reply(">AIRC:2=3\r\n");
+    pass();
+    link.hideForm();
+    run(20);
+    engine.mnuRssiInfoClick();
+    pass();
+    EXPECT_EQ(link.value("prgLevel2"), 3);
+    EXPECT_EQ(log()[0], sj("開始します。"));
+    engine.linkForm().btnGetClick();
+    EXPECT_EQ(link.value("prgLevel2"), 0);
+}
+
+TEST_F(AnswerBackTest, AllButtonAlternates)
+{
+    LinkLogic::CheckAllNext = true;
+    auto ticked = [&] {
+        int k = 0;
+        for (int n = 0; n < 16; ++n)
+            k += link.isChecked("CheckBox" + std::to_string(n));
+        return k;
+    };
+    link.setChecked("CheckBox4", true);
+    engine.linkForm().btnAllClick();
+    EXPECT_EQ(ticked(), 16);
+    engine.linkForm().btnAllClick();
+    EXPECT_EQ(ticked(), 0);
+    link.hideForm(); // not reset by closing
+    engine.linkForm().btnAllClick();
+    EXPECT_EQ(ticked(), 16);
+}
+
+TEST_F(AnswerBackTest, ClearEmptiesTheLog)
+{
+    openCheck();
+    engine.linkForm().btnGetClick();
+    engine.linkForm().spbMemClearClick();
+    EXPECT_TRUE(log().empty());
+    EXPECT_TRUE(engine.linkForm().memInfo.text().empty());
+}
+
+TEST_F(AnswerBackTest, MessagesTrimTheLogButStationLinesDoNot)
+{
+    LinkLogic& f = engine.linkForm();
+    const std::string big(16384, 'a');
+    f.memInfo.mutableText() = big + "\r\n";
+    link.setMemoText("memInfo", f.memInfo.text());
+    link.setChecked("CheckBox0", true);
+    f.NextStation();
+    f.ShowLevel(0, 1);
+    EXPECT_GT(f.memInfo.text().size(), big.size());
+    f.AddMessage(sj("完了しました。"));
+    EXPECT_LT(f.memInfo.text().size(), 16384u - 8000u);
+    expectLogMirrorsMemo();
+}
+
+TEST(AircPayload, Reading)
+{
+    auto r = parseAircPayload("A=3");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->station, 10);
+    EXPECT_EQ(r->level, 3);
+    EXPECT_EQ(parseAircPayload("0=-")->level, 0);
+    EXPECT_FALSE(parseAircPayload("0=*")->level);
+    EXPECT_FALSE(parseAircPayload("Q"));
+    EXPECT_FALSE(parseAircPayload(""));
+    EXPECT_EQ(aircPollCommand(10), "@AIRC:N=A\r\n");
+}
+
+} // namespace
+} // namespace kd36::test

@@ -1,0 +1,361 @@
+#include "engine/conversions.h"
+#include "link_fixture.h"
+
+namespace kd36::test {
+namespace {
+
+// ---------------------------------------------------------------- codec
+
+TEST(SendLine, LengthCountsShiftJisBytesAndLineBreaks)
+{
+    EXPECT_EQ(composeSendLine("1,3,5,7;", "ABC"), "$SEND:1,3,5,7;3;ABC\r\n");
+    EXPECT_EQ(composeSendLine(";", "ABC"), "$SEND:;3;ABC\r\n");
+    EXPECT_EQ(composeSendLine("1,2;", ""), "$SEND:1,2;0;\r\n");
+    EXPECT_EQ(composeSendLine(";", sj("あA")), "$SEND:;3;" + sj("あA") + "\r\n");
+    EXPECT_EQ(composeSendLine(";", "AB\r\nC"), "$SEND:;5;AB\r\nC\r\n");
+    EXPECT_EQ(composeRoute("1", {"3", "", "5"}, "7"), "1,3,5,7;");
+    EXPECT_EQ(composeRoute("1", {}, "2"), "1,2;");
+}
+
+TEST(SendLine, Counter)
+{
+    EXPECT_EQ(counterText(0), sj("0 文字 / 残 256"));
+    EXPECT_EQ(counterText(12), sj("12 文字 / 残 244"));
+    EXPECT_EQ(counterText(256), sj("256 文字 / 残 0"));
+}
+
+struct ReceCase {
+    const char* payload;
+    bool valid;
+    std::vector<std::string> route;
+    const char* data;
+};
+
+class RecePayload : public ::testing::TestWithParam<ReceCase> {};
+
+TEST_P(RecePayload, Reads)
+{
+    const ReceCase& c = GetParam();
+    auto p = parseRecePayload(c.payload);
+    ASSERT_EQ(p.has_value(), c.valid);
+    if (c.valid) {
+        EXPECT_EQ(p->route, c.route);
+        EXPECT_EQ(p->data, c.data);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Payloads, RecePayload,
+    ::testing::Values(ReceCase{"7,5,3,1;3;ABC", true, {"7", "5", "3", "1"}, "ABC"},
+                      ReceCase{"0,1;5;hello", true, {"0", "1"}, "hello"},
+                      ReceCase{"0,1;0;", false, {}, ""}, // its second ";" is the last character
+                      ReceCase{"0,1;1;;", true, {"0", "1"}, ";"},
+                      ReceCase{"1,2,3,4,5,6,7,8,9,A;1;x", false, {}, ""}, // ten fields
+                      ReceCase{"1,2,3,4,5,6,7,8,9;1;x", true, {"1", "2", "3", "4", "5", "6", "7", "8", "9"}, "x"},
+                      ReceCase{"0;1;x", false, {}, ""}, // one field
+                      ReceCase{"0,1;4;x", false, {}, ""}, // length differs
+                      ReceCase{"0,1;-1;x", false, {}, ""},
+                      ReceCase{"0,1;2", false, {}, ""}, // no second ";"
+                      ReceCase{"", false, {}, ""},
+                      ReceCase{"0,1;9,2;ab", true, {"0", "1"}, "ab"}, // "," between ";" restarts the length
+                      ReceCase{"0,1;$3;abc", true, {"0", "1"}, "abc"},
+                      ReceCase{" 0,,12;4;a\r\nb", true, {" 0", "", "12"}, "a\r\nb"}, // fields taken as they stand
+                      ReceCase{"0,1;2;\x82\xa0", true, {"0", "1"}, "\x82\xa0"}));
+
+TEST(RecePayloadErrors, NonNumericLengthIsAConversionError)
+{
+    EXPECT_THROW(parseRecePayload("0,1;abc;x"), ConversionError);
+    EXPECT_THROW(parseRecePayload("0,1;;x"), ConversionError);
+    // The message stays readable text even for Shift-JIS bytes.
+    try {
+        parseRecePayload("0,1;" + sj("あ") + ";x");
+        FAIL();
+    } catch (const ConversionError& e) {
+        EXPECT_NE(std::string(e.what()).find("あ"), std::string::npos);
+    }
+}
+
+// ---------------------------------------------------------------- dialog
+
+class PacketTest : public DialogEngineTest {
+protected:
+    PacketLogic& form() { return engine.packetForm(); }
+    void choose(int n, const std::string& digit)
+    {
+        packet.setText("cmbRoute" + std::to_string(n), digit);
+        if (n >= 1 && n <= 4)
+            form().cmbRouteChange(n);
+    }
+    bool relayOn(int n) const
+    {
+        const std::string k = std::to_string(n);
+        const bool on = packet.isEnabled("cmbRoute" + k);
+        EXPECT_EQ(on, packet.isEnabled("lblRoute" + k)) << n;
+        return on;
+    }
+    void openDialog(const std::string& own = "")
+    {
+        main.setText("edtRead2", own);
+        engine.mnuPacketClick();
+        ASSERT_TRUE(packet.shown);
+    }
+};
+
+TEST_F(PacketTest, CreationState)
+{
+    EXPECT_EQ(packet.text("lblMemInfo"), sj("0 文字 / 残 256"));
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(packet.itemIndex("cmbRoute" + std::to_string(n)), 0);
+    EXPECT_TRUE(relayOn(1));
+    for (int n = 2; n <= 5; ++n)
+        EXPECT_FALSE(relayOn(n)) << n;
+    EXPECT_EQ(engine.FPacketShown, 0);
+    EXPECT_EQ(form().FOwnIdIndex, -1);
+}
+
+TEST_F(PacketTest, RelayChain)
+{
+    choose(1, "3");
+    EXPECT_TRUE(relayOn(2));
+    EXPECT_FALSE(relayOn(3));
+    choose(2, "5");
+    choose(3, "6");
+    choose(4, "8");
+    EXPECT_TRUE(relayOn(5));
+    choose(2, "-"); // relays 3 to 5 grey out whatever they show
+    EXPECT_TRUE(relayOn(2));
+    for (int n = 3; n <= 5; ++n)
+        EXPECT_FALSE(relayOn(n)) << n;
+    EXPECT_EQ(packet.text("cmbRoute3"), "6"); // values are kept
+    choose(2, "5"); // back on: relay 3, and 4 and 5 too as 3 and 4 show digits
+    for (int n = 3; n <= 5; ++n)
+        EXPECT_TRUE(relayOn(n)) << n;
+    choose(4, "-");
+    choose(2, "5");
+    EXPECT_TRUE(relayOn(4));
+    EXPECT_FALSE(relayOn(5));
+}
+
+TEST_F(PacketTest, RouteCheckBoxGreysAndRestores)
+{
+    choose(1, "3");
+    packet.setChecked("chkRoute", false);
+    form().chkRouteClick();
+    for (int n = 0; n <= 6; ++n) {
+        const std::string k = std::to_string(n);
+        EXPECT_FALSE(packet.isEnabled("cmbRoute" + k)) << n;
+        EXPECT_FALSE(packet.isEnabled("lblRoute" + k)) << n;
+        EXPECT_FALSE(packet.isEnabled("lblArrow" + k)) << n;
+    }
+    packet.setChecked("chkRoute", true);
+    form().chkRouteClick();
+    for (int n : {0, 1, 2, 6}) {
+        EXPECT_TRUE(relayOn(n)) << n;
+        EXPECT_TRUE(packet.isEnabled("lblArrow" + std::to_string(n))) << n;
+    }
+    for (int n : {3, 4, 5}) {
+        EXPECT_FALSE(relayOn(n)) << n;
+        EXPECT_FALSE(packet.isEnabled("lblArrow" + std::to_string(n))) << n;
+    }
+}
+
+TEST_F(PacketTest, SendsTheRouteOfEnabledRelaysOnly)
+{
+    choose(0, "1");
+    choose(1, "3");
+    choose(2, "4");
+    choose(3, "9");
+    choose(2, "-"); // relay 3 still shows 9 but is greyed
+    choose(6, "7");
+    packet.setText("memUserData", "ABC");
+    form().spbPacketClick();
+    EXPECT_EQ(port.writes, std::vector<std::string>{"$SEND:1,3,7;3;ABC\r\n"});
+    EXPECT_EQ(form().FTxLine, "$SEND:1,3,7;3;ABC\r\n");
+    EXPECT_EQ(main.memoLines("memTxRxMonitor").back(), "$SEND:1,3,7;3;ABC");
+}
+
+TEST_F(PacketTest, SendsWithoutRouteAndWithMultiLineData)
+{
+    packet.setChecked("chkRoute", false);
+    form().chkRouteClick();
+    packet.setText("memUserData", "AB\r\nC");
+    form().spbPacketClick();
+    packet.setText("memUserData", sj("あA"));
+    form().spbPacketClick();
+    EXPECT_EQ(port.writes, (std::vector<std::string>{"$SEND:;5;AB\r\nC\r\n", "$SEND:;3;" + sj("あA") + "\r\n"}));
+}
+
+TEST_F(PacketTest, MissingOwnOrDestinationIsRefused)
+{
+    choose(6, "7");
+    form().spbPacketClick();
+    packet.setItemIndex("cmbRoute6", -1);
+    choose(0, "1");
+    form().spbPacketClick();
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"ルート設定を確認してください。", "ルート設定を確認してください。"}));
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_TRUE(main.memoLines("memTxRxMonitor").empty());
+}
+
+TEST_F(PacketTest, FailedWriteShowsInTheMonitor)
+{
+    packet.setChecked("chkRoute", false);
+    port.failWrites = true;
+    form().spbPacketClick();
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
+    EXPECT_EQ(main.memoLines("memTxRxMonitor"), (std::vector<std::string>{"$SEND:;0;", sj("送信失敗")}));
+}
+
+TEST_F(PacketTest, EnterKeyFollowsTheHiddenCheckBox)
+{
+    packet.setChecked("chkRoute", false);
+    EXPECT_TRUE(form().memUserDataKeyPress(13));
+    EXPECT_EQ(port.writes.size(), 1u);
+    EXPECT_FALSE(form().memUserDataKeyPress('A'));
+    packet.setChecked("chkEnterKey", false);
+    EXPECT_FALSE(form().memUserDataKeyPress(13));
+    EXPECT_EQ(port.writes.size(), 1u);
+}
+
+TEST_F(PacketTest, ShiftDoubleClickTogglesTheEnterOption)
+{
+    form().grpTxMouseDown(false);
+    form().grpTxDblClick();
+    EXPECT_FALSE(packet.isVisible("chkEnterKey"));
+    form().grpTxMouseDown(true);
+    form().grpTxDblClick();
+    EXPECT_TRUE(packet.isVisible("chkEnterKey"));
+    form().grpTxDblClick();
+    EXPECT_FALSE(packet.isVisible("chkEnterKey"));
+}
+
+TEST_F(PacketTest, CounterAndClearButtons)
+{
+    packet.setText("memUserData", "ABCDEFGHIJ" + sj("あ"));
+    form().memUserDataChange();
+    EXPECT_EQ(packet.text("lblMemInfo"), sj("12 文字 / 残 244"));
+    packet.setText("memUserDataRx", "xyz");
+    form().spbClearClick("spbClearRx");
+    EXPECT_EQ(packet.text("memUserDataRx"), "");
+    EXPECT_EQ(packet.text("memUserData"), "ABCDEFGHIJ" + sj("あ"));
+    form().spbClearClick("spbClear");
+    EXPECT_EQ(packet.text("memUserData"), "");
+    EXPECT_EQ(packet.text("lblMemInfo"), sj("0 文字 / 残 256"));
+}
+
+TEST_F(PacketTest, MenuTogglesAndPresetsTheOwnStation)
+{
+    openDialog("5");
+    EXPECT_EQ(engine.FPacketShown, 1);
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    pass();
+    EXPECT_TRUE(main.isChecked("mnuPacket"));
+    EXPECT_FALSE(main.isEnabled("spbFICK"));
+    engine.mnuPacketClick();
+    EXPECT_FALSE(packet.shown);
+    EXPECT_EQ(engine.FPacketShown, 0);
+    pass();
+    EXPECT_FALSE(main.isChecked("mnuPacket"));
+    EXPECT_TRUE(main.isEnabled("spbFICK"));
+
+    openDialog(""); // unknown: the list keeps its choice
+    EXPECT_EQ(form().FOwnIdIndex, -1);
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    engine.mnuPacketClick();
+    openDialog("zz");
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    engine.mnuPacketClick();
+    openDialog("1F"); // above F: the list loses its selection
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), -1);
+    form().spbPacketClick();
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"ルート設定を確認してください。"});
+}
+
+TEST_F(PacketTest, CloseBoxClearsTheFlag)
+{
+    openDialog("2");
+    packet.hideForm();
+    EXPECT_EQ(engine.FPacketShown, 0);
+    engine.mnuPacketClick();
+    EXPECT_TRUE(packet.shown);
+}
+
+TEST_F(PacketTest, ReceivedPacketOpensTheDialog)
+{
+    main.setText("edtRead2", "1");
+    reply("$RECE:7,5,3,1;3;ABC\r\n");
+    pass();
+    EXPECT_TRUE(packet.shown);
+    EXPECT_EQ(engine.FPacketShown, 1);
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 1);
+    EXPECT_EQ(packet.text("memUserDataRx"), "ABC");
+    const char* expect[] = {"7", "5", "3", "-", "-", "-", "1"};
+    for (int n = 0; n <= 6; ++n)
+        EXPECT_EQ(packet.text("edtRoute" + std::to_string(n)), expect[n]) << n;
+}
+
+TEST_F(PacketTest, ReceivedPacketWhileShownBlanksFirst)
+{
+    openDialog("1");
+    packet.setItemIndex("cmbRoute0", 4);
+    reply("$RECE:2,1;3;old\r\n");
+    pass();
+    const int repaints = packet.repaints;
+    const uint64_t before = clock.nowMs();
+    reply("$RECE:9,8,7,6,5,4,3,2,1;6;new\r\nX\r\n");
+    pass();
+    EXPECT_EQ(packet.repaints, repaints + 1);
+    EXPECT_GE(clock.nowMs() - before, 100u);
+    EXPECT_EQ(packet.text("memUserDataRx"), "new\r\nX");
+    const char* expect[] = {"9", "8", "7", "6", "5", "4", "1"};
+    for (int n = 0; n <= 6; ++n)
+        EXPECT_EQ(packet.text("edtRoute" + std::to_string(n)), expect[n]) << n;
+    // Already shown: the own-station preset is not applied again.
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 4);
+    EXPECT_TRUE(packet.shown);
+}
+
+TEST_F(PacketTest, InvalidPacketLeavesTheViewBlankAndTheDialogClosed)
+{
+    packet.setText("edtRoute0", "7");
+    packet.setText("memUserDataRx", "old");
+    const uint64_t before = clock.nowMs();
+    reply("$RECE:0,1;0;\r\n");
+    pass();
+    EXPECT_FALSE(packet.shown);
+    EXPECT_LT(clock.nowMs() - before, 100u); // no wait while hidden
+    EXPECT_EQ(packet.text("edtRoute0"), "");
+    EXPECT_EQ(packet.text("memUserDataRx"), "");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(PacketTest, NonNumericLengthRaisesAndDropsTheBlock)
+{
+    packet.setText("memUserDataRx", "old");
+    reply("$RECE:0,1;abc;x\r\n");
+    EXPECT_THROW(pass(), ConversionError);
+    EXPECT_FALSE(packet.shown);
+    EXPECT_EQ(packet.text("memUserDataRx"), "");
+    EXPECT_TRUE(engine.RxQueue.empty());
+    EXPECT_TRUE(engine.FRxText.empty());
+    // The next pass runs normally and the block does not come back.
+    EXPECT_NO_THROW(run(50));
+    reply("$RECE:0,1;1;y\r\n");
+    pass();
+    EXPECT_TRUE(packet.shown);
+    EXPECT_EQ(packet.text("memUserDataRx"), "y");
+}
+
+TEST_F(PacketTest, ModemErrorOnlyWhileShown)
+{
+    reply(">ERR2:1\r\n");
+    pass();
+    EXPECT_TRUE(boxes.shown.empty());
+    openDialog("1");
+    reply(">ERR2:1\r\n");
+    pass();
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"自局IDの設定またはユーザー電文を確認してください。"});
+}
+
+} // namespace
+} // namespace kd36::test
