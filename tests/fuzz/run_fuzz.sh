@@ -18,9 +18,9 @@ lock="$work/$bin.lock"
         srcs=("$src"/engine/*.cpp "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_engine.cpp")
         extra=() ;;
       fuzz_io)
-        srcs=("$src"/serial/rs_comm_thread.cpp "$src/app/settings_file.cpp" "$src"/engine/*.cpp
+        srcs=("$src"/serial/*.cpp "$src/app/settings_file.cpp" "$src"/engine/*.cpp
               "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_io.cpp")
-        extra=($(pkg-config --cflags --libs Qt6Core)) ;;
+        extra=($(pkg-config --cflags --libs Qt6Core) -lsimpleini) ;;
     esac
     clang++ -std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
       -I"$src" "${srcs[@]}" "${extra[@]}" -o "$exe.tmp"
