@@ -613,7 +613,7 @@ void SimulatedModem::handleCommand(const std::string& word, bool hasParams, cons
             if (it != stations_.end()) {
                 std::string text = ">AIRC:" + std::string(1, params[2]) + "=" + std::string(1, it->second) + "\r\n";
                 addTimer(t + kAircDelayUs * kNsPerUs + extraNs(), TimerKind::Airc,
-                         [this, text](uint64_t u) { emit(text, u, true); });
+                         [this, text](uint64_t u) { emitBytes(text, u, true); });
             }
         } else if (hasParams && params == "Q") {
             cancel(TimerKind::Airc); // the poll in progress is given up
@@ -698,7 +698,7 @@ void SimulatedModem::handlePacket(const std::string& line, uint64_t t)
         rece += std::string(",") + *it;
     rece += std::string(",") + own + ";" + std::to_string(len) + ";" + data + "\r\n";
     addTimer(t + (kPacketDelayUs + relays.size() * kPacketHopUs) * kNsPerUs + extraNs(), TimerKind::Packet,
-             [this, rece](uint64_t u) { emit(rece, u, true); });
+             [this, rece](uint64_t u) { emitBytes(rece, u, true); });
 }
 
 // Communication mode: the remote gets the data in frames (full frame or idle
@@ -722,7 +722,7 @@ void SimulatedModem::flushEcho(uint64_t t)
     std::string piece = std::move(echoBuf_);
     echoBuf_.clear();
     addTimer(t + kEchoAirUs * kNsPerUs + extraNs(), TimerKind::Echo,
-             [this, piece](uint64_t u) { emit(piece, u, false); });
+             [this, piece](uint64_t u) { emitBytes(piece, u, false); });
 }
 
 void SimulatedModem::sweep(uint64_t t)
@@ -730,7 +730,7 @@ void SimulatedModem::sweep(uint64_t t)
     if (!sweeping_)
         return;
     if (!dtr_ && modemTxFreeNs_ <= t + kSweepBacklogNs)
-        emit(">ANLZ:" + sweepText() + "\r\n", t, true);
+        emitBytes(">ANLZ:" + sweepText() + "\r\n", t, true);
     addTimer(t + kSweepIntervalUs * kNsPerUs, TimerKind::Sweep, [this](uint64_t u) { sweep(u); });
 }
 
@@ -774,7 +774,7 @@ void SimulatedModem::streamTick(uint64_t t)
     streamCredit_ %= kNsPerS;
     if (n == 0 || modemTxFreeNs_ > t + kStreamBacklogNs)
         return;
-    emit(streamText(streamPos_, size_t(n)), t, false);
+    emitBytes(streamText(streamPos_, size_t(n)), t, false);
     streamPos_ += n;
 }
 
@@ -805,13 +805,13 @@ void SimulatedModem::reply(const std::string& text, uint64_t t, std::function<vo
 {
     addTimer(t + kReplyDelayUs * kNsPerUs + extraNs(), TimerKind::Reply,
              [this, s = text + "\r\n", after = std::move(after)](uint64_t u) {
-                 emit(s, u, true);
+                 emitBytes(s, u, true);
                  if (after)
                      after(std::max(u, modemTxFreeNs_));
              });
 }
 
-void SimulatedModem::emit(const std::string& bytes, uint64_t t, bool isReply)
+void SimulatedModem::emitBytes(const std::string& bytes, uint64_t t, bool isReply)
 {
     if (silent_)
         return;

@@ -195,7 +195,7 @@ private:
     // A reply line (CR LF added) after the reply delay; `after` runs once it is on the line.
     void reply(const std::string& text, uint64_t t, std::function<void(uint64_t)> after = {});
     // Puts bytes on the modem's transmit line from t on (prefix, fragments, silence apply).
-    void emit(const std::string& bytes, uint64_t t, bool isReply);
+    void emitBytes(const std::string& bytes, uint64_t t, bool isReply);
     void emitRaw(const std::string& bytes, uint64_t t, size_t fragBytes, uint64_t gapNs);
     uint64_t extraNs() const { return uint64_t(extraDelayMs_) * 1'000'000; }
 

@@ -8,4 +8,10 @@ if(KD36_CLANGXX AND NOT KD36_SANITIZE)
               fuzz_engine ${target} ${KD36_FUZZ_SECONDS})
     set_tests_properties(fuzz_${target} PROPERTIES LABELS "fuzz" TIMEOUT 600 RESOURCE_LOCK fuzz_engine_build)
   endforeach()
+  foreach(target receive settings)
+    add_test(NAME fuzz_${target}
+      COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run_fuzz.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/fuzz
+              fuzz_io ${target} ${KD36_FUZZ_SECONDS})
+    set_tests_properties(fuzz_${target} PROPERTIES LABELS "fuzz" TIMEOUT 600 RESOURCE_LOCK fuzz_io_build)
+  endforeach()
 endif()

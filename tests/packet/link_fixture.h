@@ -1,4 +1,5 @@
 #pragma once
+#include "tests/support/main_view_setup.h"
 // A main engine on fake windows with both modeless dialogs wired the way
 // the real dialogs wire them: show/hide events and the dialog timer.
 #include <gtest/gtest.h>
@@ -17,16 +18,6 @@
 
 namespace kd36::test {
 
-inline std::vector<std::string> stationDigits(bool withDash)
-{
-    std::vector<std::string> v;
-    if (withDash)
-        v.push_back("-");
-    for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E", "F"})
-        v.push_back(c);
-    return v;
-}
-
 class DialogEngineTest : public ::testing::Test {
 protected:
     DialogEngineTest()
@@ -35,19 +26,7 @@ protected:
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](const std::string& n) { engine.onTimer(n); };
         main.pages["PageControlSetting"] = "tabBasicSetting";
-        link.onTimer = [this](const std::string& n) { engine.linkForm().onTimer(n); };
-        link.onShow = [this] { engine.linkForm().FormShow(); };
-        link.onHide = [this] { engine.linkForm().FormHide(); };
-        link.setVisible("btnAbort", false);
-        packet.onShow = [this] { engine.packetForm().FormShow(); };
-        packet.onHide = [this] { engine.packetForm().FormHide(); };
-        packet.setItems("cmbRoute0", stationDigits(false));
-        packet.setItems("cmbRoute6", stationDigits(false));
-        for (int n = 1; n <= 5; ++n)
-            packet.setItems("cmbRoute" + std::to_string(n), stationDigits(true));
-        packet.setChecked("chkRoute", true);
-        packet.setChecked("chkEnterKey", true);
-        packet.setVisible("chkEnterKey", false);
+        wireDialogViews(engine, link, packet);
         engine.ConstructBeforeSettings();
         engine.ConstructAfterSettings();
         engine.packetForm().Construct();

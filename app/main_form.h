@@ -1,0 +1,100 @@
+#pragma once
+// The main window: builds the widgets from main_form.ui, owns the port,
+// the receive thread and the command engine, and forwards every event to
+// the engine's handler of the same name.
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "../engine/main_engine.h"
+#include "../serial/clock.h"
+#include "../serial/device.h"
+#include "../serial/message_boxes.h"
+
+namespace Ui {
+class TMainForm;
+}
+class TLinkForm;
+class TPacketForm;
+
+namespace kd36 {
+
+class QtBoxes;
+class QtView;
+class PortCatalog;
+class RsCommThread;
+class QtDisplayLibraryLoader;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        Clock* clock = nullptr;          // none: the steady clock
+        MessageBoxes* boxes = nullptr;   // none: QMessageBox
+        // The settings file; empty: beside the executable (or the user's folder).
+        std::string settingsPath;
+        bool useSettingsFile = true;
+        // What COM1 opens; none: the simulated modem on the clock.
+        std::function<std::unique_ptr<Device>()> simulator;
+        // Folders searched first for the display library; none: the executable's.
+        QStringList displayFolders;
+    };
+
+    explicit TMainForm(QWidget* parent = nullptr) : TMainForm(Options(), parent) {}
+    explicit TMainForm(Options options, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    MainEngine& engine() { return *FEngine; }
+    QtView& view() { return *FView; }
+    Ui::TMainForm& form() { return *ui; }
+    RsCommThread& commPort() { return *FCommPort; }
+    QtBoxes* qtBoxes() { return FQtBoxes.get(); }
+    TLinkForm& linkForm() { return *FLinkWindow; }
+    TPacketForm& packetForm() { return *FPacketWindow; }
+    const std::string& settingsPath() const { return FSettingsPath; }
+    // One idle pass, as the 10 ms timer runs it (skipped where a pass may not run).
+    void idlePass();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildStatusBar();
+    void applyColoursAndFonts();
+    void limitToSjisBytes(const char* editName, int maxBytes);
+    void connectHandlers();
+    void loadSettings();
+    void saveSettings();
+    void mnuAboutClick();
+    void mnuCommSettingsClick();
+    // Runs a handler; an exception that escapes it is shown in a box.
+    void guard(const std::function<void()>& handler);
+    void showError(const QString& text);
+    int statusPanelX(QObject* watched, int localX) const;
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    Options FOptions;
+    std::unique_ptr<Clock> FOwnClock;
+    Clock* FClock = nullptr;
+    std::unique_ptr<QtBoxes> FQtBoxes;
+    MessageBoxes* FBoxes = nullptr;
+    std::unique_ptr<QtView> FView;
+    std::unique_ptr<TLinkForm> FLinkWindow;     // the answer-back dialog, modeless
+    std::unique_ptr<TPacketForm> FPacketWindow; // the packet dialog, modeless
+    std::unique_ptr<PortCatalog> FCatalog;
+    std::unique_ptr<RsCommThread> FCommPort;
+    std::unique_ptr<QtDisplayLibraryLoader> FDisplayLoader;
+    std::unique_ptr<MainEngine> FEngine;
+    std::array<QPointer<QWidget>, 4> FPanels{};
+    QTimer FIdleTimer;
+    QObject* FKeyPreview = nullptr;
+    std::string FSettingsPath;
+    bool FClosed = false;
+};
+
+} // namespace kd36

@@ -1,0 +1,82 @@
+#pragma once
+// View over a tree of Qt widgets: controls are found by object name under
+// the root window (widgets, menu actions, menus, timers). Texts cross in
+// Shift-JIS and are converted here, at the widget boundary.
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <map>
+#include <set>
+#include <string>
+
+#include "../engine/view.h"
+
+class QLabel;
+class QObject;
+class QWidget;
+
+namespace kd36 {
+
+class QtView : public View {
+public:
+    explicit QtView(QWidget* root);
+
+    // Status panels 0..3 (labels inside the status bar).
+    void setStatusPanels(const std::array<QLabel*, 4>& panels);
+
+    void setEnabled(std::string_view name, bool on) override;
+    bool isEnabled(std::string_view name) const override;
+    void setVisible(std::string_view name, bool on) override;
+    bool isVisible(std::string_view name) const override;
+    void setChecked(std::string_view name, bool on) override;
+    bool isChecked(std::string_view name) const override;
+    std::string text(std::string_view name) const override;
+    void setText(std::string_view name, const std::string& sjis) override;
+    int itemIndex(std::string_view name) const override;
+    void setItemIndex(std::string_view name, int index) override;
+    int value(std::string_view name) const override;
+    void setValue(std::string_view name, int v) override;
+    void setColor(std::string_view name, uint32_t rgb) override;
+    void setHeight(std::string_view name, int h) override;
+    void setFocus(std::string_view name) override;
+    bool hasFocus(std::string_view name) const override;
+    void appendMemoLine(std::string_view name, const std::string& sjisLine) override;
+    void setMemoText(std::string_view name, const std::string& sjisText) override;
+    void setTabVisible(std::string_view page, bool on) override;
+    bool isTabVisible(std::string_view page) const override;
+    std::string currentPage(std::string_view pageControl) const override;
+    void setStatusText(int panel, const std::string& sjis) override;
+    std::string statusText(int panel) const override;
+    void startTimer(std::string_view name, int intervalMs) override;
+    void stopTimer(std::string_view name) override;
+    bool timerActive(std::string_view name) const override;
+    int timerInterval(std::string_view name) const override;
+    void showForm() override;
+    void hideForm() override;
+    bool formShown() const override;
+    void repaintNow() override;
+
+    QWidget* root() const { return root_; }
+    // The object called `name`, or nullptr (with a warning, once per name).
+    QObject* find(std::string_view name) const;
+    template <class T>
+    T* find(std::string_view name) const { return qobject_cast<T*>(find(name)); }
+
+    // Text conversions at the boundary.
+    static QString toQt(const std::string& sjis);
+    static std::string fromQt(const QString& text);
+    // Memo text (lines ending in CR LF) to the memo's own form and back.
+    static QString memoFromSjis(const std::string& sjis);
+    static std::string memoToSjis(const QString& text);
+
+private:
+    void complain(std::string_view name, const char* what) const;
+
+    QPointer<QWidget> root_;
+    std::array<QPointer<QLabel>, 4> panels_{};
+    mutable std::map<std::string, QPointer<QObject>, std::less<>> cache_;
+    mutable std::set<std::string, std::less<>> warned_;
+};
+
+} // namespace kd36

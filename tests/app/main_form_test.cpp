@@ -1,0 +1,361 @@
+// The main window against the simulated modem on COM1.
+// The modem first: its header declares a member that Qt defines as a macro.
+#include "sim/simulated_modem.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <atomic>
+#include <memory>
+
+#include "app/main_form.h"
+#include "dialogs/packet_form.h"
+#include "dialogs/lamp_widget.h"
+#include "dialogs/qt_boxes.h"
+#include "engine/sjis.h"
+#include "ui_main_form.h"
+
+using namespace kd36;
+
+namespace {
+
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kGreen = qRgb(0, 255, 0);
+const QRgb kPaleGreen = qRgb(147, 234, 188);
+
+struct Shown {
+    QString text;
+    QString title;
+    QString monitorAtBox;
+};
+
+} // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startState();
+    void openAndCloseFollowTheStateTable();
+    void modeSwitchDrivesDtr();
+    void typedCommandReachesTheModem();
+    void failedWriteShowsBoxThenMonitorLine();
+    void statusPanelDoubleClickTogglesDisplay();
+    void shiftDoubleClickTogglesDevelopTab();
+    void spinEditsTakeDigitsOnly();
+    void closeWithPortOpenClosesAndSaves();
+    void packetDialogLocksTheWindow();
+    void screenshots();
+
+private:
+    Ui::TMainForm& ui() { return form->form(); }
+    QLabel* panel(int n) { return form->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(n)); }
+    QString label(int n) { return panel(n)->text(); }
+    QRgb lamp(const char* name) { return form->findChild<LampWidget*>(name)->color(); }
+    void openPort();
+    void idle(int ms = 60) { QTest::qWait(ms); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TMainForm> form;
+    std::atomic<SimulatedModem*> modem{nullptr};
+    SteadyClock clock;
+    std::vector<Shown> boxes;
+};
+
+void MainFormTest::initTestCase()
+{
+    QApplication::setFont(QFont(QStringLiteral("IPAGothic"), 9));
+}
+
+void MainFormTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    boxes.clear();
+    TMainForm::Options o;
+    o.clock = &clock;
+    o.settingsPath = dir->filePath("kd36setup.ini").toStdString();
+    o.simulator = [this] {
+        auto m = std::make_unique<SimulatedModem>(clock);
+        modem = m.get();
+        return std::unique_ptr<Device>(std::move(m));
+    };
+    o.displayFolders << dir->path(); // no display library here
+    form = std::make_unique<TMainForm>(o);
+    form->qtBoxes()->onShow = [this](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        boxes.push_back({box->text(), box->windowTitle(), ui().memTxRxMonitor->toPlainText()});
+        QTimer::singleShot(0, box, [box] { box->buttons().first()->click(); });
+    };
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void MainFormTest::cleanup()
+{
+    if (form)
+        form->close();
+    form.reset();
+    modem = nullptr;
+}
+
+void MainFormTest::openPort()
+{
+    ui().btnComPort->click();
+    QCOMPARE(ui().btnComPort->text(), QString("通信ポート OFF"));
+    QVERIFY(modem.load());
+}
+
+void MainFormTest::startState()
+{
+    QCOMPARE(form->windowTitle(), QString("KD-36 セットアップ"));
+    QCOMPARE(label(0), QString("コマンドモード"));
+    QCOMPARE(label(1), QString());
+    QCOMPARE(label(2), QString("テキスト"));
+    QVERIFY(!label(3).isEmpty());
+    QCOMPARE(ui().btnComPort->text(), QString("通信ポート ON"));
+    QCOMPARE(ui().spbCommunicationMode->text(), QString("オンラインモード"));
+    QVERIFY(ui().spbMode->isChecked());
+    QVERIFY(!ui().spbCommunicationMode->isChecked());
+    QVERIFY(ui().pnlCommand->isVisible());
+    QVERIFY(!ui().pnlCommunication->isVisible());
+    idle();
+    QCOMPARE(lamp("shpSupplySignal"), kRed);
+    QCOMPARE(lamp("shpTxableSignal"), kRed);
+    QCOMPARE(lamp("shpLump"), kPaleGreen);
+    QCOMPARE(ui().lblTxableSignal->text(), QString("送信不可    ［CTS信号］"));
+    QCOMPARE(ui().lblSupplySignal->text(), QString("KD-36 電源［DSR信号］"));
+    for (QWidget* w : std::initializer_list<QWidget*>{ui().spbAIRM, ui().spbFICK, ui().spbPacket, ui().spbWrite,
+                                                      ui().spbRead, ui().spbCommandTx, ui().btnTermTx, ui().btnDBUG,
+                                                      ui().btnTEST, ui().btnSTBY})
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(!ui().mnuFunction->menuAction()->isEnabled());
+    QVERIFY(!ui().mnuCommOpen->isChecked());
+    QVERIFY(!ui().PageControlSetting->isTabVisible(2));
+    QCOMPARE(ui().cmbTemplate->currentText(), QString("テンプレート"));
+    QCOMPARE(ui().cmbTemplate->count(), 11);
+    QCOMPARE(ui().cmbTemplate->itemText(0), QString("@INIT"));
+    QCOMPARE(ui().cmbTemplate->itemText(10), QString("$NEWS"));
+    QCOMPARE(ui().cmbIntervalTx->currentText(), QString("10"));
+    QCOMPARE(ui().cmbChannel->currentText(), QString("7"));
+    QCOMPARE(ui().cmbModulation->currentText(), QString("無変調"));
+    QVERIFY(ui().chkCRLF->isChecked());
+    QVERIFY(ui().chkCRLF->isHidden());
+    QCOMPARE(form->centralWidget()->size(), QSize(720, 489));
+    QVERIFY(boxes.empty());
+}
+
+void MainFormTest::openAndCloseFollowTheStateTable()
+{
+    openPort();
+    QCOMPARE(lamp("shpLump"), kGreen);
+    QCOMPARE(label(1), QString("COM1: 9600bps D8 PNON S1"));
+    for (QWidget* w : std::initializer_list<QWidget*>{ui().spbAIRM, ui().spbFICK, ui().spbPacket, ui().spbWrite,
+                                                      ui().spbRead, ui().spbCommandTx, ui().btnTermTx, ui().btnDBUG,
+                                                      ui().btnDIF1, ui().btnDIF2, ui().btnTEST, ui().btnCMND,
+                                                      ui().btnSEND, ui().btnRECV, ui().btnSTBY})
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(ui().mnuCommOpen->isChecked());
+    QVERIFY(ui().mnuFunction->menuAction()->isEnabled());
+    QTRY_VERIFY(!modem.load()->dtr()); // command mode lowers DTR at once
+    QTRY_COMPARE(lamp("shpSupplySignal"), kGreen);
+    QTRY_COMPARE(lamp("shpTxableSignal"), kGreen);
+    QCOMPARE(ui().lblTxableSignal->text(), QString("送信可能    ［CTS信号］"));
+
+    // The menu item closes it again.
+    ui().mnuCommOpen->trigger();
+    QCOMPARE(ui().btnComPort->text(), QString("通信ポート ON "));
+    QCOMPARE(lamp("shpLump"), kPaleGreen);
+    QCOMPARE(label(1), QString());
+    QVERIFY(!ui().mnuCommOpen->isChecked());
+    QVERIFY(!ui().mnuFunction->menuAction()->isEnabled());
+    for (QWidget* w : std::initializer_list<QWidget*>{ui().spbAIRM, ui().spbWrite, ui().spbCommandTx,
+                                                      ui().btnTermTx, ui().btnDBUG, ui().btnSTBY})
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    QTRY_COMPARE(lamp("shpSupplySignal"), kRed);
+    QTRY_COMPARE(lamp("shpTxableSignal"), kRed);
+    QVERIFY(ui().btnIntervalTx->isEnabled());
+    QVERIFY(boxes.empty());
+}
+
+void MainFormTest::modeSwitchDrivesDtr()
+{
+    // Closed: the mode changes, no line is touched, no box.
+    ui().spbCommunicationMode->click();
+    QVERIFY(ui().pnlCommunication->isVisible());
+    QVERIFY(!ui().pnlCommand->isVisible());
+    QVERIFY(!ui().spbMode->isChecked());
+    QCOMPARE(label(0), QString("オンラインモード"));
+    ui().spbMode->click();
+    QCOMPARE(label(0), QString("コマンドモード"));
+
+    openPort();
+    QTRY_VERIFY(!modem.load()->dtr());
+    ui().spbCommunicationMode->click();
+    QVERIFY(modem.load()->dtr());
+    QVERIFY(!ui().mnuFunction->menuAction()->isEnabled());
+    QVERIFY(ui().btnTermTx->isEnabled());
+    ui().spbMode->click();
+    QVERIFY(!modem.load()->dtr());
+    QVERIFY(ui().mnuFunction->menuAction()->isEnabled());
+    // A click on the button that is down releases it and changes nothing.
+    ui().spbMode->click();
+    QVERIFY(!ui().spbMode->isChecked());
+    QVERIFY(!modem.load()->dtr());
+    QCOMPARE(label(0), QString("コマンドモード"));
+    QVERIFY(boxes.empty());
+}
+
+void MainFormTest::typedCommandReachesTheModem()
+{
+    openPort();
+    const int freq = ui().cmbTemplate->findText("@FREQ");
+    ui().cmbTemplate->setCurrentIndex(freq);
+    emit ui().cmbTemplate->activated(freq);
+    QCOMPARE(ui().txtEdit->text(), QString("@FREQ"));
+    QCOMPARE(ui().txtEdit->cursorPosition(), 5);
+    QCOMPARE(QApplication::focusWidget(), ui().txtEdit);
+    ui().spbCommandTx->click();
+    QTRY_VERIFY(modem.load()->receivedBytes().find("@FREQ\r\n") != std::string::npos);
+    QVERIFY(ui().memTxRxMonitor->toPlainText().startsWith("@FREQ"));
+    QTRY_VERIFY(ui().memTxRxMonitor->toPlainText().contains(">FREQ:"));
+
+    // Enter in the command line sends it too; in the template box it does not.
+    QTest::keyClick(ui().txtEdit, Qt::Key_Return);
+    QTRY_COMPARE(modem.load()->receivedLines().size(), size_t(2));
+    ui().cmbTemplate->setFocus();
+    QTest::keyClick(ui().cmbTemplate, Qt::Key_Return);
+    idle(100);
+    QCOMPARE(modem.load()->receivedLines().size(), size_t(2));
+    QVERIFY(boxes.empty());
+}
+
+void MainFormTest::failedWriteShowsBoxThenMonitorLine()
+{
+    // The interval transmission runs with the port closed.
+    ui().cmbIntervalTx->setCurrentIndex(0);
+    ui().btnIntervalTx->click();
+    QCOMPARE(ui().btnIntervalTx->text(), QString("ストップ"));
+    QCOMPARE(int(boxes.size()), 1);
+    QCOMPARE(boxes[0].text, QString("送信失敗"));
+    QCOMPARE(boxes[0].title, QString("KD-36 セットアップ"));
+    QCOMPARE(boxes[0].monitorAtBox, QString("$SEND:"));
+    QCOMPARE(ui().memTxRxMonitor->toPlainText(), QString("$SEND:\n送信失敗"));
+    ui().btnIntervalTx->click();
+    QCOMPARE(ui().btnIntervalTx->text(), QString("スタート"));
+}
+
+void MainFormTest::statusPanelDoubleClickTogglesDisplay()
+{
+    QTest::mouseDClick(panel(2), Qt::LeftButton, {}, QPoint(30, 5));
+    QCOMPARE(label(2), QString("コード"));
+    QTest::mouseDClick(panel(0), Qt::LeftButton, {}, QPoint(30, 5));
+    QTest::mouseDClick(panel(3), Qt::LeftButton, {}, QPoint(30, 5));
+    QCOMPARE(label(2), QString("コード"));
+    QTest::mouseDClick(panel(2), Qt::LeftButton, {}, QPoint(2, 5));
+    QCOMPARE(label(2), QString("テキスト"));
+}
+
+void MainFormTest::shiftDoubleClickTogglesDevelopTab()
+{
+    QWidget* grp = ui().grpCommand;
+    const QPoint frame(grp->width() / 2, 6); // on the caption row
+    QTest::mouseDClick(grp, Qt::LeftButton, {}, frame);
+    QVERIFY(!ui().PageControlSetting->isTabVisible(2));
+    QTest::mouseDClick(grp, Qt::LeftButton, Qt::ShiftModifier, frame);
+    QVERIFY(ui().PageControlSetting->isTabVisible(2));
+    QTest::mouseDClick(grp, Qt::LeftButton, Qt::ShiftModifier, frame);
+    QVERIFY(!ui().PageControlSetting->isTabVisible(2));
+}
+
+void MainFormTest::spinEditsTakeDigitsOnly()
+{
+    ui().chkFRAM->click();
+    QVERIFY(ui().speFRAMByte->isEnabled());
+    ui().PageControlSetting->setCurrentIndex(1);
+    ui().speFRAMByte->setFocus();
+    ui().speFRAMByte->selectAll();
+    QTest::keyClicks(ui().speFRAMByte, "2x-5");
+    QCOMPARE(ui().speFRAMByte->text(), QString("25"));
+    QTest::keyClick(ui().speFRAMByte, Qt::Key_Backspace);
+    QCOMPARE(ui().speFRAMByte->text(), QString("2"));
+}
+
+void MainFormTest::closeWithPortOpenClosesAndSaves()
+{
+    openPort();
+    const QString ini = dir->filePath("kd36setup.ini");
+    form->close();
+    QVERIFY(!form->isVisible());
+    QVERIFY(!form->engine().FPortOpen);
+    QVERIFY(QFile::exists(ini));
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QVERIFY(text.contains("[Com]") || text.contains("[COM]"));
+    QVERIFY(boxes.empty());
+}
+
+void MainFormTest::packetDialogLocksTheWindow()
+{
+    openPort();
+    ui().spbPacket->click();
+    QTRY_VERIFY(form->packetForm().isVisible());
+    QTRY_VERIFY(ui().mnuPacket->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{ui().spbFICK, ui().spbAIRM, ui().spbCommandTx, ui().spbWrite,
+                                                      ui().spbRead, ui().spbMode, ui().spbCommunicationMode})
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(!ui().mnuAirMonitor->isEnabled());
+    form->packetForm().close();
+    QTRY_VERIFY(!ui().mnuPacket->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{ui().spbFICK, ui().spbAIRM, ui().spbCommandTx, ui().spbWrite,
+                                                      ui().spbRead, ui().spbMode, ui().spbCommunicationMode})
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(boxes.empty());
+}
+
+void MainFormTest::screenshots()
+{
+    QDir().mkpath("/tmp/shots");
+    auto shot = [&](const char* name) {
+        idle(30);
+        QVERIFY(form->grab().save(QStringLiteral("/tmp/shots/main_%1.png").arg(name)));
+    };
+    ui().PageControlSetting->setTabVisible(2, true);
+    openPort();
+    shot("command_basic");
+    ui().PageControlSetting->setCurrentIndex(1);
+    form->engine().FExtension = 1;
+    shot("command_extend");
+    QCOMPARE(ui().grpSERI->height(), 121);
+    QVERIFY(ui().edtRead17->isVisible());
+    form->engine().FExtension = 0;
+    shot("command_extend_compact");
+    QCOMPARE(ui().grpSERI->height(), 49);
+    QVERIFY(!ui().edtRead17->isVisible());
+    QVERIFY(ui().cmbSERIParity->geometry().top() >= 49); // beyond the cut
+    ui().PageControlSetting->setCurrentIndex(2);
+    shot("command_develop");
+    ui().spbCommunicationMode->click();
+    ui().chkCRLF->show();
+    shot("communication");
+}
+
+QTEST_MAIN(MainFormTest)
+#include "main_form_test.moc"
