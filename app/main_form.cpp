@@ -185,7 +185,13 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // calls to one receiver keep their order.
     FCommPort->setDeliver([this](const std::string& piece) {
         QMetaObject::invokeMethod(
-            this, [this, piece] { guard([&] { FEngine->handOver(piece); }); }, Qt::QueuedConnection);
+            this,
+            [this, piece] {
+                guard([&] { FEngine->handOver(piece); });
+                // As an idle hook would: the pass follows the message at once.
+                idlePass();
+            },
+            Qt::QueuedConnection);
     });
     FCommPort->setProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     FCommPort->setDeviceLost([this] {
@@ -552,6 +558,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
     }
     // A close asked for inside a write waits until the write is over.
     if (FEngine->FSending) {
+        FEngine->FClosing = true; // no further write starts meanwhile
         e->ignore();
         QTimer::singleShot(50, this, &QWidget::close);
         return;
