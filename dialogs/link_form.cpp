@@ -10,8 +10,7 @@ using kd36::EndReason;
 using kd36::LinkLogic;
 
 TLinkForm::TLinkForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : ModelessForm(parent),
       ui(std::make_unique<Ui::TLinkForm>())
 {
     ui->setupUi(this);
@@ -19,7 +18,6 @@ TLinkForm::TLinkForm(QWidget* parent)
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(431, 356);
-    setModal(false);
 
     auto* timWaitTime = new QTimer(this);
     timWaitTime->setObjectName(QStringLiteral("timWaitTime"));
@@ -37,8 +35,7 @@ TLinkForm::~TLinkForm() = default;
 
 void TLinkForm::bind(LinkLogic& logic, Guard guard)
 {
-    FLogic = &logic;
-    FGuard = std::move(guard);
+    attach(logic, std::move(guard));
     connect(ui->btnGet, &QPushButton::clicked, this, [this] { run([](LinkLogic& l) { l.btnGetClick(); }); });
     connect(ui->btnAbort, &QPushButton::clicked, this,
             [this] { run([](LinkLogic& l) { l.btnAbortClick(EndReason::UserAbort); }); });
@@ -48,16 +45,6 @@ void TLinkForm::bind(LinkLogic& logic, Guard guard)
     connect(ui->btnClose, &QPushButton::clicked, this, &QWidget::hide);
     auto* timer = findChild<QTimer*>(QStringLiteral("timWaitTime"));
     connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer("timWaitTime"); }); });
-}
-
-void TLinkForm::run(const std::function<void(LinkLogic&)>& handler)
-{
-    if (!FLogic)
-        return;
-    if (FGuard)
-        FGuard([&] { handler(*FLogic); });
-    else
-        handler(*FLogic);
 }
 
 bool TLinkForm::eventFilter(QObject* watched, QEvent* event)
@@ -74,35 +61,3 @@ bool TLinkForm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TLinkForm::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    // Restoring from the task bar is not a new opening.
-    if (!e->spontaneous())
-        run([](LinkLogic& l) { l.FormShow(); });
-}
-
-void TLinkForm::hideEvent(QHideEvent* e)
-{
-    QDialog::hideEvent(e);
-    if (!e->spontaneous())
-        run([](LinkLogic& l) { l.FormHide(); });
-}
-
-void TLinkForm::closeEvent(QCloseEvent* e)
-{
-    // The dialog lives as long as the main window: closing only hides it.
-    e->accept();
-    hide();
-}
-
-void TLinkForm::keyPressEvent(QKeyEvent* e)
-{
-    // Escape is no way out here: only the close button and the close box hide
-    // the dialog, so a run is not ended by a stray key.
-    if (e->key() == Qt::Key_Escape) {
-        e->ignore();
-        return;
-    }
-    QDialog::keyPressEvent(e);
-}

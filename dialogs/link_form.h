@@ -1,7 +1,7 @@
 #pragma once
 // The answer-back dialog: sixteen station rows with level bars and a log.
 // Every event goes to LinkLogic; the logic reaches the widgets through view().
-#include <QDialog>
+#include "modeless_form.h"
 #include <functional>
 #include <memory>
 
@@ -12,12 +12,9 @@ namespace Ui {
 class TLinkForm;
 }
 
-class TLinkForm : public QDialog {
+class TLinkForm : public ModelessForm<kd36::LinkLogic> {
     Q_OBJECT
 public:
-    // Runs a handler under the application's error display.
-    using Guard = std::function<void(const std::function<void()>&)>;
-
     explicit TLinkForm(QWidget* parent = nullptr);
     ~TLinkForm() override;
 
@@ -25,21 +22,11 @@ public:
     // Wires the widgets to the logic (once the main engine exists).
     void bind(kd36::LinkLogic& logic, Guard guard = {});
 
-    // Stops forwarding events, for a logic that goes before the dialog.
-    void unbind() { FLogic = nullptr; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* e) override;
-    void hideEvent(QHideEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    void run(const std::function<void(kd36::LinkLogic&)>& handler);
 
     std::unique_ptr<Ui::TLinkForm> ui;
     std::unique_ptr<kd36::QtView> FView;
-    kd36::LinkLogic* FLogic = nullptr;
-    Guard FGuard;
 };

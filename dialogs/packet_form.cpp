@@ -57,8 +57,7 @@ void PacketView::setText(std::string_view name, const std::string& sjis)
 } // namespace kd36
 
 TPacketForm::TPacketForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : ModelessForm(parent),
       ui(std::make_unique<Ui::TPacketForm>())
 {
     ui->setupUi(this);
@@ -66,7 +65,6 @@ TPacketForm::TPacketForm(QWidget* parent)
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(544, 485);
-    setModal(false);
 
     QStringList digits;
     for (char c : std::string("0123456789ABCDEF"))
@@ -107,8 +105,7 @@ TPacketForm::~TPacketForm() = default;
 
 void TPacketForm::bind(PacketLogic& logic, Guard guard)
 {
-    FLogic = &logic;
-    FGuard = std::move(guard);
+    attach(logic, std::move(guard));
     connect(ui->spbPacket, &QToolButton::clicked, this, [this] { run([](PacketLogic& l) { l.spbPacketClick(); }); });
     connect(ui->chkRoute, &QCheckBox::clicked, this, [this] { run([](PacketLogic& l) { l.chkRouteClick(); }); });
     QComboBox* relays[] = {ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4};
@@ -127,16 +124,6 @@ void TPacketForm::bind(PacketLogic& logic, Guard guard)
             [this] { run([](PacketLogic& l) { l.memUserDataChange(); }); });
     connect(ui->BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
     run([](PacketLogic& l) { l.Construct(); });
-}
-
-void TPacketForm::run(const std::function<void(PacketLogic&)>& handler)
-{
-    if (!FLogic)
-        return;
-    if (FGuard)
-        FGuard([&] { handler(*FLogic); });
-    else
-        handler(*FLogic);
 }
 
 void TPacketForm::limitUserData()
@@ -184,33 +171,3 @@ bool TPacketForm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TPacketForm::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        run([](PacketLogic& l) { l.FormShow(); });
-}
-
-void TPacketForm::hideEvent(QHideEvent* e)
-{
-    QDialog::hideEvent(e);
-    if (!e->spontaneous())
-        run([](PacketLogic& l) { l.FormHide(); });
-}
-
-void TPacketForm::closeEvent(QCloseEvent* e)
-{
-    e->accept();
-    hide();
-}
-
-void TPacketForm::keyPressEvent(QKeyEvent* e)
-{
-    // Escape is no way out here: only the close button and the close box hide
-    // the dialog, so a run is not ended by a stray key.
-    if (e->key() == Qt::Key_Escape) {
-        e->ignore();
-        return;
-    }
-    QDialog::keyPressEvent(e);
-}

@@ -1,7 +1,7 @@
 #pragma once
 // The packet send/receive dialog. Every event goes to PacketLogic; the
 // logic reaches the widgets through view().
-#include <QDialog>
+#include "modeless_form.h"
 #include <QString>
 #include <functional>
 #include <memory>
@@ -32,11 +32,9 @@ private:
 
 } // namespace kd36
 
-class TPacketForm : public QDialog {
+class TPacketForm : public ModelessForm<kd36::PacketLogic> {
     Q_OBJECT
 public:
-    using Guard = std::function<void(const std::function<void()>&)>;
-
     explicit TPacketForm(QWidget* parent = nullptr);
     ~TPacketForm() override;
 
@@ -44,23 +42,13 @@ public:
     // Wires the widgets to the logic and runs its creation steps.
     void bind(kd36::PacketLogic& logic, Guard guard = {});
 
-    // Stops forwarding events, for a logic that goes before the dialog.
-    void unbind() { FLogic = nullptr; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* e) override;
-    void hideEvent(QHideEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    void run(const std::function<void(kd36::PacketLogic&)>& handler);
     void limitUserData();
 
     std::unique_ptr<Ui::TPacketForm> ui;
     std::unique_ptr<kd36::PacketView> FView;
-    kd36::PacketLogic* FLogic = nullptr;
-    Guard FGuard;
     QString FLastUserData; // the memo's text while within its byte limit
 };
