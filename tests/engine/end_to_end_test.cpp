@@ -165,3 +165,26 @@ TEST_F(EndToEnd, RemovedDeviceIsReportedOnceAndTheWindowStaysUsable)
 
 } // namespace
 } // namespace kd36::test
+
+namespace kd36::test {
+namespace {
+
+// The receive thread and the window's thread at once, on the real clock.
+TEST(EndToEndThreaded, ReadAndEchoWithTheReceiveThreadRunning)
+{
+    HeadlessRig rig(true);
+    ASSERT_TRUE(rig.open(38400));
+    rig.engine.spbReadClick();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 5000));
+    EXPECT_EQ(rig.main.text("edtRead12"), "KD36SIM1");
+    rig.engine.spbModeClick(0, true);
+    rig.main.setText("txtTerm", "ping");
+    rig.engine.btnTermTxClick();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.main.memoLines("memTerm").size() >= 2; }, 3000));
+    EXPECT_EQ(rig.main.memoLines("memTerm")[1], "Rx:ping");
+    rig.close();
+    EXPECT_EQ(rig.engine.FPortOpen, 0);
+}
+
+} // namespace
+} // namespace kd36::test
