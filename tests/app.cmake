@@ -8,3 +8,17 @@ if(TARGET kd36_app)
   kd36_qtest(restart_access_test SOURCES app/restart_access_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
              LIBS kd36_app kd36_sim)
 endif()
+# The air monitor with the display library loaded at run time (doubles and the real one).
+if(TARGET kd36_app)
+  kd36_qtest(air_monitor_library_test SOURCES app/air_monitor_library_test.cpp LIBS kd36_app)
+  add_dependencies(air_monitor_library_test analyze32 fake_analyze32 fake_analyze32_nocontrol)
+  target_compile_definitions(air_monitor_library_test PRIVATE
+    ANALYZE32_PATH="$<TARGET_FILE:analyze32>"
+    FAKE_ANALYZE32_PATH="$<TARGET_FILE:fake_analyze32>"
+    FAKE_ANALYZE32_NOCONTROL_PATH="$<TARGET_FILE:fake_analyze32_nocontrol>")
+  # The main window against the simulated modem, through its widgets.
+  kd36_qtest(end_to_end_widget_test SOURCES app/end_to_end_widget_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+  add_dependencies(end_to_end_widget_test analyze32)
+  target_compile_definitions(end_to_end_widget_test PRIVATE ANALYZE32_PATH="$<TARGET_FILE:analyze32>")
+endif()

@@ -1,0 +1,321 @@
+// Benchmarks on the real main window (offscreen): communication-mode
+// receive, the idle window, start-up to the first paint.
+// The modem first: its header declares a member that Qt defines as a macro.
+#include "sim/simulated_modem.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "bench/bench_common.h"
+#include "serial/rs_comm_thread.h"
+
+extern char** environ;
+
+namespace kd36::bench {
+namespace {
+
+// Every box is recorded and answered "No": a benchmark must never block.
+class CountingBoxes : public MessageBoxes {
+public:
+    void warning(const std::string& text, const std::string&, const std::string&) override { note(text); }
+    void information(const std::string& text, const std::string&) override { note(text); }
+    bool question(const std::string& text, bool) override
+    {
+        note(text);
+        return false;
+    }
+    void beep() override {}
+    int count = 0;
+
+private:
+    void note(const std::string& text)
+    {
+        ++count;
+        std::printf("# box: %s\n", text.c_str());
+    }
+};
+
+// The window on COM1 = a simulated modem at `baud`, both ends matched.
+struct Window {
+    explicit Window(uint32_t baud)
+    {
+        ModemSettings s = memory->load();
+        s.line.rate = baud;
+        memory->store(s);
+        TMainForm::Options o;
+        o.clock = &clock;
+        o.boxes = &boxes;
+        o.useSettingsFile = false;
+        o.simulator = [this] {
+            auto m = std::make_unique<SimulatedModem>(clock, memory);
+            modem = m.get();
+            return std::unique_ptr<Device>(std::move(m));
+        };
+        o.displayFolders << QStringLiteral("/nonexistent");
+        form = std::make_unique<TMainForm>(o);
+        form->engine().portSettings.BaudRate = baud;
+        form->show();
+    }
+    ~Window()
+    {
+        form->close();
+        form.reset();
+    }
+    void click(const char* name) { form->findChild<QAbstractButton*>(QString::fromLatin1(name))->click(); }
+    bool openPort()
+    {
+        click("btnComPort");
+        wait(100);
+        return form->engine().FPortOpen == 1 && modem.load();
+    }
+    static void wait(int ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    SteadyClock clock;
+    CountingBoxes boxes;
+    std::shared_ptr<ModemMemory> memory = std::make_shared<ModemMemory>();
+    std::atomic<SimulatedModem*> modem{nullptr};
+    std::unique_ptr<TMainForm> form;
+};
+
+// Lateness of a 5 ms timer on the user-interface thread.
+class StallMeter {
+public:
+    StallMeter()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(kPeriodMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const uint64_t t = nowUs();
+            if (last_ != 0) {
+                const int64_t late = int64_t(t - last_) - kPeriodMs * 1000;
+                if (late > maxLateUs)
+                    maxLateUs = late;
+                if (late > 20'000)
+                    ++over20ms;
+            }
+            last_ = t;
+        });
+    }
+    void start()
+    {
+        last_ = 0;
+        maxLateUs = 0;
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    int64_t maxLateUs = 0;
+    int over20ms = 0;
+
+private:
+    static constexpr int kPeriodMs = 5;
+    QTimer timer_;
+    uint64_t last_ = 0;
+};
+
+} // namespace
+
+int runComm(uint32_t baud, int seconds)
+{
+    Window w(baud);
+    if (!w.openPort()) {
+        std::printf("# comm-%u: the port did not open\n", baud);
+        return 1;
+    }
+    w.click("spbCommunicationMode");
+    w.wait(100);
+    if (w.form->engine().FCommandMode != 0 || !w.modem.load()->dtr()) {
+        std::printf("# comm-%u: not in communication mode\n", baud);
+        return 1;
+    }
+
+    // Count what reaches the engine's receive queue, in order, against the
+    // generator's text. Same hand-over as the window's own: queued to the
+    // user-interface thread, then an idle pass at once.
+    uint64_t matched = 0;  // bytes received equal to the generator's text so far
+    uint64_t received = 0; // bytes handed over
+    uint64_t pieces = 0;
+    bool corrupt = false;
+    TMainForm* form = w.form.get();
+    form->commPort().setDeliver([form, &matched, &received, &pieces, &corrupt](const std::string& piece) {
+        QMetaObject::invokeMethod(
+            form,
+            [form, piece, &matched, &received, &pieces, &corrupt] {
+                form->engine().handOver(piece);
+                received += piece.size();
+                ++pieces;
+                if (!corrupt) {
+                    if (SimulatedModem::streamText(matched, piece.size()) == piece)
+                        matched += piece.size();
+                    else
+                        corrupt = true;
+                }
+                form->idlePass();
+            },
+            Qt::QueuedConnection);
+    });
+
+    StallMeter stall;
+    SimulatedModem* modem = w.modem.load();
+    const double cpu0 = cpuSeconds();
+    const uint64_t t0 = nowUs();
+    modem->setStreamRate(baud / 10); // 8N1: ten bits a byte
+    stall.start();
+    w.wait(seconds * 1000);
+    modem->setStreamRate(0);
+    const uint64_t t1 = nowUs();
+    const double cpu1 = cpuSeconds();
+    stall.stop();
+    w.wait(500); // the line and the hand-overs drain
+    const uint64_t produced = modem->streamPosition();
+    const SimulatorStats st = modem->stats();
+    const double traffic = double(t1 - t0) / 1e6;
+    const uint64_t lost = produced - std::min(produced, matched);
+    std::printf("# comm-%u: produced=%llu received=%llu matched=%llu pieces=%llu dropped-at-driver=%llu corrupt=%d "
+                "memTerm=%zu bytes, timer periods late by >20 ms: %d, boxes: %d\n",
+                baud, static_cast<unsigned long long>(produced), static_cast<unsigned long long>(received),
+                static_cast<unsigned long long>(matched), static_cast<unsigned long long>(pieces),
+                static_cast<unsigned long long>(st.bytesDropped), int(corrupt), form->engine().memTerm.text().size(),
+                stall.over20ms, w.boxes.count);
+    const std::string rate = std::to_string(baud);
+    figure("comm-" + rate + "-lost", double(lost), "bytes", 0, "0");
+    figure("comm-" + rate + "-cpu", (cpu1 - cpu0) / traffic, "cpu-s/s", 0, "-");
+    figure("comm-" + rate + "-ui-stall", double(stall.maxLateUs) / 1000.0, "ms", 0, "<50");
+    form->commPort().setDeliver({});
+    w.wait(200); // nothing queued may outlive the counters
+    return lost == 0 && !corrupt ? 0 : 1;
+}
+
+int runIdle(int seconds)
+{
+    Window w(9600);
+    if (!w.openPort()) {
+        std::printf("# idle: the port did not open\n");
+        return 1;
+    }
+    w.wait(1000); // settle after the open
+    const double cpu0 = cpuSeconds();
+    const uint64_t t0 = nowUs();
+    w.wait(seconds * 1000);
+    const double cpu = cpuSeconds() - cpu0;
+    const double wall = double(nowUs() - t0) / 1e6;
+    const long rssKb = statusKb("VmRSS");
+    std::printf("# idle: cpu=%.3fs over %.1fs, VmHWM=%ld kB, boxes: %d\n", cpu, wall, statusKb("VmHWM"),
+                w.boxes.count);
+    figure("idle-cpu", 100.0 * cpu / wall, "%core", 0, "<1");
+    figure("idle-rss", double(rssKb) / 1024.0, "MB", 0, "<60");
+    return 0;
+}
+
+// The child: the window as main() builds it, without the settings file;
+// prints the microseconds from entry to the window's first paint.
+int runStartupChild(int argc, char** argv)
+{
+    const uint64_t t0 = nowUs();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kd36setup"));
+    TMainForm::Options o;
+    o.useSettingsFile = false;
+    TMainForm form(o);
+    struct FirstPaint : QObject {
+        QWidget* window = nullptr;
+        uint64_t at = 0;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (at == 0 && e->type() == QEvent::Paint && o->isWidgetType()
+                && static_cast<QWidget*>(o)->window() == window) {
+                at = nowUs();
+                QTimer::singleShot(0, qApp, &QCoreApplication::quit); // after this paint completes
+            }
+            return false;
+        }
+    } filter;
+    filter.window = &form;
+    app.installEventFilter(&filter);
+    form.show();
+    QTimer::singleShot(10000, qApp, &QCoreApplication::quit);
+    app.exec();
+    const uint64_t painted = nowUs();
+    app.removeEventFilter(&filter);
+    std::printf("PAINTED %llu %llu\n", static_cast<unsigned long long>(filter.at ? filter.at - t0 : 0),
+                static_cast<unsigned long long>(painted - t0));
+    std::fflush(stdout);
+    return filter.at ? 0 : 1;
+}
+
+// Spawns the child `runs` times; the process figure runs from the spawn to
+// the child's report of its first paint.
+int runStartup(const char* self, int runs)
+{
+    std::vector<double> process, inProcess;
+    for (int i = 0; i < runs; ++i) {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return 1;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+        posix_spawn_file_actions_addclose(&fa, fds[0]);
+        char arg1[] = "startup-child";
+        char* argv[] = {const_cast<char*>(self), arg1, nullptr};
+        pid_t pid = 0;
+        const uint64_t t0 = nowUs();
+        int rc = posix_spawn(&pid, self, &fa, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&fa);
+        close(fds[1]);
+        if (rc != 0) {
+            close(fds[0]);
+            return 1;
+        }
+        std::string out;
+        char buf[256];
+        uint64_t t1 = 0;
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof buf)) > 0) {
+            out.append(buf, size_t(n));
+            if (t1 == 0 && out.find("PAINTED") != std::string::npos)
+                t1 = nowUs();
+        }
+        close(fds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        unsigned long long firstPaintUs = 0, quitUs = 0;
+        const size_t at = out.find("PAINTED");
+        if (at == std::string::npos || std::sscanf(out.c_str() + at, "PAINTED %llu %llu", &firstPaintUs, &quitUs) != 2
+            || firstPaintUs == 0) {
+            std::printf("# startup run %d: no paint reported\n", i);
+            return 1;
+        }
+        // The report follows the first paint by the time the child took to quit.
+        process.push_back(double(t1 - t0 - (quitUs - firstPaintUs)) / 1000.0);
+        inProcess.push_back(double(firstPaintUs) / 1000.0);
+    }
+    std::printf("# startup runs (process, ms):");
+    for (double v : process)
+        std::printf(" %.1f", v);
+    std::printf("\n");
+    figure("startup-process", median(process), "ms", 0, "-");
+    figure("startup-inprocess", median(inProcess), "ms", 0, "-");
+    return 0;
+}
+
+} // namespace kd36::bench

@@ -1,0 +1,64 @@
+// kd36bench <figure>: one group of figures per process, so that one
+// group's memory and threads never colour another's.
+#include <QApplication>
+#include <QFont>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace kd36::bench {
+int runSettings(bool verbose);
+int runSettingsDiag();
+int runComm(uint32_t baud, int seconds);
+int runIdle(int seconds);
+int runStartupChild(int argc, char** argv);
+int runStartup(const char* self, int runs);
+} // namespace kd36::bench
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: kd36bench settings [-v]\n"
+                 "       kd36bench settings-diag\n"
+                 "       kd36bench comm <baud> [seconds=60]\n"
+                 "       kd36bench idle [seconds=30]\n"
+                 "       kd36bench startup [runs=10]\n");
+    return 2;
+}
+
+int intArg(int argc, char** argv, int i, int fallback)
+{
+    return argc > i ? std::atoi(argv[i]) : fallback;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace kd36::bench;
+    if (argc < 2)
+        return usage();
+    const std::string what = argv[1];
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (what == "settings")
+        return runSettings(argc > 2 && std::strcmp(argv[2], "-v") == 0);
+    if (what == "settings-diag")
+        return runSettingsDiag();
+    if (what == "startup-child")
+        return runStartupChild(argc, argv);
+    if (what == "startup")
+        return runStartup(argv[0], intArg(argc, argv, 2, 10));
+    if (what == "comm" || what == "idle") {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("kd36setup"));
+        if (what == "comm")
+            return argc > 2 ? runComm(uint32_t(std::atoi(argv[2])), intArg(argc, argv, 3, 60)) : usage();
+        return runIdle(intArg(argc, argv, 2, 30));
+    }
+    return usage();
+}

@@ -1,0 +1,32 @@
+#!/bin/sh
+# Builds the benchmarks in Release and runs every one; one line per figure:
+#   BENCH <name> value=<v> unit=<u> limit=<l> ratio=<r> target=<t>
+# Lines starting with '#' are diagnostics. About five minutes.
+# KD36_BENCH_BIN=<path to kd36bench> skips the build (the `bench` target).
+# KD36_BENCH_QUICK=1 shortens the long runs (for trying the script only).
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+bin=${KD36_BENCH_BIN:-}
+if [ -z "$bin" ]; then
+    build=${KD36_BENCH_BUILD:-$root/build-bench}
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" --target kd36bench -j"$(nproc)" >/dev/null
+    bin=$build/bin/kd36bench
+fi
+export QT_QPA_PLATFORM=offscreen
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$(mktemp -d); export XDG_RUNTIME_DIR
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
+comm_s=60; idle_s=30
+if [ "${KD36_BENCH_QUICK:-0}" = 1 ]; then comm_s=5; idle_s=5; fi
+
+status=0
+"$bin" settings -v || status=1
+"$bin" settings-diag || status=1
+"$bin" comm 38400 "$comm_s" || status=1
+"$bin" comm 115200 "$comm_s" || status=1
+"$bin" idle "$idle_s" || status=1
+"$bin" startup 10 || status=1
+exit $status

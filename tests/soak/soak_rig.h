@@ -1,0 +1,149 @@
+#pragma once
+// The engine, the real port object and the simulated modem on a stepped
+// virtual clock, as HeadlessRig, with an in-process display library and a
+// record of every piece the port handed over.
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/main_engine.h"
+#include "serial/clock.h"
+#include "serial/rs_comm_thread.h"
+#include "sim/simulated_modem.h"
+#include "tests/support/fake_boxes.h"
+#include "tests/support/fake_view.h"
+#include "tests/support/headless_rig.h"
+#include "tests/support/main_view_setup.h"
+
+namespace kd36::test {
+
+// The display: one per process, as the real library.
+struct SoakDisplay {
+    DisplayStatus status{};
+    int updates = 0;
+    int bad = 0; // updates with a value out of the millivolt range
+};
+inline SoakDisplay g_display;
+
+extern "C" {
+inline void soakShow() { g_display.status.Shown = 1; }
+inline void soakHide() { g_display.status.Shown = 0; }
+inline void soakTitle(const DisplayTitle*) {}
+inline void soakControl(const DisplayControl*) {}
+inline void soakStatus(DisplayStatus* s) { *s = g_display.status; }
+inline void soakUpdate(const DisplayData* d)
+{
+    ++g_display.updates;
+    for (int i = 0; i < d->Count; ++i)
+        if (d->Values[i] < 0 || d->Values[i] > 3300)
+            ++g_display.bad;
+}
+}
+
+struct SoakLibrary : DisplayLibrary {
+    void* resolve(const char* s) override
+    {
+        const std::string n = s;
+        if (n == "DLLShow") return reinterpret_cast<void*>(&soakShow);
+        if (n == "DLLHide") return reinterpret_cast<void*>(&soakHide);
+        if (n == "DLLTitle") return reinterpret_cast<void*>(&soakTitle);
+        if (n == "DLLStatus") return reinterpret_cast<void*>(&soakStatus);
+        if (n == "DLLUpdate") return reinterpret_cast<void*>(&soakUpdate);
+        if (n == "DLLControl") return reinterpret_cast<void*>(&soakControl);
+        return nullptr;
+    }
+    bool unload(std::string*) override { return true; }
+};
+
+struct SoakLoader : DisplayLibraryLoader {
+    std::unique_ptr<DisplayLibrary> load(std::string*) override { return std::make_unique<SoakLibrary>(); }
+};
+
+class SoakRig {
+public:
+    SoakRig()
+        : opener(clock)
+        , port(clock, boxes, opener)
+        , engine(EngineDeps{main, link, packet, boxes, clock, port, &loader})
+    {
+        setUpMainView(main);
+        for (FakeView* v : {&main, &link, &packet})
+            v->nowMs = [this] { return clock.nowMs(); };
+        main.onTimer = [this](const std::string& n) { engine.onTimer(n); };
+        wireDialogViews(engine, link, packet);
+        port.bindWindowFlags(&engine.FPortOpen, &engine.FCommandMode);
+        port.setDeliver([this](const std::string& piece) { pieces.push_back(piece); });
+        port.setDeviceLost([this] { ++lostReports; });
+        engine.ConstructBeforeSettings();
+        engine.ConstructAfterSettings();
+        engine.packetForm().Construct();
+    }
+    ~SoakRig()
+    {
+        if (engine.portButtonTag)
+            engine.mnuCommOpenClick();
+        port.Terminate();
+    }
+
+    bool open(uint32_t baud = 9600)
+    {
+        engine.portSettings.BaudRate = baud;
+        ModemSettings s = opener.memory->load();
+        s.line.rate = baud;
+        opener.memory->store(s);
+        engine.mnuCommOpenClick();
+        return engine.FPortOpen == 1;
+    }
+    SimulatedModem& modem() { return *opener.modem; }
+
+    // Steps of 10 ms until pred() or the time is up; true when pred() held.
+    bool runUntil(const std::function<bool()>& pred, uint64_t maxMs)
+    {
+        const uint64_t end = clock.nowMs() + maxMs;
+        while (clock.nowMs() < end) {
+            if (pred())
+                return true;
+            clock.advanceMs(10);
+            port.PollPort();
+            step();
+        }
+        return pred();
+    }
+    void run(uint64_t ms) { runUntil([] { return false; }, ms); }
+
+    VirtualClock clock;
+    FakeView main, link, packet;
+    FakeBoxes boxes;
+    SimOpener opener;
+    RsCommThread port;
+    SoakLoader loader;
+    MainEngine engine;
+    std::deque<std::string> pieces;
+    std::string commReceived; // pieces handed over in communication mode
+    int lostReports = 0;
+    int lostHandled = 0;
+
+private:
+    void step()
+    {
+        while (!pieces.empty()) {
+            std::string p = std::move(pieces.front());
+            pieces.pop_front();
+            if (engine.FCommandMode == 0)
+                commReceived += p;
+            engine.handOver(p);
+        }
+        // As the window does: the loss is reported once, on this thread.
+        if (lostReports > lostHandled) {
+            lostHandled = lostReports;
+            engine.portLost();
+        }
+        main.fireDueTimers(clock.nowMs());
+        link.fireDueTimers(clock.nowMs());
+        engine.OnIdle();
+    }
+};
+
+} // namespace kd36::test
