@@ -1,5 +1,6 @@
 #include "display_library_qt.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QLibrary>
 
@@ -30,6 +31,25 @@ private:
 };
 
 } // namespace
+
+QStringList QtDisplayLibraryLoader::defaultFolders()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    QStringList folders{exeDir};
+    QStringList installed;
+#ifdef KD36_PLUGIN_DIR_FROM_BIN
+    installed << QDir::cleanPath(QDir(exeDir).filePath(QStringLiteral(KD36_PLUGIN_DIR_FROM_BIN)));
+#endif
+#ifdef KD36_PLUGIN_DIR
+    installed << QStringLiteral(KD36_PLUGIN_DIR);
+#endif
+    // Missing folders would only clutter the reasons given on failure.
+    for (const QString& f : installed)
+        if (QDir(f).exists())
+            folders << f;
+    folders.removeDuplicates();
+    return folders;
+}
 
 QtDisplayLibraryLoader::QtDisplayLibraryLoader(QStringList folders, QString baseName)
     : folders_(std::move(folders)), baseName_(std::move(baseName))

@@ -169,7 +169,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 
     QStringList folders = FOptions.displayFolders;
     if (folders.isEmpty())
-        folders << QCoreApplication::applicationDirPath();
+        folders = QtDisplayLibraryLoader::defaultFolders();
     FDisplayLoader = std::make_unique<QtDisplayLibraryLoader>(folders);
 
     // 11. The port holder and receive thread.
