@@ -1,8 +1,25 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "main_form.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -12,6 +29,24 @@ int main(int argc, char* argv[])
     if (QFile::exists(QStringLiteral(":/icon.png")))
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     kd36::TMainForm form;
+
+    // A log-out or kill closes the window like the close box, so the port is
+    // closed and the settings are saved.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
+            char c;
+            [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
+            form.close();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = onTerminate;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGHUP, &sa, nullptr);
+    }
     form.show();
     return app.exec();
 }
