@@ -48,6 +48,9 @@ struct RsCommThread::Impl {
     Clock& clock;
     MessageBoxes& boxes;
     DeviceOpener& opener;
+    // Until then the loop passes every 2 ms: a reply to what was just
+    // written is handed over without waiting out a whole 10 ms pause.
+    std::atomic<uint64_t> briskUntilMs{0};
 
     // The pointer changes only on the user-interface thread, always under
     // ioMutex; the receive loop holds ioMutex across its device calls, so a
@@ -270,6 +273,7 @@ int RsCommThread::WritePort(const char* bytes, uint32_t length)
         return -1;
 
     const uint64_t deadline = d->clock.nowMs() + kWriteDeadlineMs;
+    d->briskUntilMs = deadline;
     const int result = -1;
     uint32_t remaining = length;
     uint32_t written = 0;
@@ -439,7 +443,7 @@ void RsCommThread::run()
                 }
             }
         }
-        QThread::msleep(10);
+        QThread::msleep(d->clock.nowMs() < d->briskUntilMs.load() ? 2 : 10);
     }
 }
 
