@@ -293,21 +293,36 @@ void TMainForm::limitToSjisBytes(const char* editName, int maxBytes)
     });
 }
 
-void TMainForm::loadSettings()
+StoredSettings TMainForm::storedSettings() const
 {
-    if (FSettingsPath.empty())
-        return;
     StoredSettings s;
+    s.home = FEngine->FHomeUrl;
     s.port = FEngine->FPortNumber;
     s.com = FEngine->portSettings;
     s.extension = FEngine->FExtension;
+    return s;
+}
+
+WindowPlacement TMainForm::placement() const
+{
     WindowPlacement wp;
+    wp.top = pos().y();
+    wp.left = pos().x();
     wp.outerWidth = frameGeometry().width();
     wp.outerHeight = frameGeometry().height();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         wp.screenWidth = screen->availableGeometry().width();
         wp.screenHeight = screen->availableGeometry().height();
     }
+    return wp;
+}
+
+void TMainForm::loadSettings()
+{
+    if (FSettingsPath.empty())
+        return;
+    StoredSettings s = storedSettings();
+    WindowPlacement wp = placement();
     LoadSettings(FSettingsPath, s, *FView, wp);
     FEngine->FHomeUrl = s.home;
     FEngine->FPortNumber = s.port;
@@ -320,16 +335,8 @@ void TMainForm::saveSettings()
 {
     if (FSettingsPath.empty())
         return;
-    StoredSettings s;
-    s.home = FEngine->FHomeUrl;
-    s.port = FEngine->FPortNumber;
-    s.com = FEngine->portSettings;
-    s.extension = FEngine->FExtension;
-    WindowPlacement wp;
-    wp.top = pos().y();
-    wp.left = pos().x();
-    wp.outerWidth = frameGeometry().width();
-    wp.outerHeight = frameGeometry().height();
+    const StoredSettings s = storedSettings();
+    const WindowPlacement wp = placement();
     std::string error;
     if (!SaveSettings(FSettingsPath, s, *FView, wp, &error))
         FBoxes->warning("設定ファイルを保存できませんでした。", FSettingsPath + "\n" + error);

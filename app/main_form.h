@@ -14,6 +14,7 @@
 #include "../serial/clock.h"
 #include "../serial/device.h"
 #include "../serial/message_boxes.h"
+#include "settings_file.h"
 
 namespace Ui {
 class TMainForm;
@@ -68,6 +69,9 @@ private:
     void applyColoursAndFonts();
     void limitToSjisBytes(const char* editName, int maxBytes);
     void connectHandlers();
+    // The engine's and the window's part of the settings file.
+    StoredSettings storedSettings() const;
+    WindowPlacement placement() const;
     void loadSettings();
     void saveSettings();
     void mnuAboutClick();

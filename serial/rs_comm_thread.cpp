@@ -305,13 +305,8 @@ int RsCommThread::WritePort(const char* bytes, uint32_t length)
 
         uint32_t bits = 0;
         if (!dev->modemStatus(bits)) {
-            int err = dev->errorCode();
-            if (isVanishedError(err)) {
-                markDeviceLost();
-                return -1;
-            }
-            ShowSystemError(err);
-            return result;
+            reportLineFailure(*dev);
+            return -1;
         }
 
         int n = dev->write(reinterpret_cast<const uint8_t*>(bytes) + written, remaining);
@@ -339,11 +334,7 @@ bool RsCommThread::EscapeLine(int code)
         return false;
     if (dev->setDtr(code == SETDTR))
         return true;
-    int err = dev->errorCode();
-    if (isVanishedError(err))
-        markDeviceLost();
-    else
-        ShowSystemError(err);
+    reportLineFailure(*dev);
     return false;
 }
 
@@ -357,13 +348,18 @@ bool RsCommThread::GetModemStatus(uint32_t& bits)
         bits = b;
         return true;
     }
-    int err = dev->errorCode();
     // The lamps ask 100 times a second: a vanished device is reported once.
+    reportLineFailure(*dev);
+    return false;
+}
+
+void RsCommThread::reportLineFailure(Device& dev)
+{
+    const int err = dev.errorCode();
     if (isVanishedError(err))
         markDeviceLost();
     else
         ShowSystemError(err);
-    return false;
 }
 
 int RsCommThread::EnumeratePorts(PortPresentFlags& flags)

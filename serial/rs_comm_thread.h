@@ -86,6 +86,9 @@ protected:
 
 private:
     void markDeviceLost();
+    // A line call failed: a vanished device is reported once, any other
+    // failure shows the system's text.
+    void reportLineFailure(Device& dev);
 
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -119,8 +119,9 @@ protected:
         rig.packet.setText("memUserData", data);
         rig.engine.packetForm().spbPacketClick();
         const bool back = rig.runUntil([&] { return rig.packet.text("memUserDataRx") == data; }, 3000);
-        if (intact)
+        if (intact) {
             EXPECT_TRUE(back) << why;
+        }
         rig.run(300);
         if (rig.engine.FPacketShown)
             rig.engine.mnuPacketClick();
@@ -134,8 +135,9 @@ protected:
         ASSERT_EQ(g_display.status.Shown, 1) << why;
         g_display.status.Running = 1;
         const bool swept = rig.runUntil([&] { return g_display.updates >= before + 3; }, 4000);
-        if (intact)
+        if (intact) {
             EXPECT_TRUE(swept) << why;
+        }
         g_display.status.Running = 0;
         rig.run(100);
         EXPECT_FALSE(rig.engine.FBusy) << why;
@@ -226,8 +228,9 @@ TEST_F(Soak, EverythingUnderFaultsThenACleanRead)
         const bool intact = repliesIntact(fault);
 
         read(why.c_str());
-        if (intact)
+        if (intact) {
             EXPECT_EQ(f(2), "5");
+        }
         lastFrame = 32 + 8 * (round % 10);
         write(lastFrame, why.c_str());
         if (fault == Fault::LineErrors)
