@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -79,34 +79,104 @@ const std::array<Key, 29> kKeys{{
     {"Com", "Extension", Kind::Extension, 1, nullptr},
 }};
 
-// Reads the whole file. A missing file is an empty one; any other failure
-// gives false with the reason.
-bool readFile(const std::string& path, std::string& data, bool& exists, std::string& why)
+// What was found at the settings path.
+struct FileRead {
+    enum State { Missing, Whole, NotWhole, Folder } state = Missing;
+    std::string data;   // what could be read
+    std::string why;    // NotWhole: the reason
+    std::string target; // the path after symbolic links
+    struct stat st {};
+};
+
+std::string errnoText(int err) { return std::system_category().message(err); }
+
+// Follows symbolic links by hand, so that a link to a file not yet there
+// still names where the file is to go.
+std::string followLinks(const std::string& path)
 {
-    data.clear();
-    exists = false;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        if (ec && ec != std::errc::no_such_file_or_directory) {
-            why = ec.message();
-            return false;
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return p.string();
+        std::error_code ec;
+        fs::path to = fs::read_symlink(p, ec);
+        if (ec)
+            return p.string();
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p.string();
+}
+
+// Reads the settings file without ever blocking (a FIFO or a device at the
+// path) and without reading without limit; only a regular file is taken.
+FileRead readSettingsFile(const std::string& path)
+{
+    FileRead r;
+    r.target = followLinks(path);
+    if (::stat(r.target.c_str(), &r.st) != 0) {
+        if (errno == ENOENT)
+            return r;
+        r.state = FileRead::NotWhole;
+        r.why = errnoText(errno);
+        return r;
+    }
+    if (S_ISDIR(r.st.st_mode)) {
+        r.state = FileRead::Folder;
+        return r;
+    }
+    r.state = FileRead::NotWhole;
+    if (!S_ISREG(r.st.st_mode)) {
+        r.why = "not a regular file";
+        return r;
+    }
+    int fd = ::open(r.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        r.why = errnoText(errno);
+        return r;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        r.why = "not a regular file";
+        return r;
+    }
+    r.st = st;
+    std::string data;
+    char buf[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            r.why = errnoText(errno);
+            ::close(fd);
+            return r;
         }
-        return true;
+        if (n == 0)
+            break;
+        data.append(buf, size_t(n));
+        if (data.size() > kMaxSettingsFileBytes) {
+            ::close(fd);
+            r.why = "larger than " + std::to_string(kMaxSettingsFileBytes / 1024) + " KiB";
+            return r;
+        }
     }
-    exists = true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = std::system_category().message(errno);
-        return false;
+    ::close(fd);
+    r.data = std::move(data);
+    // The reader stops at a NUL byte and knows no UTF-16: what follows
+    // would be lost by a save.
+    if (size_t z = r.data.find('\0'); z != std::string::npos) {
+        r.why = "a NUL byte at offset " + std::to_string(z);
+        return r;
     }
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
-        why = std::system_category().message(errno);
-        return false;
+    if (r.data.size() >= 2 && ((r.data[0] == '\xFF' && r.data[1] == '\xFE') || (r.data[0] == '\xFE' && r.data[1] == '\xFF'))) {
+        r.why = "UTF-16 text";
+        return r;
     }
-    data = buf.str();
-    return true;
+    r.state = FileRead::Whole;
+    return r;
 }
 
 void loadIni(Ini& ini, const std::string& data)
@@ -156,44 +226,169 @@ int8_t& s8Field(PortSettings& c, Field f)
     return f == Field::EvtChar ? c.EvtChar : c.FlowCtrl;
 }
 
-// A comment block after the last entry belongs to no key, so the INI
-// library would drop it on save; it is carried over by hand.
-std::string trailingComments(const std::string& data)
+std::string lower(std::string_view v)
 {
-    std::vector<std::string> lines;
-    std::istringstream in(data);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    size_t first = lines.size();
-    while (first > 0) {
-        const std::string& l = lines[first - 1];
-        size_t p = l.find_first_not_of(" \t");
-        if (p != std::string::npos && l[p] != ';' && l[p] != '#')
-            break;
-        --first;
-    }
-    std::string out;
-    bool any = false;
-    for (size_t i = first; i < lines.size(); ++i) {
-        size_t p = lines[i].find_first_not_of(" \t");
-        if (p == std::string::npos)
-            continue;
-        out += lines[i];
-        out += '\n';
-        any = true;
-    }
-    return any ? out : std::string();
+    std::string s(v);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+    return s;
 }
 
-bool writeAll(int fd, const std::string& data)
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view v)
+{
+    while (!v.empty() && isBlank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && isBlank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
+// One line of the file as the INI reader sees it: lines end at LF, CR LF or
+// a lone CR; a section line is "[" name "]"; an entry has a key before "=".
+struct Line {
+    size_t begin = 0, end = 0, next = 0; // text [begin, end), terminator [end, next)
+    bool section = false;
+    bool entry = false;
+    std::string name; // section name or key, lower case
+};
+
+std::vector<Line> splitLines(const std::string& data)
+{
+    std::vector<Line> lines;
+    size_t i = 0;
+    // The reader skips a UTF-8 signature.
+    const size_t bom = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (i < data.size()) {
+        Line l;
+        l.begin = i;
+        size_t e = data.find_first_of("\r\n", i);
+        l.end = e == std::string::npos ? data.size() : e;
+        l.next = l.end;
+        if (l.next < data.size())
+            l.next += (data[l.next] == '\r' && l.next + 1 < data.size() && data[l.next + 1] == '\n') ? 2 : 1;
+        std::string_view text(data.data() + l.begin, l.end - l.begin);
+        if (l.begin == 0)
+            text.remove_prefix(std::min(bom, text.size()));
+        text = trimmed(text);
+        if (!text.empty() && text[0] == '[') {
+            size_t close = text.find(']');
+            if (close != std::string_view::npos) {
+                l.section = true;
+                l.name = lower(trimmed(text.substr(1, close - 1)));
+            }
+        } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
+            size_t eq = text.find('=');
+            if (eq != std::string_view::npos && eq > 0) {
+                l.entry = true;
+                l.name = lower(trimmed(text.substr(0, eq)));
+            }
+        }
+        lines.push_back(std::move(l));
+        i = lines.back().next;
+    }
+    return lines;
+}
+
+// The file with the tool's keys set to `values` (one per kKeys entry) and
+// every other line kept byte for byte. A second line for a key the tool
+// owns is dropped, as the reader would ignore one of them.
+std::string patchIni(const std::string& data, const std::array<std::string, kKeys.size()>& values)
+{
+    const std::vector<Line> lines = splitLines(data);
+    std::string eol = "\n";
+    for (const Line& l : lines)
+        if (l.next > l.end) {
+            eol = data.substr(l.end, l.next - l.end);
+            break;
+        }
+    const char* const sections[] = {"URL", "Form", "Com"};
+    auto sectionIndex = [&](const std::string& name) {
+        for (int i = 0; i < 3; ++i)
+            if (name == lower(sections[i]))
+                return i;
+        return -1;
+    };
+    auto keyIndex = [&](int section, const std::string& key) {
+        for (size_t k = 0; k < kKeys.size(); ++k)
+            if (sectionIndex(lower(kKeys[k].section)) == section && lower(kKeys[k].key) == key)
+                return int(k);
+        return -1;
+    };
+
+    // Where each section's missing keys go: after the last line of the
+    // section's first block that is an entry (or its header).
+    std::array<long, 3> insertAfter{-1, -1, -1};
+    std::array<bool, 3> firstBlockOver{};
+    int current = -1; // owned section of the line, -1 none
+    std::vector<int> keyOfLine(lines.size(), -1);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        if (l.section) {
+            if (current >= 0)
+                firstBlockOver[size_t(current)] = true;
+            current = sectionIndex(l.name);
+            if (current >= 0 && insertAfter[size_t(current)] < 0)
+                insertAfter[size_t(current)] = long(i);
+        } else if (l.entry && current >= 0) {
+            keyOfLine[i] = keyIndex(current, l.name);
+            if (!firstBlockOver[size_t(current)])
+                insertAfter[size_t(current)] = long(i);
+        }
+    }
+
+    std::array<bool, kKeys.size()> present{};
+    for (int k : keyOfLine)
+        if (k >= 0)
+            present[size_t(k)] = true;
+    auto missingOf = [&](int section) {
+        std::string add;
+        for (size_t k = 0; k < kKeys.size(); ++k)
+            if (!present[k] && sectionIndex(lower(kKeys[k].section)) == section)
+                add += std::string(kKeys[k].key) + "=" + values[k] + eol;
+        return add;
+    };
+
+    std::array<bool, kKeys.size()> written{};
+    std::string out;
+    out.reserve(data.size() + 1024);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        const int k = keyOfLine[i];
+        if (k < 0) {
+            out.append(data, l.begin, l.next - l.begin);
+        } else if (!written[size_t(k)]) {
+            if (l.begin == 0 && data.compare(0, 3, "\xEF\xBB\xBF") == 0)
+                out += "\xEF\xBB\xBF";
+            out += std::string(kKeys[size_t(k)].key) + "=" + values[size_t(k)];
+            out.append(data, l.end, l.next - l.end);
+            written[size_t(k)] = true;
+        }
+        for (int sct = 0; sct < 3; ++sct)
+            if (insertAfter[size_t(sct)] == long(i)) {
+                std::string add = missingOf(sct);
+                if (!add.empty() && l.next == l.end)
+                    out += eol; // the line had no line end
+                out += add;
+            }
+    }
+    for (int sct = 0; sct < 3; ++sct) {
+        if (insertAfter[size_t(sct)] >= 0)
+            continue;
+        if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+            out += eol;
+        out += "[" + std::string(sections[sct]) + "]" + eol + missingOf(sct);
+    }
+    return out;
+}
+
+bool writeAll(int fd, const char* data, size_t size, off_t at)
 {
     size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, data + done, size - done, at + off_t(done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -204,53 +399,90 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-// Replaces the file through a temporary beside it, so that a failed write
+bool rewriteInPlaceImpl(const std::string& path, const std::string& old, const std::string& data, std::string& why)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    auto fail = [&](int err) {
+        why = errnoText(err);
+        ::close(fd);
+        return false;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode) || size_t(st.st_size) != old.size()) {
+        ::close(fd);
+        why = "the file changed while it was being saved";
+        return false;
+    }
+    const size_t common = std::min(old.size(), data.size());
+    // First the part beyond the old end: when the disk or the size limit
+    // refuses it, cutting back to the old length undoes it.
+    if (data.size() > old.size() && !writeAll(fd, data.data() + common, data.size() - common, off_t(common))) {
+        const int err = errno;
+        [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
+        return fail(err);
+    }
+    // Then over the old bytes, which takes no new space; put back on failure.
+    if (!writeAll(fd, data.data(), common, 0)) {
+        const int err = errno;
+        writeAll(fd, old.data(), common, 0);
+        [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
+        return fail(err);
+    }
+    if (data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0) {
+        const int err = errno;
+        writeAll(fd, old.data(), common, 0);
+        return fail(err);
+    }
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    if (::close(fd) != 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+// Replaces the file through a new file beside it, so that a failed write
 // leaves the old file whole. A folder that only lets the file itself be
 // written gets it rewritten in place.
-bool replaceFile(const std::string& path, const std::string& data, std::string& why)
+bool replaceFile(const FileRead& old, const std::string& data, std::string& why)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path target(path);
+    fs::path target(old.target);
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), ec);
+    const bool had = old.state == FileRead::Whole;
 
-    struct stat st {};
-    bool had = ::stat(path.c_str(), &st) == 0;
-
-    std::string tmpl = path + ".XXXXXX";
+    std::string tmpl = old.target + ".XXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd >= 0) {
-        mode_t mode = had ? (st.st_mode & 07777) : mode_t(0644);
-        ::fchmod(fd, mode);
+        ::fchmod(fd, had ? (old.st.st_mode & 07777) : mode_t(0644));
+        if (had && ::geteuid() == 0)
+            [[maybe_unused]] int ignored = ::fchown(fd, old.st.st_uid, old.st.st_gid);
         int err = 0;
-        if (!writeAll(fd, data) || ::fsync(fd) != 0)
+        if (!writeAll(fd, data.data(), data.size(), 0) || ::fsync(fd) != 0)
             err = errno;
         if (::close(fd) != 0 && !err)
             err = errno;
-        if (!err && ::rename(tmpl.c_str(), path.c_str()) != 0)
+        if (!err && ::rename(tmpl.c_str(), old.target.c_str()) != 0)
             err = errno;
         if (!err)
             return true;
-        why = std::system_category().message(err);
+        why = errnoText(err);
         ::unlink(tmpl.c_str());
         return false;
     }
-    int mkErr = errno;
-    if (had) {
-        int out = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (out >= 0) {
-            int err = writeAll(out, data) ? 0 : errno;
-            if (::close(out) != 0 && !err)
-                err = errno;
-            if (!err)
-                return true;
-            why = std::system_category().message(err);
-            return false;
-        }
-        mkErr = errno;
-    }
-    why = std::system_category().message(mkErr);
+    const int mkErr = errno;
+    if (had && (mkErr == EACCES || mkErr == EPERM || mkErr == EROFS))
+        return rewriteInPlaceImpl(old.target, old.data, data, why);
+    why = errnoText(mkErr);
     return false;
 }
 
@@ -271,14 +503,51 @@ std::string settingsFilePath(const std::string& executablePath, const std::strin
     return (fs::path(userConfigDir) / ini.filename()).string();
 }
 
-void LoadSettings(const std::string& path, StoredSettings& s, View& view, WindowPlacement& wp)
+void clampToScreens(WindowPlacement& wp)
 {
-    std::string data, why;
-    bool exists = false;
-    if (!readFile(path, data, exists, why))
-        data.clear(); // unreadable: every key takes its default
+    std::vector<ScreenArea> screens = wp.screens;
+    if (screens.empty())
+        screens.push_back({0, 0, wp.screenWidth, wp.screenHeight});
+    // 64-bit throughout: stored values may be anywhere in the int range.
+    const int64_t w = std::max(wp.outerWidth, 0), h = std::max(wp.outerHeight, 0);
+    const int64_t left = wp.left, top = wp.top;
+    auto overlap = [](int64_t a0, int64_t a1, int64_t b0, int64_t b1) {
+        return std::max<int64_t>(0, std::min(a1, b1) - std::max(a0, b0));
+    };
+    auto distance = [](int64_t a0, int64_t a1, int64_t b0, int64_t b1) {
+        return a1 < b0 ? b0 - a1 : b1 < a0 ? a0 - b1 : 0;
+    };
+    const ScreenArea* best = &screens.front();
+    int64_t bestArea = -1, bestDistance = INT64_MAX;
+    for (const ScreenArea& sc : screens) {
+        const int64_t x1 = int64_t(sc.x) + sc.width, y1 = int64_t(sc.y) + sc.height;
+        const int64_t area = overlap(left, left + w, sc.x, x1) * overlap(top, top + h, sc.y, y1);
+        const int64_t d = distance(left, left + w, sc.x, x1) + distance(top, top + h, sc.y, y1);
+        if (area > bestArea || (area == bestArea && area == 0 && d < bestDistance)) {
+            best = &sc;
+            bestArea = area;
+            bestDistance = d;
+        }
+    }
+    // Inside the screen; larger than the screen: covering it.
+    auto fit = [](int64_t pos, int64_t size, int64_t origin, int64_t extent) {
+        const int64_t lo = std::min(origin, origin + extent - size);
+        const int64_t hi = std::max(origin, origin + extent - size);
+        return int(std::clamp(pos, lo, hi));
+    };
+    wp.left = fit(left, w, best->x, best->width);
+    wp.top = fit(top, h, best->y, best->height);
+}
+
+void LoadSettings(const std::string& path, StoredSettings& s, View& view, WindowPlacement& wp, std::string* problem)
+{
+    FileRead file = readSettingsFile(path);
+    if (problem)
+        problem->clear();
+    if (file.state == FileRead::NotWhole && problem)
+        *problem = file.why;
     Ini ini;
-    loadIni(ini, data);
+    loadIni(ini, file.data);
 
     for (const Key& k : kKeys) {
         switch (k.kind) {
@@ -326,6 +595,7 @@ void LoadSettings(const std::string& path, StoredSettings& s, View& view, Window
             break;
         }
     }
+    clampToScreens(wp);
 }
 
 bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, const WindowPlacement& wp,
@@ -336,23 +606,24 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, 
             *error = why;
         return false;
     };
-    std::string data, why;
-    bool exists = false;
-    // A file that exists but cannot be read is not overwritten: its other
-    // sections would be lost.
-    if (!readFile(path, data, exists, why))
-        return fail(why);
-    Ini ini;
-    loadIni(ini, data);
+    // A file that cannot be read whole is not overwritten: what the reader
+    // could not take would be lost.
+    const FileRead file = readSettingsFile(path);
+    if (file.state == FileRead::NotWhole)
+        return fail("the file could not be read whole (" + file.why + "); it was left as it was");
+    if (file.state == FileRead::Folder)
+        return fail(errnoText(EISDIR));
 
     PortSettings com = s.com;
-    for (const Key& k : kKeys) {
-        std::string v;
+    std::array<std::string, kKeys.size()> values;
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+        const Key& k = kKeys[i];
+        std::string& v = values[i];
         switch (k.kind) {
         case Kind::Home: {
             v = s.home;
             // a line break would end the value and start a stray line
-            v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }),
+            v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }),
                     v.end());
             break;
         }
@@ -395,28 +666,34 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, 
             v = std::to_string(s.extension);
             break;
         }
-        if (ini.SetValue(k.section, k.key, v.c_str()) < 0)
-            return fail("cannot store " + std::string(k.key));
     }
 
-    std::string out;
-    if (ini.Save(out) < 0)
-        return fail("cannot format the settings");
-    out += trailingComments(data);
-    if (!replaceFile(path, out, why))
+    const std::string out = patchIni(file.data, values);
+    if (file.state == FileRead::Whole && out == file.data)
+        return true; // nothing changed: nothing to write
+    std::string why;
+    if (!replaceFile(file, out, why))
         return fail(why);
     return true;
+}
+
+bool rewriteInPlace(const std::string& path, const std::string& old, const std::string& data, std::string* why)
+{
+    std::string reason;
+    const bool ok = rewriteInPlaceImpl(path, old, data, reason);
+    if (why)
+        *why = reason;
+    return ok;
 }
 
 std::map<int, std::string> readPortPins(const std::string& path)
 {
     std::map<int, std::string> pins;
-    std::string data, why;
-    bool exists = false;
-    if (!readFile(path, data, exists, why) || data.empty())
+    const FileRead file = readSettingsFile(path);
+    if (file.data.empty())
         return pins;
     Ini ini;
-    loadIni(ini, data);
+    loadIni(ini, file.data);
     Ini::TNamesDepend keys;
     ini.GetAllKeys("Ports", keys);
     for (const auto& e : keys) {

@@ -3,6 +3,7 @@
 // the main window's controls are reached through View (Shift-JIS texts).
 #include <map>
 #include <string>
+#include <vector>
 
 #include "../engine/view.h"
 #include "../serial/port_settings.h"
@@ -17,6 +18,11 @@ struct StoredSettings {
     int extension = 1;           // FExtension
 };
 
+// The part of a screen a window may use.
+struct ScreenArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
 // Top and left are read and written; the sizes give the centred default.
 struct WindowPlacement {
     int top = 0;
@@ -25,7 +31,13 @@ struct WindowPlacement {
     int outerHeight = 0;
     int screenWidth = 0;
     int screenHeight = 0;
+    // Every screen's area; none: one screen of screenWidth by screenHeight at 0,0.
+    std::vector<ScreenArea> screens;
 };
+
+// Moves top and left so that the window lies on the screen it overlaps most
+// (or the nearest one). A window larger than a screen covers it.
+void clampToScreens(WindowPlacement& wp);
 
 // The web address used when the file names none.
 extern const char* const kDefaultHomeUrl;
@@ -35,14 +47,30 @@ extern const char* const kDefaultHomeUrl;
 std::string settingsFilePath(const std::string& executablePath, const std::string& userConfigDir);
 
 // Reads the 29 keys in order and applies each: a missing or unreadable file,
-// section or key, or a value that is not a number, gives the default.
-void LoadSettings(const std::string& path, StoredSettings& s, View& mainView, WindowPlacement& wp);
+// section or key, or a value that is not a number, gives the default. The
+// window position is then clamped onto a screen. When the file exists but
+// cannot be taken whole (not a regular file, too large, unreadable, a NUL
+// byte, UTF-16), *problem says why: the next save leaves that file alone.
+void LoadSettings(const std::string& path, StoredSettings& s, View& mainView, WindowPlacement& wp,
+                  std::string* problem = nullptr);
 
-// Writes the 29 keys in order, keeping the file's other sections and its
-// comments. False with a reason in *error when the file cannot be written
-// (the file is then left as it was).
+// Writes the 29 keys, changing only their lines: every other byte of the
+// file (sections, keys, comments, blank lines, line ends) stays as it was;
+// missing keys go after the last entry of their section, in table order. A
+// symbolic link is written through. False with a reason in *error when the
+// file cannot be written or cannot be read whole; the file is then left as
+// it was.
 bool SaveSettings(const std::string& path, const StoredSettings& s, View& mainView,
                   const WindowPlacement& wp, std::string* error);
+
+// The fallback when no new file can be made beside the old one: overwrites
+// `path`, which must hold exactly `old`, with `data`. A write that fails
+// part-way puts the old bytes back, so the file is never left shorter than
+// the old content nor cut mid-way.
+bool rewriteInPlace(const std::string& path, const std::string& old, const std::string& data, std::string* why);
+
+// The largest settings file read.
+constexpr size_t kMaxSettingsFileBytes = 1 << 20;
 
 // [Ports]: COMn=device path, "simulator", or empty to drop the number.
 // Read only; the tool never writes this section.

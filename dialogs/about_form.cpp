@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include "plain_text.h"
 #include "ui_about_form.h"
 
 namespace {
@@ -68,7 +69,8 @@ TAboutForm::TAboutForm(QWidget* parent, const QString& homeUrl, int& extension, 
         ui->lblVersion->setText(versionText(FExtension));
     }();
 
-    ui->lblUrl->setText(homeUrl);
+    // The address comes from the settings file: shown as it stands.
+    kd36::setPlainLabelText(ui->lblUrl, homeUrl);
     ui->lblUrl->setVisible(!homeUrl.isEmpty());
 
     ui->lblType->installEventFilter(this);

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "plain_text.h"
+
 namespace kd36 {
 
 QtBoxes::QtBoxes(QWidget* window) : window_(window) {}
@@ -54,6 +56,7 @@ bool QtBoxes::showHere(Kind kind, const QString& text, const QString& detail, co
     box.setText(text);
     if (!detail.isEmpty())
         box.setInformativeText(detail);
+    makePlainText(box);
     switch (kind) {
     case Kind::Warning:
         box.setIcon(QMessageBox::Warning);

@@ -21,6 +21,7 @@
 
 #include "../engine/sjis.h"
 #include "lamp_widget.h"
+#include "plain_text.h"
 
 namespace kd36 {
 
@@ -274,7 +275,7 @@ void QtView::setText(std::string_view name, const std::string& sjis)
     } else if (auto* m = qobject_cast<QTextEdit*>(o)) {
         m->setPlainText(memoFromSjis(sjis));
     } else if (auto* l = qobject_cast<QLabel*>(o)) {
-        l->setText(t);
+        setPlainLabelText(l, t);
     } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
         g->setTitle(t);
     } else if (auto* p = qobject_cast<QProgressBar*>(o)) {
@@ -463,7 +464,7 @@ void QtView::setStatusText(int panel, const std::string& sjis)
         complain("StatusBar", "setStatusText");
         return;
     }
-    panels_[size_t(panel)]->setText(toQt(sjis));
+    setPlainLabelText(panels_[size_t(panel)], toQt(sjis));
 }
 
 std::string QtView::statusText(int panel) const

@@ -10,6 +10,7 @@
 
 #include "../engine/conversions.h"
 #include "../engine/sjis.h"
+#include "plain_text.h"
 #include "ui_settings_form.h"
 
 namespace kd36 {
@@ -196,7 +197,7 @@ void TSettingsForm::updatePortHint()
             ui->cmbComCh->setAccessibleDescription(line);
         }
     }
-    ui->cmbComCh->setToolTip(hint);
+    ui->cmbComCh->setToolTip(kd36::plainToolTip(hint));
 }
 
 void TSettingsForm::bbtnOkClick()

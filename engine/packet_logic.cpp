@@ -10,6 +10,18 @@ namespace {
 
 std::string numbered(const char* base, int n) { return base + std::to_string(n); }
 
+// The length field as the error box quotes it: it came over the air, so it
+// is cut short and its control bytes are made visible.
+std::string quotedField(const std::string& field)
+{
+    constexpr size_t kShown = 40;
+    std::string t = field.substr(0, sjisSafeCut(field, kShown));
+    for (char& c : t)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return sjisToUtf8(t) + (t.size() < field.size() ? "..." : "");
+}
+
 } // namespace
 
 std::string composeRoute(const std::string& own, const std::vector<std::string>& relays, const std::string& dest)
@@ -52,7 +64,7 @@ std::optional<ReceivedPacket> parseRecePayload(const std::string& payload)
         } else if (c == ';') {
             auto length = strToInt(acc);
             if (!length)
-                throw ConversionError("'" + sjisToUtf8(acc) + "' is not a valid integer value");
+                throw ConversionError("'" + quotedField(acc) + "' is not a valid integer value");
             p.data = payload.substr(i + 1);
             if (*length < 0 || size_t(*length) != p.data.size() || p.route.size() < 2)
                 return std::nullopt;

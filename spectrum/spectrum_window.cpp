@@ -279,6 +279,7 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
 
     lblTitle_ = new QLabel(this);
     lblTitle_->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle_->setTextFormat(Qt::PlainText); // the caller's title is data
     lblTitle_->setFont(pixelFont(font(), 18, true));
     lblState_ = new QLabel(this);
     lblState_->setObjectName(QStringLiteral("lblState"));

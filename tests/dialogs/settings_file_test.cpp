@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/fake_view.h"
@@ -81,7 +87,7 @@ protected:
         dir = tmpl;
         ini = dir / "kd36setup.ini";
         setUpPanel(view);
-        wp = {0, 0, 736, 560, 1920, 1080};
+        wp = {0, 0, 736, 560, 1920, 1080, {}};
     }
     void TearDown() override
     {
@@ -136,11 +142,11 @@ TEST_F(SettingsFileTest, FirstStartWithoutFileTakesEveryDefault)
 
 TEST_F(SettingsFileTest, CentredDefaultTruncatesTowardZero)
 {
-    wp = {0, 0, 801, 601, 800, 600}; // window larger than the screen
+    wp = {0, 0, 801, 601, 800, 600, {}}; // window larger than the screen
     load();
     EXPECT_EQ(wp.top, 0);  // -1 / 2
     EXPECT_EQ(wp.left, 0);
-    wp = {0, 0, 805, 607, 800, 600};
+    wp = {0, 0, 805, 607, 800, 600, {}};
     load();
     EXPECT_EQ(wp.top, -3);
     EXPECT_EQ(wp.left, -2);
@@ -167,7 +173,7 @@ TEST_F(SettingsFileTest, UnchangedRunWritesTheSameKeysAndValues)
 {
     const std::string text =
         "[URL]\nHome=http://host/p?q=1\n"
-        "[Form]\nTop=40\nLeft=-7\nCh-Select=1\nCh-Group=3\nCh-Ch=39\nRoute-Dest=15\n"
+        "[Form]\nTop=40\nLeft=7\nCh-Select=1\nCh-Group=3\nCh-Ch=39\nRoute-Dest=15\n"
         "Route-Node1=16\nRoute-Node2=1\nRoute-Node3=0\nRoute-Node4=5\nRoute-Node5=2\nbps=3\nDataBits=0\n"
         "Parity=2\nStopBits=1\nFlow=0\nFrame-Byte=256\nFrame-Idle=50\nFram-Wait=3\nFram-TxNumber=9\n"
         "[Com]\nPort=23\nBaudRate=115200\nByteSize=7\nParity=1\nStopBits=2\nFlowCtrl=1\nEvtChar=13\n"
@@ -326,7 +332,11 @@ TEST_F(SettingsFileTest, DamagedFilesLoadWithDefaults)
         EXPECT_EQ(s.port, 1) << f.substr(0, 40);
         EXPECT_EQ(s.com.BaudRate, 9600u);
         EXPECT_EQ(view.value("speFRAMIdle"), 100);
-        EXPECT_TRUE(save()) << f.substr(0, 40);
+        // What the reader cannot take whole is never rewritten.
+        const bool whole = f.find('\0') == std::string::npos;
+        EXPECT_EQ(save(), whole) << f.substr(0, 40);
+        if (!whole)
+            EXPECT_EQ(slurp(ini), f);
     }
 }
 
@@ -426,3 +436,160 @@ TEST_F(SettingsFileTest, FileGoesBesideTheExecutableWhenThatFolderIsWritable)
 }
 
 } // namespace
+
+// ---- hostile or damaged files, and saves that fail (these run as root too)
+
+namespace {
+
+// Runs `f` on a thread; a reader that blocks or never ends fails the test
+// and, since it cannot be stopped, ends the process.
+template <class F>
+void withinSeconds(int seconds, F f, const char* what)
+{
+    auto done = std::async(std::launch::async, f);
+    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "%s did not return within %d s\n", what, seconds);
+        std::_Exit(1);
+    }
+}
+
+struct SizeLimit {
+    explicit SizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit r = saved;
+        r.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &r);
+    }
+    ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
+};
+
+} // namespace
+
+TEST_F(SettingsFileTest, BytesTheReaderCannotTakeAreNeverLost)
+{
+    const std::string tail = "[Ports]\r\nCOM3=/dev/ttyUSB0\r\n; desk\r\n[Other]\r\nk=v\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : "[Com]\r\nPort=4\r\n" + tail)
+        utf16 += std::string{c, '\0'};
+    for (const std::string& f : {"[URL]\r\nHome=ab\0cd\r\n"s + tail, utf16}) {
+        spit(ini, f);
+        load();
+        save();
+        EXPECT_EQ(slurp(ini), f);
+        std::string problem;
+        kd36::LoadSettings(ini.string(), s, view, wp, &problem);
+        EXPECT_FALSE(problem.empty());
+    }
+}
+
+TEST_F(SettingsFileTest, SaveChangesOnlyTheToolsOwnLines)
+{
+    const std::string text = "\xEF\xBB\xBF; head\r\n[form]\r\n  top = 5 \r\nX=1\r\n\r\n; about com\r\n[Com]\rPort=2\r"
+                             "Port=3\r\n[Ports]\r\nCOM2=/dev/ttyS1\r\n[Form]\r\nLeft=1\r\nlast=line";
+    loadFrom(text);
+    wp.top = 9;
+    ASSERT_TRUE(save());
+    const std::string out = slurp(ini);
+    for (const char* kept : {"\xEF\xBB\xBF; head\r\n[form]\r\n", "X=1\r\n", "\r\n; about com\r\n[Com]\rPort=3\r",
+                             "[Ports]\r\nCOM2=/dev/ttyS1\r\n", "[Form]\r\nLeft=", "last=line"})
+        EXPECT_NE(out.find(kept), std::string::npos) << kept << "\n" << out;
+    EXPECT_NE(out.find("Top=9\r\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Port=", out.find("Port=3") + 1), std::string::npos) << "a second line of an owned key goes";
+    EXPECT_EQ(out.find("Left=", out.find("Left=") + 1), std::string::npos) << out;
+    EXPECT_NE(out.find("Extension=1\r\n"), std::string::npos) << "missing keys join their section";
+}
+
+TEST_F(SettingsFileTest, StoredPositionIsClampedOntoTheScreen)
+{
+    loadFrom("[Form]\nTop=2147483647\nLeft=-2147483648\n");
+    EXPECT_EQ(wp.top, 1080 - 560);
+    EXPECT_EQ(wp.left, 0);
+    ASSERT_TRUE(save());
+    EXPECT_NE(slurp(ini).find("Top=520"), std::string::npos);
+
+    WindowPlacement two{2147483647, 5000, 736, 560, 0, 0, {{0, 0, 1920, 1080}, {1920, -200, 1280, 1024}}};
+    kd36::clampToScreens(two);
+    EXPECT_EQ(two.left, 1920 + 1280 - 736); // the nearer, right-hand screen
+    EXPECT_EQ(two.top, -200 + 1024 - 560);
+}
+
+TEST_F(SettingsFileTest, OnlyRegularFilesAreReadAndLinksAreSavedThrough)
+{
+    ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+    std::string problem;
+    withinSeconds(3, [&] { kd36::LoadSettings(ini.string(), s, view, wp, &problem); }, "a FIFO");
+    EXPECT_FALSE(problem.empty());
+    EXPECT_FALSE(save());
+    fs::remove(ini);
+
+    fs::create_symlink("/dev/zero", ini);
+    withinSeconds(3, [&] { load(); }, "a link to /dev/zero");
+    fs::remove(ini);
+
+    spit(dir / "real.ini", "[Ports]\nCOM2=/dev/ttyS1\n");
+    fs::create_symlink("real.ini", ini);
+    load();
+    ASSERT_TRUE(save());
+    EXPECT_TRUE(fs::is_symlink(ini));
+    EXPECT_NE(slurp(dir / "real.ini").find("Extension=1"), std::string::npos);
+    EXPECT_NE(slurp(dir / "real.ini").find("COM2=/dev/ttyS1"), std::string::npos);
+
+    spit(dir / "huge.ini", std::string(kd36::kMaxSettingsFileBytes + 1, '\n'));
+    kd36::LoadSettings((dir / "huge.ini").string(), s, view, wp, &problem);
+    EXPECT_FALSE(problem.empty());
+}
+
+TEST_F(SettingsFileTest, FailedSavesLeaveTheOldFileWhole)
+{
+    // A folder where the file should be.
+    fs::create_directory(ini);
+    load();
+    std::string why;
+    EXPECT_FALSE(save(&why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(fs::is_directory(ini));
+    fs::remove(ini);
+
+    // The disk or the size limit refuses the new file part-way.
+    const std::string old = "[Ports]\nCOM2=/dev/ttyUSB0\n";
+    spit(ini, old);
+    load();
+    {
+        SizeLimit limit(old.size() + 20);
+        EXPECT_FALSE(save(&why));
+    }
+    EXPECT_EQ(slurp(ini), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no new file left over";
+
+    // The in-place fallback, cut short: the old bytes are put back.
+    const std::string longer(286, 'n');
+    for (rlim_t cap : {rlim_t(old.size() - 5), rlim_t(old.size() + 10)}) {
+        bool ok;
+        {
+            SizeLimit limit(cap);
+            ok = kd36::rewriteInPlace(ini.string(), old, longer, &why);
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(slurp(ini), old) << cap;
+    }
+    EXPECT_TRUE(kd36::rewriteInPlace(ini.string(), old, "[Com]\n", &why));
+    EXPECT_EQ(slurp(ini), "[Com]\n");
+}
+
+TEST_F(SettingsFileTest, WritableFileInReadOnlyFolderSurvivesASizeLimit)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes anywhere: FailedSavesLeaveTheOldFileWhole covers the fallback";
+    const std::string old = "[Ports]\nCOM2=/dev/ttyUSB0\n";
+    spit(ini, old);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    load();
+    {
+        SizeLimit limit(old.size() + 10);
+        EXPECT_FALSE(save());
+    }
+    EXPECT_EQ(slurp(ini), old);
+}

@@ -1,0 +1,30 @@
+#include "plain_text.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QTextDocument>
+
+namespace kd36 {
+
+void setPlainLabelText(QLabel* label, const QString& text)
+{
+    if (!label)
+        return;
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+}
+
+void makePlainText(QMessageBox& box)
+{
+    box.setTextFormat(Qt::PlainText);
+    // The informative text has a label of its own that Qt leaves on auto.
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+}
+
+QString plainToolTip(const QString& text)
+{
+    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
+}
+
+} // namespace kd36
