@@ -13,8 +13,14 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void onTerminate(int)
+volatile sig_atomic_t g_signals = 0;
+
+void onTerminate(int sig)
 {
+    // A second signal while the first is being handled ends the process.
+    if (g_signals != 0)
+        ::_exit(128 + sig);
+    g_signals = 1;
     char c = 1;
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
 }
@@ -37,7 +43,7 @@ int main(int argc, char* argv[])
         QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
             char c;
             [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
-            form.close();
+            form.closeForSignal();
         });
         struct sigaction sa = {};
         sa.sa_handler = onTerminate;
@@ -47,6 +53,12 @@ int main(int argc, char* argv[])
         sigaction(SIGINT, &sa, nullptr);
         sigaction(SIGHUP, &sa, nullptr);
     }
+    // A write past the file-size limit fails with an error instead of
+    // killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     form.show();
-    return app.exec();
+    const int rc = app.exec();
+    if (!form.isClosed())
+        form.close();
+    return rc;
 }

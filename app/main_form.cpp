@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include <cstdio>
 #include <exception>
 
 #include "../dialogs/about_form.h"
@@ -314,6 +315,10 @@ WindowPlacement TMainForm::placement() const
         wp.screenWidth = screen->availableGeometry().width();
         wp.screenHeight = screen->availableGeometry().height();
     }
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect r = screen->availableGeometry();
+        wp.screens.push_back({r.x(), r.y(), r.width(), r.height()});
+    }
     return wp;
 }
 
@@ -323,7 +328,17 @@ void TMainForm::loadSettings()
         return;
     StoredSettings s = storedSettings();
     WindowPlacement wp = placement();
-    LoadSettings(FSettingsPath, s, *FView, wp);
+    std::string problem;
+    LoadSettings(FSettingsPath, s, *FView, wp, &problem);
+    if (!problem.empty()) {
+        // Said once, when the window is up; the file is then left alone.
+        FSettingsKept = true;
+        const std::string detail = FSettingsPath + "\n" + problem;
+        QTimer::singleShot(0, this, [this, detail] {
+            if (!FClosed)
+                FBoxes->warning("設定ファイルを読み取れないため、このファイルは変更しません。", detail);
+        });
+    }
     FEngine->FHomeUrl = s.home;
     FEngine->FPortNumber = s.port;
     FEngine->portSettings = s.com;
@@ -338,8 +353,23 @@ void TMainForm::saveSettings()
     const StoredSettings s = storedSettings();
     const WindowPlacement wp = placement();
     std::string error;
-    if (!SaveSettings(FSettingsPath, s, *FView, wp, &error))
-        FBoxes->warning("設定ファイルを保存できませんでした。", FSettingsPath + "\n" + error);
+    if (SaveSettings(FSettingsPath, s, *FView, wp, &error) || FSettingsKept)
+        return;
+    if (FSignalClose) {
+        std::fprintf(stderr, "kd36setup: the settings were not saved to %s: %s\n", FSettingsPath.c_str(),
+                     error.c_str());
+        return;
+    }
+    FBoxes->warning("設定ファイルを保存できませんでした。", FSettingsPath + "\n" + error);
+}
+
+void TMainForm::closeForSignal()
+{
+    FSignalClose = true;
+    close();
+    // Every event loop ends, a box's too; main() finishes the close if it
+    // had to wait.
+    QCoreApplication::exit(0);
 }
 
 void TMainForm::guard(const std::function<void()>& handler)

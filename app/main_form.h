@@ -59,6 +59,10 @@ public:
     const std::string& settingsPath() const { return FSettingsPath; }
     // One idle pass, as the 10 ms timer runs it (skipped where a pass may not run).
     void idlePass();
+    // A close asked for by a signal: a failed save goes to standard error,
+    // not to a box, and any box open meanwhile is left so the process ends.
+    void closeForSignal();
+    bool isClosed() const { return FClosed; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -98,6 +102,8 @@ private:
     QTimer FIdleTimer;
     QObject* FKeyPreview = nullptr;
     std::string FSettingsPath;
+    bool FSettingsKept = false; // the file could not be read whole: it is left alone
+    bool FSignalClose = false;
     bool FClosed = false;
 };
 
