@@ -22,3 +22,10 @@ if(TARGET kd36_app)
   add_dependencies(end_to_end_widget_test analyze32)
   target_compile_definitions(end_to_end_widget_test PRIVATE ANALYZE32_PATH="$<TARGET_FILE:analyze32>")
 endif()
+# Hostile line input and settings files; runs the real program under signals.
+if(TARGET kd36_app)
+  kd36_qtest(hostile_input_test SOURCES app/hostile_input_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+  add_dependencies(hostile_input_test kd36setup)
+  target_compile_definitions(hostile_input_test PRIVATE KD36SETUP_PATH="$<TARGET_FILE:kd36setup>")
+endif()
