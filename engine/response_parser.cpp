@@ -47,19 +47,22 @@ void MainEngine::ResponseParser()
         else
             EchoMonitor("Rx:" + FRxText);
         if (FCommandMode) {
-            while (FRxText.find("\r\n") != std::string::npos) {
-                if (FRxText[0] == '$') {
+            // Lines are taken by index: a backlog of any size is read once.
+            size_t pos = 0;
+            size_t e;
+            while ((e = FRxText.find("\r\n", pos)) != std::string::npos) {
+                if (FRxText[pos] == '$') {
                     // A packet block runs to the end of the take: its data may hold CR LF.
-                    std::string word = FRxText.substr(1, 4);
-                    std::string payload = FRxText.size() >= 8 ? FRxText.substr(6, FRxText.size() - 8) : std::string();
+                    std::string word = FRxText.substr(pos + 1, 4);
+                    const size_t size = FRxText.size() - pos;
+                    std::string payload = size >= 8 ? FRxText.substr(pos + 6, size - 8) : std::string();
                     FRxText.clear();
                     if (word == "RECE")
                         ReceBlock(payload);
                     break;
                 }
-                size_t e = FRxText.find("\r\n");
-                std::string line = FRxText.substr(0, e);
-                FRxText.erase(0, e + 2);
+                std::string line = FRxText.substr(pos, e - pos);
+                pos = e + 2;
                 if (line.empty() || line[0] != '>')
                     continue;
                 std::string word = line.substr(1, 4);

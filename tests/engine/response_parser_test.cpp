@@ -1,6 +1,8 @@
 // Replies taken from the receive queue: echo, line cutting and the settings rules.
 #include "engine_fixture.h"
 
+#include <chrono>
+
 namespace kd36::test {
 namespace {
 
@@ -148,6 +150,32 @@ TEST_F(Parser, HostileInputNeverBreaksThePass)
     take("$\r\n");
     take("$RECE\r\n");
     take("$XXXX:1,2;1;a\r\n");
+}
+
+TEST_F(Parser, BacklogIsReadOnceAndTheMonitorStaysSmall)
+{
+    // 2 MB queued while a box held the idle loop, in pieces as they came.
+    std::string line, last;
+    size_t lines = 0;
+    for (int i = 0; i < 2'000'000 / 40; ++i) {
+        last = std::to_string(1'000'000 + i);
+        line += (i % 2 ? ">INFO:U=" + last : "noise noise noise noise noise noise") + "\r\n";
+        ++lines;
+        if (line.size() > 200) {
+            reply(line);
+            line.clear();
+        }
+    }
+    reply(line + ">EQID:E=7\r\n");
+    const auto t0 = std::chrono::steady_clock::now();
+    engine.ResponseParser();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(seconds, 2.0) << lines << " lines";
+    EXPECT_EQ(f(12), last);
+    EXPECT_EQ(f(2), "7");
+    EXPECT_TRUE(engine.RxQueue.empty());
+    EXPECT_LE(engine.memTxRxMonitor.text().size(), MonitorBuffer::kLimit + 2);
+    EXPECT_EQ(monitor().back(), ">EQID:E=7");
 }
 
 } // namespace
