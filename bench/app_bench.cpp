@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <spawn.h>
@@ -17,7 +20,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_form.h"
@@ -224,6 +229,98 @@ int runIdle(int seconds)
     figure("idle-cpu", 100.0 * cpu / wall, "%core", 0, "<1");
     figure("idle-rss", double(rssKb) / 1024.0, "MB", 0, "<60");
     return 0;
+}
+
+// A backlog received while a message box holds the idle loop: the bytes
+// are handed over as the receive thread hands them (queued to the window),
+// the box is closed once all are queued, and the clock runs until the last
+// line is parsed and the window has painted it. Every line is a reply that
+// changes a field, so the field's changes count the lines that arrived.
+int runBacklog(int megabytes)
+{
+    Window w(38400);
+    if (!w.openPort()) {
+        std::printf("# backlog: the port did not open\n");
+        return 1;
+    }
+    TMainForm* form = w.form.get();
+    auto* field = form->findChild<QLineEdit*>(QStringLiteral("edtRead12"));
+    auto* monitor = form->findChild<QPlainTextEdit*>(QStringLiteral("memTxRxMonitor"));
+    uint64_t changes = 0;
+    QObject::connect(field, &QLineEdit::textChanged, [&changes] { ++changes; });
+
+    // ">INFO:U=" line number "/N=" filler: 80 bytes a line.
+    const uint64_t total = uint64_t(megabytes) * 1000 * 1000 / 80 * 80;
+    const uint64_t lines = total / 80;
+    auto lineText = [](uint64_t n) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, ">INFO:U=%08llu/N=%s\r\n", static_cast<unsigned long long>(n),
+                      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456");
+        return std::string(buf);
+    };
+    const std::string lastValue = lineText(lines - 1).substr(8, 8);
+
+    std::ofstream("/proc/self/clear_refs") << "5"; // peak RSS from here
+    const long rss0 = statusKb("VmRSS");
+    std::atomic<uint64_t> handed{0};
+    std::thread producer;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("KD-36"), QStringLiteral("A box is open"),
+                    QMessageBox::Ok, form);
+    uint64_t closedAt = 0;
+    uint64_t queued = 0; // in the receive queue when the box closes
+    QTimer::singleShot(0, [&] {
+        producer = std::thread([&] {
+            std::string piece;
+            for (uint64_t n = 0; n < lines; ++n) {
+                piece += lineText(n);
+                if (piece.size() >= 2000 || n + 1 == lines) {
+                    QMetaObject::invokeMethod(
+                        form,
+                        [form, piece, &handed] {
+                            form->engine().handOver(piece);
+                            handed += piece.size();
+                            form->idlePass();
+                        },
+                        Qt::QueuedConnection);
+                    piece.clear();
+                }
+            }
+        });
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (handed.load() == total && closedAt == 0) {
+            queued = form->engine().RxQueue.size();
+            closedAt = nowUs();
+            box.accept();
+        }
+    });
+    poll.start(5);
+    box.exec();
+    poll.stop();
+    producer.join();
+    // Caught up: the last line is in its field and in the monitor, painted.
+    QElapsedTimer limit;
+    limit.start();
+    while ((field->text().toStdString() != lastValue || !form->engine().RxQueue.empty()) && limit.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const bool shown = monitor->toPlainText().endsWith(QString::fromStdString(lineText(lines - 1)).trimmed());
+    form->repaint();
+    const double catchUp = double(nowUs() - closedAt) / 1e6;
+    const long hwm = statusKb("VmHWM");
+    const double growthMb = double(hwm - rss0) / 1024.0 - double(total) / (1024.0 * 1024.0);
+    const uint64_t lost = (total - std::min<uint64_t>(total, handed.load())) + (lines - std::min(lines, changes)) * 80;
+    std::printf("# backlog: %llu bytes in %llu lines queued behind a box (%llu in the queue at OK); lines parsed %llu; "
+                "last line shown %d; RSS %ld kB before, peak %ld kB; monitor %lld chars\n",
+                static_cast<unsigned long long>(total), static_cast<unsigned long long>(lines),
+                static_cast<unsigned long long>(queued), static_cast<unsigned long long>(changes), int(shown), rss0,
+                hwm, static_cast<long long>(monitor->toPlainText().size()));
+    const std::string name = "backlog-" + std::to_string(megabytes) + "MB";
+    figure(name + "-catch-up", catchUp, "s", 2.0, "<1");
+    figure(name + "-rss-growth", growthMb, "MB", 20.0, "<1");
+    figure(name + "-lost", double(lost), "bytes", 0, "0");
+    // A backlog that never built up would measure nothing.
+    return catchUp < 2.0 && growthMb < 20.0 && lost == 0 && shown && queued == total ? 0 : 1;
 }
 
 // The child: the window as main() builds it, without the settings file;

@@ -13,6 +13,7 @@ int runSettings(bool verbose);
 int runSettingsDiag();
 int runComm(uint32_t baud, int seconds);
 int runIdle(int seconds);
+int runBacklog(int megabytes);
 int runStartupChild(int argc, char** argv);
 int runStartup(const char* self, int runs);
 } // namespace kd36::bench
@@ -26,6 +27,7 @@ int usage()
                  "       kd36bench settings-diag\n"
                  "       kd36bench comm <baud> [seconds=60]\n"
                  "       kd36bench idle [seconds=30]\n"
+                 "       kd36bench backlog [megabytes=3]\n"
                  "       kd36bench startup [runs=10]\n");
     return 2;
 }
@@ -53,11 +55,13 @@ int main(int argc, char** argv)
         return runStartupChild(argc, argv);
     if (what == "startup")
         return runStartup(argv[0], intArg(argc, argv, 2, 10));
-    if (what == "comm" || what == "idle") {
+    if (what == "comm" || what == "idle" || what == "backlog") {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("kd36setup"));
         if (what == "comm")
             return argc > 2 ? runComm(uint32_t(std::atoi(argv[2])), intArg(argc, argv, 3, 60)) : usage();
+        if (what == "backlog")
+            return runBacklog(intArg(argc, argv, 2, 3));
         return runIdle(intArg(argc, argv, 2, 30));
     }
     return usage();

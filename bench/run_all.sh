@@ -28,5 +28,6 @@ status=0
 "$bin" comm 38400 "$comm_s" || status=1
 "$bin" comm 115200 "$comm_s" || status=1
 "$bin" idle "$idle_s" || status=1
+"$bin" backlog 3 || status=1
 "$bin" startup 10 || status=1
 exit $status

@@ -121,7 +121,6 @@ void HostileInputTest::failedSaveOnCloseShowsOneBoxAndCloses()
     makeForm(ini);
     form->close();
     QTRY_COMPARE(boxes.size(), size_t(1));
-    QVERIFY(form->isClosed());
     QVERIFY(!form->isVisible());
     QTest::qWait(200);
     QCOMPARE(boxes.size(), size_t(1));
