@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QMessageBox>
-#include <QTextDocument>
 
 namespace kd36 {
 
@@ -20,11 +19,6 @@ void makePlainText(QMessageBox& box)
     // The informative text has a label of its own that Qt leaves on auto.
     for (QLabel* label : box.findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
-}
-
-QString plainToolTip(const QString& text)
-{
-    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
 }
 
 } // namespace kd36

@@ -1,8 +1,8 @@
 #pragma once
 // Text that comes from outside (the serial line, packets, the settings file)
-// is data. Qt labels, message boxes and tool tips guess rich text from a
-// leading tag, which would let a received line load local files or freeze the
-// window; every such text goes through these helpers instead.
+// is data. Qt labels and message boxes guess rich text from a leading tag,
+// which would let a received line load local files or freeze the window;
+// every such text goes through these helpers instead.
 #include <QString>
 
 class QLabel;
@@ -14,7 +14,5 @@ namespace kd36 {
 void setPlainLabelText(QLabel* label, const QString& text);
 // The box's text and informative text show character for character.
 void makePlainText(QMessageBox& box);
-// A tool tip that shows `text` character for character.
-QString plainToolTip(const QString& text);
 
 } // namespace kd36

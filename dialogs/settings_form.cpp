@@ -10,7 +10,6 @@
 
 #include "../engine/conversions.h"
 #include "../engine/sjis.h"
-#include "plain_text.h"
 #include "ui_settings_form.h"
 
 namespace kd36 {
@@ -197,7 +196,7 @@ void TSettingsForm::updatePortHint()
             ui->cmbComCh->setAccessibleDescription(line);
         }
     }
-    ui->cmbComCh->setToolTip(kd36::plainToolTip(hint));
+    ui->cmbComCh->setToolTip(hint);
 }
 
 void TSettingsForm::bbtnOkClick()

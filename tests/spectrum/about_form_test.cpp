@@ -187,6 +187,16 @@ private slots:
         QVERIFY(label(f, "lblUrl")->isHidden());
     }
 
+    void addressFromTheFileIsShownAsText()
+    {
+        int extension = 0;
+        FakeBoxes boxes;
+        const QString markup = QStringLiteral("<b>x</b><img src=\"/dev/zero\">");
+        TAboutForm f(nullptr, markup, extension, boxes);
+        QCOMPARE(label(f, "lblUrl")->textFormat(), Qt::PlainText);
+        QCOMPARE(label(f, "lblUrl")->text(), markup);
+    }
+
     void clickOnTheAddressOpensItAndCloses()
     {
         UrlCatcher catcher;
