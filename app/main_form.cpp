@@ -353,13 +353,15 @@ void TMainForm::saveSettings()
     const StoredSettings s = storedSettings();
     const WindowPlacement wp = placement();
     std::string error;
-    if (SaveSettings(FSettingsPath, s, *FView, wp, &error) || FSettingsKept)
+    if (SaveSettings(FSettingsPath, s, *FView, wp, &error))
         return;
     if (FSignalClose) {
         std::fprintf(stderr, "kd36setup: the settings were not saved to %s: %s\n", FSettingsPath.c_str(),
                      error.c_str());
         return;
     }
+    if (FSettingsKept)
+        return; // the box at start said so
     FBoxes->warning("設定ファイルを保存できませんでした。", FSettingsPath + "\n" + error);
 }
 

@@ -2,6 +2,7 @@
 // KD36_FUZZ_TARGET: parser (whole takes of received text in both modes),
 // rece (the "$RECE:" payload scanner), airc, anlz (reply rules through the
 // parser), ints (the number readers).
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +50,32 @@ void feed(Rig& r, const std::string& text)
     }
 }
 
+// Whether a take holds a settings reply the line loop would reach: a line
+// cut at CR LF that starts with ">" and one of the six settings words,
+// before any line that starts a "$" block.
+bool holdsSettingsReply(const std::string& take)
+{
+    size_t pos = 0, e;
+    while ((e = take.find("\r\n", pos)) != std::string::npos) {
+        if (take[pos] == '$')
+            return false;
+        const std::string word = e - pos >= 5 && take[pos] == '>' ? take.substr(pos + 1, 4) : "";
+        for (const char* w : {"INIT", "EQID", "FREQ", "ROUT", "INFO", "COMS"})
+            if (word == w)
+                return true;
+        pos = e + 2;
+    }
+    return false;
+}
+
+std::array<std::string, 20> readFields(Rig& r)
+{
+    std::array<std::string, 20> f;
+    for (int n = 1; n <= 20; ++n)
+        f[size_t(n - 1)] = r.main.text("edtRead" + std::to_string(n));
+    return f;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -75,8 +102,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static Rig rig;
     Rig& r = rig;
     if (g_target == "rece") {
+        // The scanner never reports more user data than it was given, and
+        // what it reports is the payload's own tail.
+        try {
+            if (auto p = parseRecePayload(in)) {
+                if (p->data.size() >= in.size() || in.compare(in.size() - p->data.size(), p->data.size(), p->data) != 0)
+                    __builtin_trap();
+            }
+        } catch (const ConversionError&) {
+        }
         r.engine.FPacketShown = 0;
         feed(r, "$RECE:" + in + "\r\n");
+        if (r.packet.text("memUserDataRx").size() > in.size())
+            __builtin_trap();
     } else if (g_target == "airc") {
         r.engine.linkForm().btnGetClick();
         r.engine.OnIdle();
@@ -89,7 +127,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         r.engine.spbModeClick(ctl & 1, true);
         r.engine.FStep = (ctl >> 1) % 16;
         r.engine.FBusy = r.engine.FStep != 0;
-        feed(r, size ? in.substr(1) : in);
+        const std::string take = size ? in.substr(1) : in;
+        r.engine.handOver(take);
+        const auto fields = readFields(r);
+        try {
+            r.engine.ResponseParser();
+        } catch (const ConversionError&) {
+        }
+        // A take without a settings reply fills no field; nor does any take
+        // in communication mode.
+        if ((!(ctl & 1) || !holdsSettingsReply(take)) && readFields(r) != fields)
+            __builtin_trap();
+        feed(r, ""); // the rest of the pass
     }
     // Keep the memos from growing without bound across runs.
     if (r.engine.memTxRxMonitor.text().size() > 40000)

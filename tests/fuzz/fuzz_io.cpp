@@ -2,7 +2,11 @@
 // (KD36_FUZZ_TARGET=receive) and the settings-file reader (settings).
 #include <cstdint>
 #include <cstdlib>
+#include <cctype>
 #include <fstream>
+#include <iterator>
+#include <set>
+#include <vector>
 #include <string>
 #include <unistd.h>
 
@@ -59,6 +63,59 @@ void fuzzReceive(const uint8_t* data, size_t size)
     port.ClosePort();
 }
 
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The lines of a file that the tool does not own, each with its line end:
+// everything but the entries of its 29 keys in [URL], [Form] and [Com].
+std::vector<std::string> foreignLines(const std::string& data)
+{
+    static const std::set<std::string> owned{
+        "url/home", "form/top", "form/left", "form/ch-select", "form/ch-group", "form/ch-ch",
+        "form/route-dest", "form/route-node1", "form/route-node2", "form/route-node3", "form/route-node4",
+        "form/route-node5", "form/bps", "form/databits", "form/parity", "form/stopbits", "form/flow",
+        "form/frame-byte", "form/frame-idle", "form/fram-wait", "form/fram-txnumber", "com/port",
+        "com/baudrate", "com/bytesize", "com/parity", "com/stopbits", "com/flowctrl", "com/evtchar",
+        "com/extension"};
+    auto lower = [](std::string v) {
+        for (char& c : v)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return v;
+    };
+    auto trim = [](std::string v) {
+        size_t a = v.find_first_not_of(" \t"), b = v.find_last_not_of(" \t");
+        return a == std::string::npos ? std::string() : v.substr(a, b - a + 1);
+    };
+    std::vector<std::string> out;
+    std::string section;
+    size_t i = 0;
+    while (i < data.size()) {
+        size_t e = data.find_first_of("\r\n", i);
+        size_t end = e == std::string::npos ? data.size() : e;
+        size_t next = end < data.size() ? end + ((data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n') ? 2 : 1) : end;
+        std::string text = data.substr(i, end - i);
+        if (i == 0 && text.rfind("\xEF\xBB\xBF", 0) == 0)
+            text = text.substr(3);
+        text = trim(text);
+        bool mine = false;
+        if (!text.empty() && text[0] == '[') {
+            if (size_t c = text.find(']'); c != std::string::npos)
+                section = lower(trim(text.substr(1, c - 1)));
+        } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
+            size_t eq = text.find('=');
+            if (eq != std::string::npos && eq > 0)
+                mine = owned.count(section + "/" + lower(trim(text.substr(0, eq)))) > 0;
+        }
+        if (!mine)
+            out.push_back(data.substr(i, next - i));
+        i = next;
+    }
+    return out;
+}
+
 void fuzzSettings(const uint8_t* data, size_t size)
 {
     static std::string path = [] {
@@ -68,15 +125,57 @@ void fuzzSettings(const uint8_t* data, size_t size)
             close(fd);
         return std::string(tmpl);
     }();
+    const std::string before(reinterpret_cast<const char*>(data), size);
     {
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+        f.write(before.data(), std::streamsize(before.size()));
     }
     test::FakeView v;
     StoredSettings s;
-    WindowPlacement wp{0, 0, 720, 508, 1920, 1080};
-    LoadSettings(path, s, v, wp);
+    WindowPlacement wp{0, 0, 720, 508, 1920, 1080, {}};
+    std::string problem, why;
+    LoadSettings(path, s, v, wp, &problem);
     (void)readPortPins(path);
+
+    const bool saved = SaveSettings(path, s, v, wp, &why);
+    const std::string after = slurp(path);
+    if (!problem.empty()) {
+        // Not read whole: never rewritten.
+        if (saved || after != before)
+            __builtin_trap();
+        return;
+    }
+    if (!saved)
+        __builtin_trap();
+    // Every foreign line stays, in order, byte for byte; after them come
+    // only the headers of sections the file lacked. The old last line may
+    // gain a line end.
+    std::vector<std::string> was = foreignLines(before), now = foreignLines(after);
+    if (now.size() < was.size())
+        __builtin_trap();
+    for (size_t i = 0; i < was.size(); ++i) {
+        const bool last = i + 1 == was.size() && (was[i].empty() || (was[i].back() != '\n' && was[i].back() != '\r'));
+        if (last ? now[i].compare(0, was[i].size(), was[i]) != 0 : now[i] != was[i])
+            __builtin_trap();
+    }
+    for (size_t i = was.size(); i < now.size(); ++i) {
+        std::string h = now[i];
+        while (!h.empty() && (h.back() == '\n' || h.back() == '\r'))
+            h.pop_back();
+        if (h != "[URL]" && h != "[Form]" && h != "[Com]")
+            __builtin_trap();
+    }
+    // And the reader takes back what was written.
+    test::FakeView v2;
+    StoredSettings s2;
+    WindowPlacement wp2{0, 0, 720, 508, 1920, 1080, {}};
+    LoadSettings(path, s2, v2, wp2, &problem);
+    if (!problem.empty() || s2.home != s.home || s2.port != s.port || !(s2.com == s.com)
+        || s2.extension != s.extension || wp2.top != wp.top || wp2.left != wp.left)
+        __builtin_trap();
+    for (const char* spin : {"speFRAMByte", "speFRAMIdle", "speFRAMWait", "speFRAMTxNumber"})
+        if (v2.value(spin) != v.value(spin))
+            __builtin_trap();
 }
 
 } // namespace
