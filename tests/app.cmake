@@ -22,3 +22,9 @@ if(TARGET kd36_app)
   add_dependencies(end_to_end_widget_test analyze32)
   target_compile_definitions(end_to_end_widget_test PRIVATE ANALYZE32_PATH="$<TARGET_FILE:analyze32>")
 endif()
+# The window and its receive thread on the real clock: close and shutdown
+# while the thread is busy, and the reply timers.
+if(TARGET kd36_app)
+  kd36_qtest(window_thread_test SOURCES app/window_thread_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+endif()
