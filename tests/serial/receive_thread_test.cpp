@@ -2,6 +2,12 @@
 // and shutting down while it is busy, waits on a box or is flooded.
 #include <gtest/gtest.h>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -95,7 +101,51 @@ Ms since(std::chrono::steady_clock::time_point t0)
     return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - t0);
 }
 
+// Context switches of every thread of the process but the calling one.
+long otherThreadsWakeUps()
+{
+    long sum = 0;
+    const QString self = QString::number(syscall(SYS_gettid));
+    for (const QString& tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (tid == self)
+            continue;
+        QFile f(QStringLiteral("/proc/self/task/%1/status").arg(tid));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("voluntary_ctxt_switches:"))
+                sum += line.mid(24).trimmed().toLong();
+    }
+    return sum;
+}
+
 } // namespace
+
+// With no port open the loop sleeps until one opens: no wake-ups at all.
+TEST(ReceiveThread, SleepsWhileNoPortIsOpen)
+{
+    SteadyClock clock;
+    BlockingBoxes boxes;
+    FakeOpener opener;
+    auto line = opener.add(2);
+    Window window;
+    RsCommThread port(clock, boxes, opener);
+    window.bind(port);
+    port.start();
+    std::this_thread::sleep_for(50ms);
+    const long before = otherThreadsWakeUps();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LE(otherThreadsWakeUps() - before, 2) << "the loop wakes while no port is open";
+
+    // Opening wakes it at once.
+    ASSERT_TRUE(port.OpenPort(2, noFlow()));
+    window.portOpen = 1;
+    {
+        std::lock_guard g(line->m);
+        line->reads.push_back("up\n");
+    }
+    EXPECT_TRUE(window.waitFor("up\n"));
+}
 
 TEST(ReceiveThread, CloseAndReopenWhileTheLoopWaitsOnABox)
 {
