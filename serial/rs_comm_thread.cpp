@@ -137,6 +137,7 @@ struct RsCommThread::Impl {
 RsCommThread::RsCommThread(Clock& clock, MessageBoxes& boxes, DeviceOpener& opener)
     : d(std::make_unique<Impl>(clock, boxes, opener))
 {
+    setObjectName(QStringLiteral("RsCommThread")); // the thread's name in the system
 }
 
 RsCommThread::~RsCommThread()

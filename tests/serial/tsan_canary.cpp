@@ -29,12 +29,13 @@ int main(int argc, char** argv)
     std::atomic<uint8_t> portOpen{1}, commandMode{1};
     port.bindWindowFlags(&portOpen, &commandMode);
     int handed = 0;
+    long seen = 0;
     port.setDeliver([&](const std::string& piece) {
         QMetaObject::invokeMethod(
             &app,
             [&, piece] {
-                handed += gUnguarded > 0 ? 1 : 1; // the racy read
-                if (handed == 50)
+                seen += gUnguarded; // the racy read
+                if (++handed == 50)
                     app.quit();
             },
             Qt::QueuedConnection);
@@ -60,6 +61,6 @@ int main(int argc, char** argv)
         std::puts("canary: the pieces did not arrive");
         return 0;
     }
-    std::printf("canary: %d pieces raced\n", handed);
+    std::printf("canary: %d pieces raced (%ld)\n", handed, seen);
     return 0;
 }
