@@ -126,9 +126,11 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     auto* timRxWait = new QTimer(this);
     timRxWait->setObjectName(QStringLiteral("timRxWait"));
     timRxWait->setInterval(1400);
+    timRxWait->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     auto* timIntervalTx = new QTimer(this);
     timIntervalTx->setObjectName(QStringLiteral("timIntervalTx"));
     timIntervalTx->setInterval(10000);
+    timIntervalTx->setTimerType(Qt::PreciseTimer);
 
     if (FOptions.clock) {
         FClock = FOptions.clock;
@@ -185,9 +187,13 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // Each piece goes to the user-interface thread in arrival order; queued
     // calls to one receiver keep their order.
     FCommPort->setDeliver([this](const std::string& piece) {
+        const uint64_t session = FCommPort->pieceSession();
         QMetaObject::invokeMethod(
             this,
-            [this, piece] {
+            [this, piece, session] {
+                // Queued before a close and a new open: not of this port.
+                if (!FCommPort->isCurrentSession(session))
+                    return;
                 guard([&] { FEngine->handOver(piece); });
                 // As an idle hook would: the pass follows the message at once.
                 idlePass();
@@ -228,10 +234,21 @@ TMainForm::~TMainForm()
         qApp->removeEventFilter(FKeyPreview);
     FIdleTimer.stop();
     if (FCommPort) {
+        // A box the loop waits on will not be shown now: let it go on.
+        if (FQtBoxes)
+            FQtBoxes->cancelWaits();
         if (!FClosed && FEngine && FEngine->portButtonTag)
             FCommPort->ClosePort();
-        FCommPort->Terminate();
-        FCommPort->wait(3000);
+        // Unbinds the engine's flags and the callbacks into this window
+        // before anything is freed, then waits a bounded time.
+        if (!FCommPort->shutdown(2000)) {
+            // Still running: keep what it can reach rather than free it.
+            qWarning("kd36: the receive thread did not stop; leaving it its objects");
+            (void)FCommPort.release();
+            (void)FOwnClock.release();
+            (void)FCatalog.release();
+            (void)FQtBoxes.release();
+        }
     }
     FLinkWindow->unbind();
     FPacketWindow->unbind();
@@ -606,6 +623,8 @@ void TMainForm::closeEvent(QCloseEvent* e)
     FIdleTimer.stop();
     FClosed = true;
     FCommPort->Terminate();
+    if (FQtBoxes)
+        FQtBoxes->cancelWaits();
     FLinkWindow->hide();
     FPacketWindow->hide();
     guard([&] { saveSettings(); });

@@ -22,6 +22,7 @@ TLinkForm::TLinkForm(QWidget* parent)
     auto* timWaitTime = new QTimer(this);
     timWaitTime->setObjectName(QStringLiteral("timWaitTime"));
     timWaitTime->setInterval(LinkLogic::kWaitMs);
+    timWaitTime->setTimerType(Qt::PreciseTimer); // never early
 
     // Key preview: Enter is seen by the dialog whichever control has the focus.
     installEventFilter(this);

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <memory>
+
 #include "plain_text.h"
 
 namespace kd36 {
@@ -38,11 +40,39 @@ bool QtBoxes::show(Kind kind, const QString& text, const QString& detail, const 
 {
     if (QThread::currentThread() == thread())
         return showHere(kind, text, detail, title, warningIcon);
-    // Widgets live on the user-interface thread only; the caller waits.
-    bool answer = false;
+    // Widgets live on the user-interface thread only; the caller waits
+    // until the box is answered or the waits are cancelled.
+    struct Pending {
+        bool done = false;
+        bool answer = false;
+    };
+    auto pending = std::make_shared<Pending>();
     QMetaObject::invokeMethod(
-        this, [&] { answer = showHere(kind, text, detail, title, warningIcon); }, Qt::BlockingQueuedConnection);
-    return answer;
+        this,
+        [=, this] {
+            if (cancelled_)
+                return;
+            const bool answer = showHere(kind, text, detail, title, warningIcon);
+            {
+                std::lock_guard lock(waitMutex_);
+                pending->answer = answer;
+                pending->done = true;
+            }
+            answered_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(waitMutex_);
+    answered_.wait(lock, [&] { return pending->done || cancelled_; });
+    return pending->answer;
+}
+
+void QtBoxes::cancelWaits()
+{
+    {
+        std::lock_guard lock(waitMutex_);
+        cancelled_ = true;
+    }
+    answered_.notify_all();
 }
 
 bool QtBoxes::showHere(Kind kind, const QString& text, const QString& detail, const QString& title,

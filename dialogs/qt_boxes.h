@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <functional>
 
 #include "../serial/message_boxes.h"
@@ -26,6 +28,10 @@ public:
     bool question(const std::string& text, bool warningIcon) override;
     void beep() override;
 
+    // From now on a box asked for on another thread is not shown, and a
+    // thread waiting on one goes on (answer No). For shutting down.
+    void cancelWaits();
+
     // Boxes open right now (the idle loop pauses meanwhile).
     int openCount() const { return open_.load(); }
 
@@ -39,6 +45,9 @@ private:
 
     QPointer<QWidget> window_;
     std::atomic<int> open_{0};
+    std::mutex waitMutex_;
+    std::condition_variable answered_;
+    std::atomic<bool> cancelled_{false};
 };
 
 } // namespace kd36

@@ -59,7 +59,8 @@ public:
     virtual void purge() = 0;
     // False when the close itself failed.
     virtual bool close() = 0;
-    // errno of the last failed call (0 if none).
+    // errno of the last failed call made on the calling thread (0 if none):
+    // a call failing on the other thread meanwhile does not change it.
     virtual int errorCode() const = 0;
 };
 

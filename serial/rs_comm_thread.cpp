@@ -1,6 +1,10 @@
 #include "rs_comm_thread.h"
 
+#include <QDeadlineTimer>
+
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <system_error>
@@ -18,7 +22,8 @@ constexpr int kCodeRenderLimit = 2042;
 constexpr uint64_t kSilenceMs = 200;
 constexpr uint64_t kSettleMs = 200;
 constexpr uint64_t kWriteDeadlineMs = 3000;
-constexpr uint64_t kCloseWaitMs = 5000;
+// Longest the owner's thread waits for the loop to end.
+constexpr unsigned long kShutdownMs = 2000;
 
 struct ErrorText {
     uint32_t flag;
@@ -53,30 +58,44 @@ struct RsCommThread::Impl {
     std::atomic<uint64_t> briskUntilMs{0};
 
     // The pointer changes only on the user-interface thread, always under
-    // ioMutex; the receive loop holds ioMutex across its device calls, so a
-    // close can never land in the middle of a read (boxes and hand-overs
-    // run outside the lock).
+    // ioMutex; the loop holds ioMutex only across device calls that never
+    // block, so a close waits for at most one such call and never for a box
+    // or a hand-over the loop is busy with.
     std::mutex ioMutex;
     std::shared_ptr<Device> device;
     std::atomic<PortState> state{PortState::Closed};
+    // Counts the opens; changes under ioMutex. A piece carries the one its
+    // bytes were read in, so nothing of an earlier open reaches the window.
+    std::atomic<uint64_t> session{0};
 
-    // 0 polling allowed, 1 stop requested, -1 stop acknowledged.
-    std::atomic<int> handshake{0};
+    // The loop sleeps on `wake` while no port is open, and pauses on it
+    // between passes; open, close and terminate notify it.
+    std::mutex waitMutex;
+    std::condition_variable wake;
     std::atomic<bool> terminated{false};
     std::atomic<bool> lost{false};
-    std::atomic<const std::atomic<uint8_t>*> portOpen{nullptr};
-    std::atomic<const std::atomic<uint8_t>*> commandMode{nullptr};
+
+    // The window's flags; read and unbound under flagsMutex so an unbind
+    // leaves no read in flight.
+    std::mutex flagsMutex;
+    const std::atomic<uint8_t>* portOpen = nullptr;
+    const std::atomic<uint8_t>* commandMode = nullptr;
     std::atomic<uint8_t> evtChar{10};
 
     mutable std::mutex settingsMutex;
     PortSettings applied;
 
+    // The loop calls deliver and deviceLost while holding callbackMutex
+    // (both only post), so clearing them leaves no call in flight.
     std::mutex callbackMutex;
     std::function<void(const std::string&)> deliver;
     std::function<void()> processEvents;
     std::function<void()> deviceLost;
 
-    // Receive state: the receive thread's alone once polling runs.
+    // Receive state: touched only by whoever runs the passes (the loop).
+    uint64_t rxSession = 0;      // the open the state below belongs to
+    uint64_t pieceSession = 0;   // the open of the piece being handed over
+    bool passCommandMode = true; // the window's mode, read at the start of each pass
     uint8_t firstByte = 0;
     uint8_t secondByte = 0;
     uint8_t chunk[kChunkSize] = {};
@@ -86,42 +105,74 @@ struct RsCommThread::Impl {
     int lineLength = 0;
     uint64_t silenceDeadline = 0; // ms on the clock; 0 = none
 
-    bool commandModeOn() const
+    void resetReceive()
     {
-        auto* p = commandMode.load();
-        return p ? p->load() == 1 : true;
+        lineLength = 0;
+        bytesRead = 0;
+        chunkPos = 0;
+        silenceDeadline = 0;
+        firstByte = secondByte = 0;
     }
-    bool loopCanAnswer(const QThread& t) const
+    // The loop polls only while the window shows the port open.
+    bool windowLetsPoll()
     {
-        auto* p = portOpen.load();
-        return t.isRunning() && p && p->load() == 1;
+        std::lock_guard lock(flagsMutex);
+        return portOpen && portOpen->load() == 1;
     }
-    template <class F>
-    F callback(F Impl::*member)
+    bool windowCommandMode()
     {
-        std::lock_guard lock(callbackMutex);
-        return this->*member;
+        std::lock_guard lock(flagsMutex);
+        return commandMode ? commandMode->load() == 1 : true;
+    }
+    void setState(PortState s)
+    {
+        {
+            std::lock_guard lock(waitMutex);
+            state = s;
+        }
+        wake.notify_all();
     }
 };
 
 RsCommThread::RsCommThread(Clock& clock, MessageBoxes& boxes, DeviceOpener& opener)
     : d(std::make_unique<Impl>(clock, boxes, opener))
 {
+    setObjectName(QStringLiteral("RsCommThread")); // the thread's name in the system
 }
 
 RsCommThread::~RsCommThread()
 {
-    Terminate();
-    if (isRunning())
+    if (!shutdown(kShutdownMs)) {
+        // Every wait of the loop ends on Terminate, so this cannot happen
+        // short of a hung driver call; a running QThread must not be freed.
+        qWarning("kd36: the receive thread did not end within %lu ms", kShutdownMs);
         wait();
+    }
     ClosePort();
+}
+
+bool RsCommThread::shutdown(unsigned long boundMs)
+{
+    Terminate();
+    {
+        std::lock_guard lock(d->callbackMutex);
+        d->deliver = nullptr;
+        d->deviceLost = nullptr;
+    }
+    bindWindowFlags(nullptr, nullptr);
+    return !isRunning() || wait(QDeadlineTimer(qint64(boundMs)));
 }
 
 void RsCommThread::bindWindowFlags(const std::atomic<uint8_t>* portOpen, const std::atomic<uint8_t>* commandMode)
 {
+    std::lock_guard lock(d->flagsMutex);
     d->portOpen = portOpen;
     d->commandMode = commandMode;
 }
+
+uint64_t RsCommThread::pieceSession() const { return d->pieceSession; }
+
+bool RsCommThread::isCurrentSession(uint64_t session) const { return d->session.load() == session; }
 
 void RsCommThread::setDeliver(std::function<void(const std::string&)> deliver)
 {
@@ -153,8 +204,12 @@ PortSettings RsCommThread::appliedSettings() const
 
 void RsCommThread::Terminate()
 {
-    d->terminated = true;
+    {
+        std::lock_guard lock(d->waitMutex);
+        d->terminated = true;
+    }
     requestInterruption();
+    d->wake.notify_all();
 }
 
 // ---------------------------------------------------------------- port
@@ -164,21 +219,15 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
     if (n > kMaxPorts)
         return false;
 
-    // The window opens only while the loop is idle, so the receive state
-    // can be reset here.
-    d->lineLength = 0;
-    d->bytesRead = 0;
-    d->chunkPos = 0;
-    d->silenceDeadline = 0;
-    d->firstByte = d->secondByte = 0;
-    d->handshake = 0;
+    // The receive state is the loop's: it starts afresh when it sees the
+    // new session.
     d->lost = false;
 
     if (d->device) {
         std::lock_guard lock(d->ioMutex);
         d->device->close();
         d->device.reset();
-        d->state = PortState::Closed;
+        d->setState(PortState::Closed);
     }
 
     int err = 0;
@@ -197,7 +246,8 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
     {
         std::lock_guard lock(d->ioMutex);
         d->device = dev;
-        d->state = PortState::Held;
+        ++d->session;
+        d->setState(PortState::Held);
     }
     d->evtChar = uint8_t(settings.EvtChar);
 
@@ -218,9 +268,8 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
     }
     if (uint32_t e = dev->takeErrors())
         ReportCommErrors(e);
-    d->handshake = 0;
     if (ok)
-        d->state = PortState::Open;
+        d->setState(PortState::Open);
     return ok;
 }
 
@@ -230,15 +279,9 @@ bool RsCommThread::ClosePort()
     if (!dev)
         return true;
 
-    d->handshake = 1;
-    // Only a running loop that sees the port open can acknowledge; waiting
-    // for anything else would only stall the window for 5 s.
-    if (d->loopCanAnswer(*this)) {
-        uint64_t start = d->clock.nowMs();
-        while (d->handshake.load() == 1 && d->clock.nowMs() - start < kCloseWaitMs)
-            d->clock.sleepMs(1);
-    }
-
+    // No hand-shake with the loop: it reaches the device only under
+    // ioMutex, so taking the lock is all the waiting a close needs, even
+    // while the loop waits on a box.
     uint32_t errors;
     {
         std::lock_guard lock(d->ioMutex);
@@ -255,7 +298,7 @@ bool RsCommThread::ClosePort()
         closed = dev->close();
         if (closed) {
             d->device.reset();
-            d->state = PortState::Closed;
+            d->setState(PortState::Closed);
         } else {
             err = dev->errorCode();
         }
@@ -287,7 +330,12 @@ int RsCommThread::WritePort(const char* bytes, uint32_t length)
         if (uint32_t e = dev->takeErrors())
             ReportCommErrors(e);
 
-        if (auto hook = d->callback(&Impl::processEvents))
+        std::function<void()> hook;
+        {
+            std::lock_guard lock(d->callbackMutex);
+            hook = d->processEvents;
+        }
+        if (hook)
             hook();
         // Something run from the events may have closed the port.
         if (d->device != dev || d->lost)
@@ -414,32 +462,39 @@ void RsCommThread::markDeviceLost()
 {
     if (d->lost.exchange(true))
         return;
-    if (auto cb = d->callback(&Impl::deviceLost))
-        cb();
+    std::lock_guard lock(d->callbackMutex);
+    if (d->deviceLost)
+        d->deviceLost();
 }
 
 // ---------------------------------------------------------------- receive
 
 void RsCommThread::run()
 {
-    while (!d->terminated.load()) {
-        const auto* portOpen = d->portOpen.load();
-        if (portOpen && portOpen->load() == 1) {
-            int expected = 1;
-            if (d->handshake.load() != 0) {
-                d->handshake.compare_exchange_strong(expected, -1);
-            } else {
-                try {
-                    PollPort();
-                } catch (const std::exception& e) {
-                    // A fault in one pass is shown; the next pass starts normally.
-                    d->boxes.information(e.what());
-                } catch (...) {
-                    ShowSystemError(errno);
-                }
+    using std::chrono::milliseconds;
+    std::unique_lock lock(d->waitMutex);
+    while (!d->terminated) {
+        if (d->state != PortState::Open) {
+            // Nothing to poll: sleep until a port opens or the end.
+            d->wake.wait(lock, [this] { return d->terminated || d->state == PortState::Open; });
+            continue;
+        }
+        lock.unlock();
+        if (d->windowLetsPoll()) {
+            try {
+                PollPort();
+            } catch (const std::system_error& e) {
+                ShowSystemError(e.code().value());
+            } catch (const std::exception& e) {
+                // A fault in one pass is shown; the next pass starts normally.
+                d->boxes.information(e.what());
+            } catch (...) {
+                d->boxes.information("不明なエラーが発生しました。");
             }
         }
-        QThread::msleep(d->clock.nowMs() < d->briskUntilMs.load() ? 2 : 10);
+        const bool brisk = d->clock.nowMs() < d->briskUntilMs.load();
+        lock.lock();
+        d->wake.wait_for(lock, milliseconds(brisk ? 2 : 10), [this] { return d->terminated.load(); });
     }
 }
 
@@ -447,6 +502,7 @@ void RsCommThread::PollPort()
 {
     if (d->lost)
         return;
+    d->passCommandMode = d->windowCommandMode();
     uint32_t errors = 0;
     int n = 0;
     int err = 0;
@@ -454,12 +510,17 @@ void RsCommThread::PollPort()
         std::lock_guard lock(d->ioMutex);
         if (!d->device)
             return;
+        if (d->rxSession != d->session.load()) {
+            // A new open: nothing collected before it belongs to it.
+            d->resetReceive();
+            d->rxSession = d->session.load();
+        }
         errors = d->device->takeErrors();
         n = d->device->read(d->chunk, kChunkSize);
         if (n < 0)
             err = d->device->errorCode();
     }
-    if (errors)
+    if (errors && !d->terminated)
         ReportCommErrors(errors);
 
     if (n < 0) {
@@ -492,7 +553,7 @@ bool RsCommThread::AssembleChunk()
     bool terminated = false;
 
     if (HexDisplay.load() == 0) {
-        const bool cutAtTerminator = d->commandModeOn();
+        const bool cutAtTerminator = d->passCommandMode;
         while (d->chunkPos < d->bytesRead) {
             uint8_t b = d->chunk[d->chunkPos++];
             if (d->lineLength == 0) {
@@ -565,8 +626,13 @@ void RsCommThread::DeliverLine(bool terminated)
     std::string text(d->line, strnlen(d->line, size_t(d->lineLength)));
     d->lineLength = 0;
     d->silenceDeadline = 0;
-    if (auto deliver = d->callback(&Impl::deliver))
-        deliver(text);
+    // Collected before a close that was followed by a new open: dropped.
+    if (d->rxSession != d->session.load())
+        return;
+    d->pieceSession = d->rxSession;
+    std::lock_guard lock(d->callbackMutex);
+    if (d->deliver)
+        d->deliver(text);
 }
 
 } // namespace kd36

@@ -42,10 +42,16 @@ public:
     RsCommThread(Clock& clock, MessageBoxes& boxes, DeviceOpener& opener);
     ~RsCommThread() override;
 
-    // Flags of the main window that the receive loop reads.
+    // Flags of the main window that the receive loop reads; nullptr unbinds
+    // (no read is in flight once this returns).
     void bindWindowFlags(const std::atomic<uint8_t>* portOpen, const std::atomic<uint8_t>* commandMode);
-    // Hand-over of one complete piece; called on the receive thread.
+    // Hand-over of one complete piece; called on the receive thread. Pieces
+    // collected before a close that was followed by a new open are dropped.
     void setDeliver(std::function<void(const std::string&)> deliver);
+    // Inside the deliver callback: the open the piece belongs to. A piece
+    // queued to the window is taken only while isCurrentSession() holds for it.
+    uint64_t pieceSession() const;
+    bool isCurrentSession(uint64_t session) const;
     // Lets the user interface process its events while WritePort waits.
     void setProcessEvents(std::function<void()> processEvents);
     // Called once (receive or UI thread) when the device vanished.
@@ -71,6 +77,11 @@ public:
 
     // Asks the loop to end; the owner then waits for the thread.
     void Terminate();
+    // Terminate, drop the callbacks and the window's flags (no call into
+    // them is in flight afterwards), then wait at most boundMs for the loop.
+    // False when it is still running: the owner must then keep this object
+    // and what it was given alive.
+    bool shutdown(unsigned long boundMs);
     // A device is held (Open or Held).
     bool isHeld() const;
     PortState state() const;

@@ -46,6 +46,10 @@ uint32_t rateOf(speed_t speed)
 // line ioctls this way; it is treated as a looped-back three-wire cable.
 bool noModemLines(int err) { return err == ENOTTY || err == EINVAL; }
 
+// Both threads call into one device at once: each failing call leaves its
+// errno for the thread that made it, never for the other one.
+thread_local int tLastError = 0;
+
 } // namespace
 
 uint32_t errorFlagsBetween(const LineErrorCounts& before, const LineErrorCounts& after)
@@ -180,9 +184,11 @@ TermiosDevice::~TermiosDevice() { close(); }
 
 bool TermiosDevice::fail(int err)
 {
-    lastError_ = err;
+    tLastError = err;
     return false;
 }
+
+int TermiosDevice::errorCode() const { return tLastError; }
 
 bool TermiosDevice::readCounts(LineErrorCounts& c)
 {
@@ -244,12 +250,12 @@ int TermiosDevice::read(uint8_t* buf, size_t max)
         return int(n);
     if (n == 0) {
         // VMIN is 1, so end of file means the line hung up.
-        lastError_ = EIO;
+        tLastError = EIO;
         return -1;
     }
     if (errno == EAGAIN || errno == EINTR)
         return 0;
-    lastError_ = errno;
+    tLastError = errno;
     return -1;
 }
 
@@ -262,7 +268,7 @@ int TermiosDevice::write(const uint8_t* data, size_t len)
         return int(n);
     if (errno == EAGAIN || errno == EINTR)
         return 0;
-    lastError_ = errno;
+    tLastError = errno;
     return -1;
 }
 
@@ -313,7 +319,7 @@ int TermiosDevice::inQueue()
 {
     int n = 0;
     if (ioctl(fd_.load(), FIONREAD, &n) != 0) {
-        lastError_ = errno;
+        tLastError = errno;
         return -1;
     }
     return n;
@@ -323,7 +329,7 @@ int TermiosDevice::outQueue()
 {
     int n = 0;
     if (ioctl(fd_.load(), TIOCOUTQ, &n) != 0) {
-        lastError_ = errno;
+        tLastError = errno;
         return -1;
     }
     return n;
@@ -332,7 +338,7 @@ int TermiosDevice::outQueue()
 void TermiosDevice::purge()
 {
     if (tcflush(fd_.load(), TCIOFLUSH) != 0)
-        lastError_ = errno;
+        tLastError = errno;
 }
 
 bool TermiosDevice::close()

@@ -60,7 +60,7 @@ public:
     int outQueue() override;
     void purge() override;
     bool close() override;
-    int errorCode() const override { return lastError_.load(); }
+    int errorCode() const override;
 
     const std::string& path() const { return path_; }
     // The settings last asked for, and what the driver actually took.
@@ -74,7 +74,6 @@ private:
 
     std::atomic<int> fd_;
     std::string path_;
-    std::atomic<int> lastError_{0};
     mutable std::mutex mutex_; // guards the fields below
     LineErrorCounts lastCounts_;
     bool haveCounts_ = false;

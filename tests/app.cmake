@@ -29,3 +29,9 @@ if(TARGET kd36_app)
   add_dependencies(hostile_input_test kd36setup)
   target_compile_definitions(hostile_input_test PRIVATE KD36SETUP_PATH="$<TARGET_FILE:kd36setup>")
 endif()
+# The window and its receive thread on the real clock: close and shutdown
+# while the thread is busy, and the reply timers.
+if(TARGET kd36_app)
+  kd36_qtest(window_thread_test SOURCES app/window_thread_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+endif()

@@ -124,7 +124,8 @@ public:
 
 private:
     std::shared_ptr<FakeLine> l_;
-    int err_ = 0;
+    // Per thread, as the real device keeps it.
+    static inline thread_local int err_ = 0;
 };
 
 class FakeOpener final : public DeviceOpener {

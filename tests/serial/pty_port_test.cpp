@@ -14,6 +14,7 @@
 
 #include "serial/port_catalog.h"
 #include "serial/rs_comm_thread.h"
+#include "serial/termios_device.h"
 #include "tests/support/fake_boxes.h"
 
 namespace fs = std::filesystem;
@@ -208,4 +209,22 @@ TEST_F(PtyFixture, VanishedDeviceIsReportedOnceAndTheCloseDoesNotHang)
     EXPECT_TRUE(port.wait(2000));
     EXPECT_EQ(lost.load(), 1);
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Each thread sees the errno of its own failed call: the loop's read and the
+// window's line calls run on one device at once.
+TEST_F(PtyFixture, ErrorCodeBelongsToTheCallingThread)
+{
+    int err = 0;
+    std::unique_ptr<TermiosDevice> dev = TermiosDevice::open(slave, err);
+    ASSERT_TRUE(dev) << err;
+    PortSettings bad;
+    bad.ByteSize = 9; // refused: EINVAL
+    std::thread failing([&] {
+        EXPECT_FALSE(dev->configure(bad));
+        EXPECT_EQ(dev->errorCode(), EINVAL);
+    });
+    failing.join();
+    std::thread fresh([&] { EXPECT_EQ(dev->errorCode(), 0) << "another thread's errno leaked into this one"; });
+    fresh.join();
 }
