@@ -167,6 +167,7 @@ private:
         std::function<void(uint64_t)> fn;
     };
 
+    // Line and pacing (modem_line.cpp).
     static Framing framingOf(const PortSettings& s);
     static Framing framingOf(const ModemLine& l);
     // What a receiver with framing `rx` makes of a byte sent with `tx`.
@@ -213,6 +214,7 @@ private:
     void sweep(uint64_t t);
     void streamTick(uint64_t t);
 
+    // The modem's transmit line (modem_line.cpp).
     // A reply line (CR LF added) after the reply delay; `after` runs once it is on the line.
     void reply(const std::string& text, uint64_t t, std::function<void(uint64_t)> after = {});
     // Puts bytes on the modem's transmit line from t on (prefix, fragments, silence apply).
@@ -220,12 +222,13 @@ private:
     void emitRaw(const std::string& bytes, uint64_t t, size_t fragBytes, uint64_t gapNs);
     uint64_t extraNs() const { return uint64_t(extraDelayMs_) * 1'000'000; }
 
+    // Replies that show the stored settings (modem_commands.cpp).
     std::string initText() const;
     std::string freqText() const;
     std::string routText() const;
     std::string infoText() const;
     std::string comsText() const;
-    std::string sweepText();
+    std::string sweepText(); // modem_functions.cpp
     uint32_t rand();
 
     mutable std::mutex mu_;
