@@ -119,7 +119,6 @@ public:
     // Present by default: 1 (level '3'), 3 ('1'), A ('4').
     void setStation(int id, char level);
     void removeStation(int id);
-    void clearStations();
 
     // Fault knobs. Each first catches the model up, so it takes effect now.
     void setSilent(bool on);                           // no replies of any kind
@@ -168,6 +167,7 @@ private:
         std::function<void(uint64_t)> fn;
     };
 
+    // Line and pacing (modem_line.cpp).
     static Framing framingOf(const PortSettings& s);
     static Framing framingOf(const ModemLine& l);
     // What a receiver with framing `rx` makes of a byte sent with `tx`.
@@ -181,17 +181,40 @@ private:
     void addTimer(uint64_t atNs, TimerKind kind, std::function<void(uint64_t)> fn);
     void cancel(TimerKind kind);
 
+    // Command mode: bytes become lines, lines become commands (modem_commands.cpp).
+    struct Command;
+    using CommandHandler = void (SimulatedModem::*)(const Command&);
+    static CommandHandler handlerFor(const std::string& word);
     void modemReceive(uint8_t byte, uint64_t t);
     void lineComplete(uint64_t t);
     bool sendLineIncomplete() const;
     void handleLine(const std::string& line, uint64_t t);
-    void handleCommand(const std::string& word, bool hasParams, const std::string& params, uint64_t t);
+    void handleCommand(const Command& c);
+
+    // Settings commands (modem_commands.cpp).
+    void cmdInit(const Command& c);
+    void cmdEqid(const Command& c);
+    void cmdFreq(const Command& c);
+    void cmdRout(const Command& c);
+    void cmdInfo(const Command& c);
+    void cmdComs(const Command& c);
+
+    // Functions (modem_functions.cpp).
+    void cmdAnlz(const Command& c);
+    void cmdAirc(const Command& c);
+    void cmdDbug(const Command& c);
+    void cmdDif1(const Command& c);
+    void cmdDif2(const Command& c);
+    void cmdTest(const Command& c);
+    void cmdModeAck(const Command& c);   // "CMND", "STBY"
+    void cmdRadioTest(const Command& c); // "SEND", "RECV"
     void handlePacket(const std::string& line, uint64_t t);
     void commByte(uint8_t byte, uint64_t t);
     void flushEcho(uint64_t t);
     void sweep(uint64_t t);
     void streamTick(uint64_t t);
 
+    // The modem's transmit line (modem_line.cpp).
     // A reply line (CR LF added) after the reply delay; `after` runs once it is on the line.
     void reply(const std::string& text, uint64_t t, std::function<void(uint64_t)> after = {});
     // Puts bytes on the modem's transmit line from t on (prefix, fragments, silence apply).
@@ -199,12 +222,13 @@ private:
     void emitRaw(const std::string& bytes, uint64_t t, size_t fragBytes, uint64_t gapNs);
     uint64_t extraNs() const { return uint64_t(extraDelayMs_) * 1'000'000; }
 
+    // Replies that show the stored settings (modem_commands.cpp).
     std::string initText() const;
     std::string freqText() const;
     std::string routText() const;
     std::string infoText() const;
     std::string comsText() const;
-    std::string sweepText();
+    std::string sweepText(); // modem_functions.cpp
     uint32_t rand();
 
     mutable std::mutex mu_;
