@@ -1,6 +1,11 @@
 // Settings profiles: the file format, loading into the panel with its
 // enabling rules, and the clone step from the read-back fields.
+#include <csignal>
 #include <cstdio>
+#include <iterator>
+
+#include <sys/resource.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -156,18 +161,24 @@ TEST_F(Profile, RewritingAFileKeepsItsCommentsAndForeignKeysAndFailsWhole)
     EXPECT_EQ(r.profile, profileFromPanel(main));
     EXPECT_EQ(r.skipped.size(), 2u); // the foreign keys are reported, not lost
 
-    // A folder that cannot take the temporary leaves the old file whole.
-    std::filesystem::permissions(std::filesystem::path(path).parent_path(), std::filesystem::perms::owner_read |
-                                                                                 std::filesystem::perms::owner_exec);
+    // A write that fails half-way (a file size limit here) leaves the old file whole.
+    struct rlimit was {};
+    ::getrlimit(RLIMIT_FSIZE, &was);
+    auto oldSig = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = was;
+    tiny.rlim_cur = 16;
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
     bool wrote = writeProfileFile(path, SettingsProfile{}, why);
-    std::filesystem::permissions(std::filesystem::path(path).parent_path(), std::filesystem::perms::owner_all);
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(wrote);
-        std::ifstream again(path);
-        std::stringstream s2;
-        s2 << again.rdbuf();
-        EXPECT_EQ(s2.str(), text);
-    }
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, oldSig);
+    EXPECT_FALSE(wrote);
+    std::ifstream again(path);
+    std::stringstream s2;
+    s2 << again.rdbuf();
+    EXPECT_EQ(s2.str(), text);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()),
+                            std::filesystem::directory_iterator()),
+              1); // no temporary left behind
     std::filesystem::remove_all(std::filesystem::path(path).parent_path());
 }
 
