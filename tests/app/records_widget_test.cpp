@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "app/main_form.h"
+#include "dialogs/link_form.h"
 #include "dialogs/qt_boxes.h"
 #include "ui_main_form.h"
 
@@ -269,6 +270,18 @@ void RecordsWidgetTest::menuScreenshot()
     p.end();
     file->hide();
     QVERIFY(shot.save(shots + "/file_menu_records.png"));
+
+    // The answer-back dialog after a run, its CSV button ready.
+    openPort();
+    ui().spbFICK->click();
+    QWidget* link = &form->linkForm();
+    QTRY_VERIFY(link->isVisible());
+    for (const char* c : {"CheckBox1", "CheckBox2", "CheckBox4"})
+        link->findChild<QCheckBox*>(c)->setChecked(true);
+    link->findChild<QPushButton*>("btnGet")->click();
+    auto* csv = link->findChild<QPushButton*>("btnCsvSave");
+    QTRY_VERIFY_WITH_TIMEOUT(csv->isEnabled(), 30000);
+    QVERIFY(link->grab().save(shots + "/answer_back_csv.png"));
 }
 
 QTEST_MAIN(RecordsWidgetTest)
