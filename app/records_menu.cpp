@@ -45,6 +45,8 @@ RecordsMenu::RecordsMenu(QWidget* window, MainEngine& engine, MessageBoxes& boxe
 
 RecordsMenu::~RecordsMenu()
 {
+    // Going away with the window: a last failed write has nobody to tell.
+    disconnect(FLog.get(), nullptr, this, nullptr);
     stopLog();
 }
 

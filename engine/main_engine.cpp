@@ -172,7 +172,7 @@ void MainEngine::mnuCommOpenClick()
         FPortOpen = d.port.OpenPort(FPortNumber, portSettings) ? 1 : 0;
         if (FPortOpen != 1) {
             if (FObserver)
-                FObserver->error("COM" + std::to_string(FPortNumber) + " open failed");
+                FObserver->error("COM" + std::to_string(FPortNumber) + " を開けません");
             return;
         }
         if (FObserver)

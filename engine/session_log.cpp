@@ -81,7 +81,7 @@ std::string renderLogText(std::string_view s)
     out.reserve(s.size() + 8);
     for (size_t i = 0; i < s.size(); ++i) {
         auto b = static_cast<unsigned char>(s[i]);
-        if (b >= 0x20 && b < 0x7F && b != '[') {
+        if (b >= 0x20 && b < 0x7F) {
             out += char(b);
             continue;
         }
@@ -139,7 +139,7 @@ std::string formatLogNote(const LogTime& t, std::string_view tag, std::string_vi
     out += ' ';
     for (char c : utf8) {
         auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || b == '[')
+        if (b < 0x20 || b == 0x7F)
             hexByte(out, b);
         else
             out += c;

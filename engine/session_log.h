@@ -1,7 +1,7 @@
 #pragma once
 // The session log's lines: time stamp, kind, text. Text from the line is
 // Shift-JIS and written as UTF-8; a byte that is not printable text is
-// written as [HH] (a literal "[" too, so every byte can be read back).
+// written as [HH], as the code display shows it.
 #include <cstdint>
 #include <string>
 #include <string_view>

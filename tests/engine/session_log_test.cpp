@@ -24,9 +24,10 @@ TEST(SessionLogLine, TextIsUtf8AndEveryOtherByteIsShownAsItsCode)
 {
     EXPECT_EQ(renderLogText(sj("送信失敗 ｱｲ")), "送信失敗 ｱｲ");
     EXPECT_EQ(renderLogText(std::string("A\x00\x1b\x7f", 4)), "A[00][1B][7F]");
-    // A lead byte without its trail, a lone high byte, and a literal bracket.
+    // A lead byte without its trail, a lone high byte, a character CP932 lacks.
     EXPECT_EQ(renderLogText("\x82" "A"), "[82]A");
-    EXPECT_EQ(renderLogText("\xFF[0D]"), "[FF][5B]0D]");
+    EXPECT_EQ(renderLogText("\xFF" "B"), "[FF]B");
+    EXPECT_EQ(renderLogText("\x85\x40"), "[85]@");
 }
 
 TEST(SessionLogLine, PiecesSplitAtCrLfIntoContinuationLines)
