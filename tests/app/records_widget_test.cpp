@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -89,6 +90,7 @@ private:
     std::atomic<SimulatedModem*> modem{nullptr};
     SteadyClock clock;
     QStringList boxes;
+    QStringList details;
     QString nextFile; // what the file dialog answers
 };
 
@@ -96,6 +98,7 @@ void RecordsWidgetTest::init()
 {
     dir = std::make_unique<QTemporaryDir>();
     boxes.clear();
+    details.clear();
     memory = std::make_shared<ModemMemory>();
     TMainForm::Options o;
     o.clock = &clock;
@@ -110,6 +113,9 @@ void RecordsWidgetTest::init()
     form->qtBoxes()->onShow = [this](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         boxes << box->text();
+        // What the informative part shows, and whether it could be markup.
+        auto* info = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+        details << (info && info->textFormat() == Qt::PlainText ? box->informativeText() : QStringLiteral("(markup)"));
         QTimer::singleShot(0, box, [box] { box->buttons().first()->click(); });
     };
     form->show();
@@ -239,6 +245,7 @@ void RecordsWidgetTest::profileBringsBackEveryControlAndTheSameWrite()
     ui().cmbCHANCh->setCurrentText("20");
     ui().mnuProfileLoad->trigger();
     QCOMPARE(boxes.size(), 1);
+    QVERIFY2(details[0].contains("[Channel] Channel=99") && details[0].contains("<b>x</b>=1"), qPrintable(details[0]));
     QCOMPARE(ui().cmbCHANCh->currentText(), QString("20"));
     QCOMPARE(ui().edtSYIDWrite->text(), QString("7654321"));
 }
