@@ -1,6 +1,7 @@
 #include "qt_boxes.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 

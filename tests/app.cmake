@@ -35,3 +35,8 @@ if(TARGET kd36_app)
   kd36_qtest(window_thread_test SOURCES app/window_thread_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
              LIBS kd36_app kd36_sim)
 endif()
+# The session log and settings profiles through the main window.
+if(TARGET kd36_app)
+  kd36_qtest(records_widget_test SOURCES app/records_widget_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+endif()
