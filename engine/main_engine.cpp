@@ -152,6 +152,8 @@ void MainEngine::spbModeClick(int senderTag, bool senderDown)
     }
     v.setEnabled("mnuFunction", FPortOpen == 1 && FCommandMode == 1);
     SetModeLine(FCommandMode);
+    if (FObserver)
+        FObserver->modeChanged(FCommandMode == 1);
 }
 
 bool MainEngine::SetModeLine(int mode)
@@ -168,8 +170,13 @@ void MainEngine::mnuCommOpenClick()
     View& v = d.main;
     if (!portButtonTag) {
         FPortOpen = d.port.OpenPort(FPortNumber, portSettings) ? 1 : 0;
-        if (FPortOpen != 1)
+        if (FPortOpen != 1) {
+            if (FObserver)
+                FObserver->error("COM" + std::to_string(FPortNumber) + " open failed");
             return;
+        }
+        if (FObserver)
+            FObserver->portOpened(FPortNumber, portSettings);
         portButtonTag = true;
         v.setText("btnComPort", sj("通信ポート OFF"));
         v.setColor("shpLump", kGreen);
@@ -185,6 +192,8 @@ void MainEngine::mnuCommOpenClick()
         d.port.ClosePort();
         FPortOpen = 0;
         portButtonTag = false;
+        if (FObserver)
+            FObserver->portClosed(FPortNumber);
         v.setColor("shpLump", kPaleGreen);
         v.repaintNow();
         v.setText("btnComPort", sj("通信ポート ON "));
@@ -212,6 +221,8 @@ void MainEngine::portLost()
 {
     if (!portButtonTag)
         return;
+    if (FObserver)
+        FObserver->error("通信ポートのデバイスが応答しません。");
     d.boxes.warning("通信ポートのデバイスが応答しません。ポートを閉じます。",
                     "The serial device was removed or stopped working.");
     mnuCommOpenClick();
@@ -286,11 +297,17 @@ bool MainEngine::SendText(const std::string& text)
     FSending = true;
     bool ok = false;
     if (!FClosing) {
+        // Told before the write: the write lets replies be handed over while it waits.
+        if (FObserver)
+            FObserver->sent(text);
         int n = d.port.WritePort(text.data(), uint32_t(text.size()));
-        if (n != int(text.size()))
+        if (n != int(text.size())) {
+            if (FObserver)
+                FObserver->error("送信失敗");
             d.boxes.warning("送信失敗");
-        else
+        } else {
             ok = true;
+        }
     }
     // A send started while another waited must not clear the outer one's flag.
     FSending = --sendDepth > 0;
@@ -330,6 +347,8 @@ void MainEngine::cmbTemplateChange()
 
 void MainEngine::handOver(const std::string& piece)
 {
+    if (FObserver)
+        FObserver->received(piece);
     RxQueue += piece;
     FRxReady = true;
 }

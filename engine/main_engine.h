@@ -17,6 +17,7 @@
 #include "../spectrum/analyze32.h"
 #include "display_library.h"
 #include "monitor_buffer.h"
+#include "session_observer.h"
 #include "view.h"
 
 namespace kd36 {
@@ -201,6 +202,9 @@ public:
     LinkLogic& linkForm() { return *FLinkForm; }
     PacketLogic& packetForm() { return *FPacketForm; }
     bool displayLoaded() const { return FDisplayLib != nullptr; }
+    // Who is told of sends, pieces, port and mode changes; none by default.
+    void setObserver(SessionObserver* o) { FObserver = o; }
+    SessionObserver* observer() const { return FObserver; }
 
 private:
     void applyOpenedPort();
@@ -213,6 +217,7 @@ private:
     bool parseSettingsLine(const std::string& word, const std::string& line);
 
     EngineDeps d;
+    SessionObserver* FObserver = nullptr;
     std::unique_ptr<LinkLogic> FLinkForm;
     std::unique_ptr<PacketLogic> FPacketForm;
     std::unique_ptr<DisplayLibrary> FDisplayLib;

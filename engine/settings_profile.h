@@ -1,0 +1,86 @@
+#pragma once
+// Settings profiles: the setting panel's write values and ticks in a small
+// UTF-8 INI file, so that one set of settings can be written to many modems.
+//
+// Headless use:
+//   auto r = readProfileFile(path);            // r.skipped lists what was left out
+//   applyProfile(engine, r.profile);           // fills the panel as clicks would
+//   engine.spbWriteClick();                    // then run the idle loop
+// and the other way:
+//   engine.spbReadClick(); ... run until FStep == 0 ...
+//   auto p = profileFromReadBack(engine.mainView(), true);
+//   writeProfileFile(path, p, why);
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kd36 {
+
+class MainEngine;
+class View;
+
+// Every field is optional: an absent one leaves its control as it is.
+// Texts are Shift-JIS, as the panel holds them.
+struct SettingsProfile {
+    std::optional<bool> sysIdOn, chanOn, routOn, framOn, infoOn, seriOn, seriSetOn;
+    std::optional<std::string> systemId;   // as typed, at most 7 bytes
+    std::optional<bool> channelAuto;       // radChAuto (true) or radChHand
+    std::optional<std::string> group;      // "0".."7"
+    std::optional<std::string> channel;    // "7".."46"
+    std::optional<std::string> routeDest;  // "0".."F"
+    std::array<std::optional<std::string>, 5> relays; // "-" or "0".."F"
+    std::optional<int> frameByte, frameIdle, frameWait, frameTxNumber;
+    std::optional<std::string> deviceInfo; // at most 8 bytes
+    std::optional<std::string> rate, dataBits, parity, stopBits, flow; // item texts
+
+    bool operator==(const SettingsProfile&) const = default;
+};
+
+// One entry the reader or the clone step left out (UTF-8, for the box).
+struct ProfileIssue {
+    std::string section;
+    std::string key;
+    std::string value;
+    std::string reason;
+};
+
+struct ProfileReadResult {
+    bool ok = false;   // false: the file could not be read at all (error says why)
+    std::string error; // UTF-8
+    SettingsProfile profile;
+    std::vector<ProfileIssue> skipped;
+};
+
+// The profile's text (UTF-8, CR LF free: LF line ends).
+std::string formatProfile(const SettingsProfile& p);
+// Reads a profile's text; bad values and unknown sections or keys are skipped
+// and listed, everything valid is kept.
+ProfileReadResult parseProfile(std::string_view utf8);
+ProfileReadResult readProfileFile(const std::string& path);
+// Writes through a temporary beside the file; an existing file keeps its
+// comments and any keys this tool does not know. False with `why` on failure,
+// the old file then whole.
+bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::string& why);
+
+// The panel as it stands: every write control and tick.
+SettingsProfile profileFromPanel(const View& main);
+// Fills the write controls and ticks, then runs the panel's click handlers so
+// that the enabling rules come out as if the user had clicked. Sends nothing;
+// false (and nothing changed) while a settings sequence runs.
+bool applyProfile(MainEngine& engine, const SettingsProfile& p);
+// The twenty read-back fields as write values, where a value is one the
+// write control offers; `tick` also ticks each item whose values all came
+// across. `notCopied` lists the fields that held something unusable.
+SettingsProfile profileFromReadBack(const View& main, bool tick, std::vector<ProfileIssue>* notCopied = nullptr);
+// "読込値を設定値にする": the read-back values into the write controls; the
+// ticks stay as they are. Returns the fields that were not copied; nothing
+// happens while a settings sequence runs.
+std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& engine);
+
+// The skipped entries as lines for a message box (UTF-8), at most
+// `maxLines` of them and a count of the rest.
+std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines = 20);
+
+} // namespace kd36

@@ -1,0 +1,51 @@
+// The session log's line format.
+#include <gtest/gtest.h>
+
+#include "engine/session_log.h"
+#include "engine/sjis.h"
+
+namespace kd36 {
+namespace {
+
+// 2026-12-08 05:03:05.123 UTC
+constexpr int64_t kAt = 1796706185123;
+
+TEST(SessionLogLine, TimeStampsCarryMillisecondsAndTheOffset)
+{
+    EXPECT_EQ(isoTime({kAt, 9 * 3600}), "2026-12-08T14:03:05.123+09:00");
+    EXPECT_EQ(isoTime({kAt, 0}), "2026-12-08T05:03:05.123+00:00");
+    // An offset that crosses midnight backwards, and one of half an hour.
+    EXPECT_EQ(isoTime({kAt, -(5 * 3600 + 30 * 60)}), "2026-12-07T23:33:05.123-05:30");
+    EXPECT_EQ(isoTime({kAt - 123, 0}), "2026-12-08T05:03:05.000+00:00");
+    EXPECT_EQ(defaultLogFileName({kAt, 9 * 3600}), "kd36-20261208-140305.log");
+}
+
+TEST(SessionLogLine, TextIsUtf8AndEveryOtherByteIsShownAsItsCode)
+{
+    EXPECT_EQ(renderLogText(sj("送信失敗 ｱｲ")), "送信失敗 ｱｲ");
+    EXPECT_EQ(renderLogText(std::string("A\x00\x1b\x7f", 4)), "A[00][1B][7F]");
+    // A lead byte without its trail, a lone high byte, and a literal bracket.
+    EXPECT_EQ(renderLogText("\x82" "A"), "[82]A");
+    EXPECT_EQ(renderLogText("\xFF[0D]"), "[FF][5B]0D]");
+}
+
+TEST(SessionLogLine, PiecesSplitAtCrLfIntoContinuationLines)
+{
+    LogTime t{kAt, 9 * 3600};
+    const std::string ts = "2026-12-08T14:03:05.123+09:00 ";
+    EXPECT_EQ(formatLogData(t, "TX", "@INIT\r\n"), ts + "TX @INIT\n");
+    EXPECT_EQ(formatLogData(t, "RX", ">INIT:F=128\r\n>EQID:E=5\r\n"),
+              ts + "RX >INIT:F=128\n" + ts + "RX+ >EQID:E=5\n");
+    // Text collected until a pause need not end in CR LF; lone CR and LF are bytes.
+    EXPECT_EQ(formatLogData(t, "RX", "ab\r\ncd\ref\n"), ts + "RX ab\n" + ts + "RX+ cd[0D]ef[0A][-]\n");
+    EXPECT_EQ(formatLogNote(t, "ERROR", "送信失敗"), ts + "ERROR 送信失敗\n");
+    PortSettings s;
+    s.BaudRate = 19200;
+    s.Parity = 2;
+    s.StopBits = 1;
+    EXPECT_EQ(portOpenedText(7, s), "COM7 open 19200 8E1.5 RTS/CTS");
+    EXPECT_EQ(portOpenedText(7, PortSettings{}), "COM7 open 9600 8N1 RTS/CTS");
+}
+
+} // namespace
+} // namespace kd36
