@@ -15,18 +15,20 @@ public:
     {
         lastWarning = text;
         lastDetail = detail;
+        ++shown;
         if (!quiet)
             print(text, detail);
     }
     void information(const std::string& text, const std::string& detail) override
     {
+        ++shown;
         if (!quiet)
             print(text, detail);
     }
     bool question(const std::string& text, bool) override
     {
         print(text + " -> No", {});
-        ++questions;
+        ++shown;
         return false;
     }
     void beep() override {}
@@ -34,7 +36,7 @@ public:
     bool quiet = false; // the caller reports (a failed open)
     std::string lastWarning;
     std::string lastDetail;
-    int questions = 0;
+    size_t shown = 0; // boxes of every kind
 
 private:
     static void print(const std::string& text, const std::string& detail)

@@ -30,6 +30,7 @@
 #include "ctl/headless_boxes.h"
 #include "ctl/headless_view.h"
 #include "engine/link_logic.h"
+#include "engine/settings_profile.h"
 #include "engine/sjis.h"
 #include "serial/port_catalog.h"
 
@@ -515,10 +516,155 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
     return all ? kOk : kNoAnswer;
 }
 
-int runProfileCommand(Session&, const Options& o)
+// The relays as the route command carries them: up to the first "-".
+std::vector<std::string> relayChain(const SettingsProfile& p)
 {
-    std::fprintf(stderr, "kd36ctl: %s: profiles are not supported by this build\n", o.command.c_str());
-    return kUsage;
+    std::vector<std::string> chain;
+    for (const auto& r : p.relays) {
+        if (!r || *r == "-" || r->empty())
+            break;
+        chain.push_back(*r);
+    }
+    return chain;
+}
+
+std::string show(const std::optional<std::string>& v)
+{
+    return v ? plainText(sjisToUtf8(*v)) : std::string("(nothing)");
+}
+
+std::string show(const std::optional<int>& v)
+{
+    return v ? std::to_string(*v) : std::string("(nothing)");
+}
+
+// What the modem reads back against what was written, item by item, for
+// the ticked items only. Each difference as "item: wrote X, read Y".
+std::vector<std::string> differences(const SettingsProfile& wrote, const SettingsProfile& read, bool extension)
+{
+    std::vector<std::string> diff;
+    auto check = [&](const char* what, const auto& w, const auto& r) {
+        if (w != r)
+            diff.push_back(std::string(what) + ": wrote " + show(w) + ", read " + show(r));
+    };
+    if (wrote.sysIdOn.value_or(false)) {
+        // The number counts, not how it was typed ("0012" reads back "12").
+        auto num = [](const std::optional<std::string>& t) -> std::optional<long long> {
+            if (!t)
+                return std::nullopt;
+            char* end = nullptr;
+            const long long v = std::strtoll(t->c_str(), &end, 10);
+            return end && *end == 0 && !t->empty() ? std::optional<long long>(v) : std::nullopt;
+        };
+        const auto w = num(wrote.systemId), r = num(read.systemId);
+        if (!w || !r ? wrote.systemId != read.systemId : *w != *r)
+            diff.push_back("system_id: wrote " + show(wrote.systemId) + ", read " + show(read.systemId));
+    }
+    if (wrote.chanOn.value_or(false)) {
+        if (wrote.channelAuto.value_or(true))
+            check("channel_group", wrote.group, read.channelAuto.value_or(false) ? read.group : std::nullopt);
+        else
+            check("channel", wrote.channel, !read.channelAuto.value_or(true) ? read.channel : std::nullopt);
+    }
+    if (wrote.routOn.value_or(false)) {
+        check("route_destination", wrote.routeDest, read.routeDest);
+        const auto w = relayChain(wrote), r = relayChain(read);
+        if (w != r) {
+            auto join = [](const std::vector<std::string>& v) {
+                std::string t;
+                for (auto& x : v)
+                    t += (t.empty() ? "" : ",") + x;
+                return t.empty() ? std::string("(none)") : t;
+            };
+            diff.push_back("relays: wrote " + join(w) + ", read " + join(r));
+        }
+    }
+    if (wrote.framOn.value_or(false)) {
+        check("frame_bytes", wrote.frameByte, read.frameByte);
+        check("frame_idle_ms", wrote.frameIdle, read.frameIdle);
+        check("frame_wait_s", wrote.frameWait, read.frameWait);
+        check("frame_tx_count", wrote.frameTxNumber, read.frameTxNumber);
+    }
+    if (wrote.infoOn.value_or(false))
+        check("info", wrote.deviceInfo, read.deviceInfo);
+    if (wrote.seriOn.value_or(false)) {
+        check("rs232c_rate", wrote.rate, read.rate);
+        // Parity, stop bits and flow go out only in extended mode.
+        if (extension) {
+            check("rs232c_parity", wrote.parity, read.parity);
+            check("rs232c_stop_bits", wrote.stopBits, read.stopBits);
+            check("rs232c_flow", wrote.flow, read.flow);
+        }
+    }
+    return diff;
+}
+
+int cmdWrite(Session& s, const std::string& path)
+{
+    ProfileReadResult r = readProfileFile(path);
+    if (!r.ok) {
+        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(r.error).c_str());
+        return kUsage;
+    }
+    if (!r.skipped.empty())
+        std::fprintf(stderr, "kd36ctl: profile %s: left out:\n%s\n", path.c_str(),
+                     plainText(describeIssues(r.skipped)).c_str());
+    MainEngine& e = s.host.engine;
+    applyProfile(e, r.profile);
+    // What the panel holds now is what the write sends.
+    const SettingsProfile wrote = profileFromPanel(s.main);
+    const size_t boxesBefore = s.boxes.shown;
+    s.timedOut.clear();
+    e.spbWriteClick();
+    if (!s.runUntil([&] { return e.FStep == 0 && !e.FBusy; }, 7 * 1600 + 1000))
+        return kNoAnswer;
+    int rc = kOk;
+    if (!s.timedOut.empty()) {
+        std::string t;
+        for (auto& c : s.timedOut)
+            t += " " + plainText(sjisToUtf8(c));
+        std::fprintf(stderr, "kd36ctl: no reply to:%s\n", t.c_str());
+        rc = kNoAnswer;
+    }
+    // A refused system ID (its box went to standard error) was not written.
+    if (s.boxes.shown != boxesBefore)
+        rc = kNoAnswer;
+    if (!s.opt.verify)
+        return rc;
+
+    if (!runRead(s))
+        return kNoAnswer;
+    const SettingsProfile read = profileFromReadBack(s.main, false);
+    const auto diff = differences(wrote, read, e.FExtension != 0);
+    for (const std::string& d : diff)
+        std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
+    if (!diff.empty() || !s.timedOut.empty())
+        return kNoAnswer;
+    return rc;
+}
+
+int cmdClone(Session& s, const std::string& path)
+{
+    if (!runRead(s))
+        return kNoAnswer;
+    if (!s.timedOut.empty()) {
+        // A partial read would make a profile that quietly leaves items out.
+        std::string t;
+        for (auto& c : s.timedOut)
+            t += " " + plainText(sjisToUtf8(c));
+        std::fprintf(stderr, "kd36ctl: no reply to:%s; profile not written\n", t.c_str());
+        return kNoAnswer;
+    }
+    std::vector<ProfileIssue> notCopied;
+    const SettingsProfile p = profileFromReadBack(s.main, true, &notCopied);
+    if (!notCopied.empty())
+        std::fprintf(stderr, "kd36ctl: not copied:\n%s\n", plainText(describeIssues(notCopied)).c_str());
+    std::string why;
+    if (!writeProfileFile(path, p, why)) {
+        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(why).c_str());
+        return kUsage;
+    }
+    return notCopied.empty() ? kOk : kNoAnswer;
 }
 
 int listPorts(PortCatalog& catalog)
@@ -649,8 +795,10 @@ int main(int argc, char* argv[])
             rc = cmdSend(s, opt.args[1]);
         else if (opt.command == "answerback")
             rc = cmdAnswerBack(s, stations);
+        else if (opt.command == "write")
+            rc = cmdWrite(s, opt.args[1]);
         else
-            rc = runProfileCommand(s, opt);
+            rc = cmdClone(s, opt.args[1]);
         s.host.shutDown();
         if (g_signal) {
             std::fprintf(stderr, "kd36ctl: interrupted; port closed\n");

@@ -212,3 +212,51 @@ TEST_F(Ctl, SigtermDuringAReadClosesThePortAndTheLockHoldsUntilThen)
     EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
 }
+
+TEST_F(Ctl, CloneThenWriteSendsWhatTheWindowSendsAndVerifies)
+{
+    PtyPeer source;
+    source.start();
+    const QString profile = dir.filePath(QStringLiteral("cloned.ini"));
+    Outcome cloned = run({"clone", QString::fromStdString(source.path()), profile});
+    ASSERT_EQ(cloned.code, 0) << cloned.err;
+
+    PtyPeer target(PtyPeer::Mode::Simulated);
+    target.start();
+    Outcome wrote = run({"write", QString::fromStdString(target.path()), profile, "--verify"});
+    EXPECT_EQ(wrote.code, 0) << wrote.err;
+    // The write sequence of the setting panel with every item ticked, then the read.
+    std::vector<std::string> expected = {"@INIT:S=7654321", "@FREQ:M=12", "@ROUT:D=3;N=1,A",
+                                         "@INIT:F=128/I=100/W=10/T=3", "@INFO:U=PTYPEER1",
+                                         "@COMS:R=9600/P=N/S=1/F=H"};
+    expected.insert(expected.end(), std::begin(kReadOrder), std::end(kReadOrder));
+    EXPECT_EQ(target.lines(), expected);
+
+    // A modem without a reply clones nothing.
+    PtyPeer silent;
+    silent.replies().clear();
+    silent.start();
+    const QString none = dir.filePath(QStringLiteral("none.ini"));
+    EXPECT_EQ(run({"clone", QString::fromStdString(silent.path()), none}, 60000).code, 1);
+    EXPECT_FALSE(QFile::exists(none));
+}
+
+TEST_F(Ctl, VerifyFailsWhenTheModemKeepsItsOldValue)
+{
+    const QString profile = dir.filePath(QStringLiteral("info.ini"));
+    {
+        QFile f(profile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[DeviceInfo]\nWrite=yes\nValue=NEWINFO1\n");
+    }
+    PtyPeer peer; // acknowledges the write but keeps reading back PTYPEER1
+    peer.replies()["@INFO:U=NEWINFO1"] = ">INFO:U=NEWINFO1";
+    peer.start();
+    const QString port = QString::fromStdString(peer.path());
+    EXPECT_EQ(run({"write", port, profile}).code, 0);
+    EXPECT_EQ(peer.lines(), std::vector<std::string>{"@INFO:U=NEWINFO1"});
+
+    Outcome verified = run({"write", port, profile, "--verify"});
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.err.find("verify: info: wrote NEWINFO1, read PTYPEER1"), std::string::npos) << verified.err;
+}

@@ -103,6 +103,8 @@ PtyPeer::PtyPeer(Mode mode) : d(std::make_unique<Impl>())
         PortSettings ps;
         ps.BaudRate = memory->load().line.rate;
         d->modem->configure(ps);
+        // A pty carries no DTR: the modem is held in command mode.
+        d->modem->setDtr(false);
     }
     d->replies = {
         {"@INIT", ">INIT:F=128/I=100/S=7654321/T=3/W=10"},
