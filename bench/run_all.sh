@@ -29,4 +29,5 @@ status=0
 "$bin" comm 115200 "$comm_s" || status=1
 "$bin" idle "$idle_s" || status=1
 "$bin" startup 10 || status=1
+"$bin" ctl 10 || status=1
 exit $status

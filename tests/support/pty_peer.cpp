@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -25,15 +26,24 @@ struct PtyPeer::Impl {
     std::vector<std::string> lines;
     std::atomic<bool> stop{false};
     std::thread thread;
+    std::atomic<uint64_t> firstLine{0}, lastSent{0}, moved{0};
+
+    static uint64_t nowUs()
+    {
+        using namespace std::chrono;
+        return uint64_t(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+    }
 
     void send(const std::string& bytes)
     {
         size_t done = 0;
         while (done < bytes.size() && !stop) {
             const ssize_t k = ::write(master, bytes.data() + done, bytes.size() - done);
-            if (k > 0)
+            if (k > 0) {
                 done += size_t(k);
-            else
+                moved += uint64_t(k);
+                lastSent = nowUs();
+            } else
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
@@ -48,6 +58,7 @@ struct PtyPeer::Impl {
                 char buf[4096];
                 const ssize_t k = ::read(master, buf, sizeof buf);
                 if (k > 0) {
+                    moved += uint64_t(k);
                     pending.append(buf, size_t(k));
                     if (modem)
                         modem->write(reinterpret_cast<const uint8_t*>(buf), size_t(k));
@@ -66,6 +77,8 @@ struct PtyPeer::Impl {
                     std::lock_guard g(mu);
                     lines.push_back(line);
                 }
+                if (firstLine == 0)
+                    firstLine = nowUs();
                 if (!modem) {
                     auto it = replies.find(line);
                     if (it != replies.end())
@@ -145,6 +158,24 @@ void PtyPeer::clearLines()
 {
     std::lock_guard g(d->mu);
     d->lines.clear();
+    d->firstLine = 0;
+    d->lastSent = 0;
+    d->moved = 0;
+}
+
+uint64_t PtyPeer::firstLineUs()
+{
+    return d->firstLine;
+}
+
+uint64_t PtyPeer::lastSentUs()
+{
+    return d->lastSent;
+}
+
+uint64_t PtyPeer::bytesMoved()
+{
+    return d->moved;
 }
 
 std::map<std::string, std::string>& PtyPeer::replies()

@@ -5,6 +5,7 @@
 // entry: silence). Simulated: the simulated modem's logic and memory, the
 // bytes passed at its line rate. (Kept apart from the simulated modem's
 // header, whose names clash with Qt's macros.)
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,6 +27,11 @@ public:
     // Command lines received (without CR LF), in order.
     std::vector<std::string> lines();
     void clearLines();
+    // Steady-clock microseconds: the first line received, the last byte sent.
+    uint64_t firstLineUs();
+    uint64_t lastSentUs();
+    // Bytes received and sent since the start.
+    uint64_t bytesMoved();
     // Instant mode: the reply line to each command line (exact match),
     // changed only before start(). Filled with a whole set of settings replies.
     std::map<std::string, std::string>& replies();
