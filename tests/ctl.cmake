@@ -2,6 +2,7 @@
 if(TARGET kd36ctl)
   kd36_gtest(test_kd36ctl SOURCES ctl/kd36ctl_test.cpp support/pty_peer.cpp support/pty_peer.h
     LIBS kd36_sim Qt6::Core LABELS unit)
-  target_compile_definitions(test_kd36ctl PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>")
-  add_dependencies(test_kd36ctl kd36ctl)
+  target_compile_definitions(test_kd36ctl PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>"
+    KD36SETUP="$<TARGET_FILE:kd36setup>")
+  add_dependencies(test_kd36ctl kd36ctl kd36setup)
 endif()

@@ -260,3 +260,20 @@ TEST_F(Ctl, VerifyFailsWhenTheModemKeepsItsOldValue)
     EXPECT_EQ(verified.code, 1);
     EXPECT_NE(verified.err.find("verify: info: wrote NEWINFO1, read PTYPEER1"), std::string::npos) << verified.err;
 }
+
+TEST_F(Ctl, TheWindowToolAnswersHelpAndVersionWithoutOpeningAWindow)
+{
+    for (const char* opt : {"--help", "--version"}) {
+        QProcess p;
+        // No display at all: a window would fail to start.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(v));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KD36SETUP), {QString::fromLatin1(opt)});
+        ASSERT_TRUE(p.waitForFinished(10000)) << opt;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << opt;
+        EXPECT_EQ(p.exitCode(), 0) << opt;
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(opt[2] == 'h' ? "Usage: kd36setup" : "kd36setup 2.")) << opt;
+    }
+}
