@@ -285,8 +285,14 @@ public:
     // One pass; the run's loop ends when its condition holds.
     void pass()
     {
-        host.step();
-        if (loop && (until() || g_signal || clock.nowMs() >= deadline))
+        // Nothing may leave through Qt's event loop: a fault ends the run.
+        try {
+            if (fault.empty())
+                host.step();
+        } catch (const std::exception& e) {
+            fault = e.what();
+        }
+        if (loop && (!fault.empty() || until() || g_signal || clock.nowMs() >= deadline))
             loop->quit();
     }
 
@@ -306,6 +312,8 @@ public:
         QMetaObject::invokeMethod(&loopOwner, [this] { pass(); }, Qt::QueuedConnection);
         l.exec();
         loop = nullptr;
+        if (!fault.empty())
+            throw std::runtime_error(fault);
         return !g_signal && until();
     }
 
@@ -337,6 +345,7 @@ public:
     std::vector<std::string> timedOut;
     bool linkTimedOut = false;
     std::string received;
+    std::string fault;
 
 private:
     QEventLoop* loop = nullptr;

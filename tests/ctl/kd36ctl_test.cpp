@@ -277,3 +277,22 @@ TEST_F(Ctl, TheWindowToolAnswersHelpAndVersionWithoutOpeningAWindow)
         EXPECT_TRUE(p.readAllStandardOutput().startsWith(opt[2] == 'h' ? "Usage: kd36setup" : "kd36setup 2.")) << opt;
     }
 }
+
+TEST_F(Ctl, ComNumbersComeFromTheCatalogWithTheSettingsFilePins)
+{
+    PtyPeer peer;
+    peer.start();
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(("[Com]\nBaudRate=19200\n[Ports]\nCOM7=" + peer.path() + "\n").c_str());
+    }
+    Outcome ports = run({"ports"});
+    EXPECT_EQ(ports.code, 0);
+    EXPECT_NE(ports.out.find("COM1\tsimulator\n"), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("COM7\t" + peer.path() + "\tpinned\n"), std::string::npos) << ports.out;
+
+    Outcome r = run({"read", "COM7", "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json(r)["system_id"].toString(), "7654321");
+}
