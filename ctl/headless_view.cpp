@@ -75,10 +75,8 @@ HeadlessView::HeadlessView(const std::string& uiXml, std::map<std::string, int> 
                         ctl.items.push_back(utf8ToSjis(v));
                 } else if (property == "text" || property == "title" || property == "windowTitle"
                            || property == "plainText") {
-                    if (property == "title" && ctl.kind != "QGroupBox" && ctl.kind != "QMenu")
-                        ctl.text = utf8ToSjis(v); // a page's tab text
-                    else
-                        ctl.text = utf8ToSjis(v);
+                    // A page's "title" attribute is its tab text.
+                    ctl.text = utf8ToSjis(v);
                 } else if (property == "checked") {
                     ctl.checked = v == "true";
                 } else if (property == "enabled") {
