@@ -4,11 +4,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
