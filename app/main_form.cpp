@@ -212,6 +212,10 @@ TMainForm::TMainForm(Options options, QWidget* parent)
         FEngine->ConstructAfterSettings();
     });
 
+    FRecords = std::make_unique<RecordsMenu>(
+        this, *FEngine, *FBoxes,
+        RecordsMenu::Actions{ui->mnuLog, ui->mnuProfileSave, ui->mnuProfileLoad, ui->mnuReadToWrite},
+        FOptions.chooseFile, FOptions.wallClockMs);
     connectHandlers();
     // 23. The idle hook.
     connect(&FIdleTimer, &QTimer::timeout, this, &TMainForm::idlePass);
@@ -405,6 +409,10 @@ void TMainForm::connectHandlers()
 
     onClick(ui->spbExit, [this] { close(); });
     onAction(ui->mnuExit, [this] { close(); });
+    onAction(ui->mnuLog, [this] { FRecords->mnuLogClick(); });
+    onAction(ui->mnuProfileSave, [this] { FRecords->mnuProfileSaveClick(); });
+    onAction(ui->mnuProfileLoad, [this] { FRecords->mnuProfileLoadClick(); });
+    onAction(ui->mnuReadToWrite, [this] { FRecords->mnuReadToWriteClick(); });
     onClick(ui->btnComPort, [&e] { e.mnuCommOpenClick(); });
     onAction(ui->mnuCommOpen, [&e] { e.mnuCommOpenClick(); });
     onClick(ui->btnComSet, [this] { mnuCommSettingsClick(); });
@@ -571,6 +579,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
         return;
     }
     guard([&] { FEngine->FormClose(); });
+    FRecords->windowClosing(); // after the port's close is logged
     FIdleTimer.stop();
     FClosed = true;
     FCommPort->Terminate();

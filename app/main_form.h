@@ -14,6 +14,7 @@
 #include "../serial/clock.h"
 #include "../serial/device.h"
 #include "../serial/message_boxes.h"
+#include "records_menu.h"
 #include "settings_file.h"
 
 namespace Ui {
@@ -43,6 +44,10 @@ public:
         std::function<std::unique_ptr<Device>()> simulator;
         // Folders searched first for the display library; none: the executable's.
         QStringList displayFolders;
+        // Asks for the log and profile files; none: the file dialogs.
+        RecordsMenu::Chooser chooseFile;
+        // Wall clock of the log's time stamps (ms since 1970); none: the system's.
+        std::function<int64_t()> wallClockMs;
     };
 
     explicit TMainForm(QWidget* parent = nullptr) : TMainForm(Options(), parent) {}
@@ -56,6 +61,7 @@ public:
     QtBoxes* qtBoxes() { return FQtBoxes.get(); }
     TLinkForm& linkForm() { return *FLinkWindow; }
     TPacketForm& packetForm() { return *FPacketWindow; }
+    RecordsMenu& records() { return *FRecords; }
     const std::string& settingsPath() const { return FSettingsPath; }
     // One idle pass, as the 10 ms timer runs it (skipped where a pass may not run).
     void idlePass();
@@ -94,6 +100,7 @@ private:
     std::unique_ptr<RsCommThread> FCommPort;
     std::unique_ptr<QtDisplayLibraryLoader> FDisplayLoader;
     std::unique_ptr<MainEngine> FEngine;
+    std::unique_ptr<RecordsMenu> FRecords; // after FEngine: gone before it
     std::array<QPointer<QWidget>, 4> FPanels{};
     QTimer FIdleTimer;
     QObject* FKeyPreview = nullptr;

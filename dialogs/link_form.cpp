@@ -1,6 +1,11 @@
 #include "link_form.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -43,8 +48,25 @@ void TLinkForm::bind(LinkLogic& logic, Guard guard)
     connect(ui->spbMemClear, &QToolButton::clicked, this,
             [this] { run([](LinkLogic& l) { l.spbMemClearClick(); }); });
     connect(ui->btnClose, &QPushButton::clicked, this, &QWidget::hide);
+    connect(ui->btnCsvSave, &QPushButton::clicked, this, &TLinkForm::btnCsvSaveClick);
     auto* timer = findChild<QTimer*>(QStringLiteral("timWaitTime"));
     connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer("timWaitTime"); }); });
+}
+
+void TLinkForm::btnCsvSaveClick()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    const QString suggested = QDir(folder).filePath(
+        QStringLiteral("kd36-answerback-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+    const QString path = chooseFile ? chooseFile(suggested)
+                                    : QFileDialog::getSaveFileName(this, QStringLiteral("CSV保存"), suggested,
+                                                                   QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+    if (path.isEmpty())
+        return;
+    const std::string p = QFile::encodeName(path).toStdString();
+    run([&p](LinkLogic& l) { l.btnCsvSaveClick(p); });
 }
 
 bool TLinkForm::eventFilter(QObject* watched, QEvent* event)

@@ -21,11 +21,14 @@ public:
     kd36::View& view() { return *FView; }
     // Wires the widgets to the logic (once the main engine exists).
     void bind(kd36::LinkLogic& logic, Guard guard = {});
+    // Asks where "CSV保存" writes; none: the file dialog. Empty: cancelled.
+    std::function<QString(const QString& suggested)> chooseFile;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void btnCsvSaveClick();
 
     std::unique_ptr<Ui::TLinkForm> ui;
     std::unique_ptr<kd36::QtView> FView;

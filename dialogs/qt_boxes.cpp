@@ -1,6 +1,7 @@
 #include "qt_boxes.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 
@@ -51,9 +52,15 @@ bool QtBoxes::showHere(Kind kind, const QString& text, const QString& detail, co
     box.setWindowTitle(!title.isEmpty() ? title
                        : window_       ? window_->windowTitle()
                                        : QApplication::applicationDisplayName());
+    // Texts can carry what came from outside (file contents, device names):
+    // shown as they are, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
-    if (!detail.isEmpty())
+    if (!detail.isEmpty()) {
         box.setInformativeText(detail);
+        if (auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            info->setTextFormat(Qt::PlainText);
+    }
     switch (kind) {
     case Kind::Warning:
         box.setIcon(QMessageBox::Warning);

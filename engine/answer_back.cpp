@@ -83,13 +83,17 @@ void MainEngine::AircReply(const std::string& payload)
 {
     auto r = parseAircPayload(payload);
     if (!r) {
-        if (payload != "Q")
+        if (payload != "Q") {
+            FLinkForm->ReplyNotShown();
             FLinkStateSeen = 0;
+        }
         return;
     }
     // A station outside 0..F names no bar; the run still moves on.
     if (r->level && FLinkState == 2 && r->station >= 0 && r->station < LinkLogic::kStations)
         FLinkForm->ShowLevel(r->station, *r->level);
+    else
+        FLinkForm->ReplyNotShown();
     FLinkStateSeen = 0;
 }
 

@@ -1,9 +1,12 @@
 #include "link_logic.h"
 
+#include <chrono>
 #include <vector>
 
 #include "conversions.h"
 #include "main_engine.h"
+#include "records_file.h"
+#include "session_log.h"
 #include "sjis.h"
 
 namespace kd36 {
@@ -39,9 +42,62 @@ std::string aircPollCommand(int station)
     return std::string("@AIRC:N=") + kHex[station & 15] + "\r\n";
 }
 
+const char* linkResultName(LinkResult r)
+{
+    switch (r) {
+    case LinkResult::Ok: return "ok";
+    case LinkResult::NoReply: return "no-reply";
+    case LinkResult::Invalid: return "invalid";
+    case LinkResult::Aborted: return "aborted";
+    case LinkResult::NoLine: return "no-line";
+    case LinkResult::Pending: break;
+    }
+    return "pending";
+}
+
 LinkLogic::LinkLogic(MainEngine& main, View& view) : main_(main), v_(view)
 {
     main_.FLinkState = 0;
+    wallClockMs = [] {
+        using namespace std::chrono;
+        return int64_t(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+    };
+}
+
+void LinkLogic::settleLast(LinkResult r)
+{
+    if (!FResults.empty() && FResults.back().result == LinkResult::Pending)
+        FResults.back().result = r;
+}
+
+void LinkLogic::updateCsvButton()
+{
+    v_.setEnabled("btnCsvSave", !FResults.empty() && main_.FLinkState != 2);
+}
+
+void LinkLogic::ReplyNotShown()
+{
+    if (main_.FLinkState == 2)
+        settleLast(LinkResult::Invalid);
+}
+
+std::string LinkLogic::resultsCsv() const
+{
+    std::string out = csvRecord({"time", "station", "level", "result"});
+    for (const StationResult& r : FResults)
+        out += csvRecord({isoTime(localLogTime(r.unixMs)), std::string(1, kHex[r.station & 15]),
+                          r.result == LinkResult::Ok ? std::to_string(r.level) : std::string(),
+                          linkResultName(r.result)});
+    return out;
+}
+
+bool LinkLogic::btnCsvSaveClick(const std::string& path)
+{
+    std::string why;
+    if (replaceFileContents(path, resultsCsv(), why))
+        return true;
+    main_.boxes().warning("CSVファイルを保存できません。", why);
+    return false;
 }
 
 void LinkLogic::FormShow()
@@ -51,13 +107,16 @@ void LinkLogic::FormShow()
 
 void LinkLogic::FormHide()
 {
-    if (main_.FLinkState == 2)
+    if (main_.FLinkState == 2) {
+        settleLast(LinkResult::Aborted);
         AddMessage(sj("中止しました。"));
+    }
     main_.FLinkState = 0;
     v_.setVisible("btnAbort", false);
     v_.setVisible("btnGet", true);
     v_.stopTimer("timWaitTime");
     addEmptyLine();
+    updateCsvButton();
 }
 
 void LinkLogic::btnGetClick()
@@ -71,6 +130,8 @@ void LinkLogic::btnGetClick()
     }
     main_.FLinkState = 2;
     FNextStation = 0;
+    FResults.clear();
+    updateCsvButton();
     v_.setVisible("btnGet", false);
     v_.setVisible("btnAbort", true);
     for (int n = 0; n < kStations; ++n)
@@ -81,6 +142,23 @@ void LinkLogic::btnGetClick()
 void LinkLogic::btnAbortClick(EndReason reason)
 {
     v_.stopTimer("timWaitTime");
+    if (main_.FLinkState == 2) {
+        switch (reason) {
+        case EndReason::TimedOut: settleLast(LinkResult::NoReply); break;
+        case EndReason::UserAbort:
+        case EndReason::KeyAbort: settleLast(LinkResult::Aborted); break;
+        case EndReason::NoLine:
+            // The station that was due gets the reason it was never polled.
+            settleLast(LinkResult::NoLine);
+            for (int n = FNextStation; n < kStations; ++n)
+                if (v_.isChecked(checkBox(n))) {
+                    FResults.push_back({wallClockMs(), n, -1, LinkResult::NoLine});
+                    break;
+                }
+            break;
+        case EndReason::Completed: break;
+        }
+    }
     main_.FLinkState = 3;
     v_.setVisible("btnAbort", false);
     v_.setVisible("btnGet", true);
@@ -97,6 +175,7 @@ void LinkLogic::btnAbortClick(EndReason reason)
         }
     }
     addEmptyLine();
+    updateCsvButton();
 }
 
 void LinkLogic::btnAllClick()
@@ -147,6 +226,7 @@ int LinkLogic::NextStation()
         return -1;
     }
     FNextStation = found + 1;
+    FResults.push_back({wallClockMs(), found, -1, LinkResult::Pending});
     // Added as it stands: the trailing blank is where the level goes.
     std::string line = "#" + std::string(1, kHex[found]) + sj(" を確認中･･･ ");
     appendRaw(line);
@@ -162,6 +242,16 @@ void LinkLogic::ShowLevel(int station, int level)
         level = 4;
     if (level < 0)
         level = 0;
+    if (!FResults.empty() && FResults.back().result == LinkResult::Pending) {
+        StationResult& r = FResults.back();
+        // A level for another station than the one polled is not its answer.
+        if (r.station == station) {
+            r.result = LinkResult::Ok;
+            r.level = level;
+        } else {
+            r.result = LinkResult::Invalid;
+        }
+    }
     v_.setValue(levelBar(station), level);
     appendToLastLine(sj("レベル ") + std::to_string(level) + sj(" です。") + "\r\n");
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The answer-back dialog's logic without widgets: its handlers and state.
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "monitor_buffer.h"
 #include "view.h"
@@ -24,6 +27,17 @@ std::optional<AircLevel> parseAircPayload(const std::string& payload);
 std::string aircPollCommand(int station);
 inline constexpr const char* kAircStopCommand = "@AIRC:Q\r\n";
 
+// What became of one station polled in a run.
+enum class LinkResult { Pending, Ok, NoReply, Invalid, Aborted, NoLine };
+const char* linkResultName(LinkResult r); // "ok", "no-reply", ...
+
+struct StationResult {
+    int64_t unixMs = 0; // wall-clock time of the poll
+    int station = 0;
+    int level = -1;     // 0..4 for ok
+    LinkResult result = LinkResult::Pending;
+};
+
 class LinkLogic {
 public:
     LinkLogic(MainEngine& main, View& view);
@@ -43,6 +57,18 @@ public:
     // A named timer of the dialog fired.
     void onTimer(const std::string& name);
 
+    // A reply during a run that showed no level (bad level character, a
+    // station other than the one polled, or an unreadable payload).
+    void ReplyNotShown();
+    // The last run's results, one per station polled, in order.
+    const std::vector<StationResult>& results() const { return FResults; }
+    // "time,station,level,result" with a header, RFC 4180, UTF-8.
+    std::string resultsCsv() const;
+    // "CSV保存": writes the results to `path`; a box tells of a failure.
+    bool btnCsvSaveClick(const std::string& path);
+    // Wall-clock milliseconds since 1970 for the results' time stamps.
+    std::function<int64_t()> wallClockMs;
+
     bool FAbortByKey = false;
     int FNextStation = 0;
     static bool CheckAllNext; // one per process
@@ -52,6 +78,9 @@ public:
     static constexpr int kWaitMs = 10000;
 
 private:
+    void settleLast(LinkResult r);
+    void updateCsvButton();
+    std::vector<StationResult> FResults;
     void appendToLastLine(const std::string& sjis);
     void addEmptyLine();
     // Adds a line as it stands: no trimming, no size rule.

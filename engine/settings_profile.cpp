@@ -11,10 +11,7 @@
 #include <sstream>
 #include <system_error>
 
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // Byte strings only: the file is UTF-8 and converted field by field.
 #define SI_NO_CONVERSION
@@ -22,6 +19,7 @@
 
 #include "conversions.h"
 #include "main_engine.h"
+#include "records_file.h"
 #include "sjis.h"
 #include "view.h"
 
@@ -295,46 +293,6 @@ bool knownSection(const std::string& s)
     return false;
 }
 
-bool writeAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
-bool replaceFile(const std::string& path, const std::string& data, std::string& why)
-{
-    struct stat st {};
-    bool had = ::stat(path.c_str(), &st) == 0;
-    std::string tmpl = path + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        why = std::system_category().message(errno);
-        return false;
-    }
-    ::fchmod(fd, had ? (st.st_mode & 07777) : mode_t(0644));
-    int err = 0;
-    if (!writeAll(fd, data) || ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && !err)
-        err = errno;
-    if (!err && ::rename(tmpl.c_str(), path.c_str()) != 0)
-        err = errno;
-    if (!err)
-        return true;
-    why = std::system_category().message(err);
-    ::unlink(tmpl.c_str());
-    return false;
-}
-
 bool readSmallFile(const std::string& path, std::string& out, std::string& why)
 {
     std::error_code ec;
@@ -444,7 +402,7 @@ bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::st
             }
         }
     }
-    return replaceFile(path, data, why);
+    return replaceFileContents(path, data, why);
 }
 
 SettingsProfile profileFromPanel(const View& v)

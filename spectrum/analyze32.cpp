@@ -3,6 +3,8 @@
 // first show, on the thread of that application.
 #include "analyze32.h"
 
+#include <QDateTime>
+
 #include <QApplication>
 #include <QPointer>
 #include <QThread>
@@ -156,7 +158,9 @@ ANALYZE32_EXPORT void DLLUpdate(const DisplayData* data)
     std::array<int32_t, kChannels> v{};
     const int n = std::min<int>(data->Count, kChannels);
     std::memcpy(v.data(), data->Values, sizeof(int32_t) * static_cast<size_t>(n));
-    onGuiThread([v, n] {
+    const int64_t at = QDateTime::currentMSecsSinceEpoch();
+    onGuiThread([v, n, at] {
+        lib().model.record(at, v.data(), n);
         lib().model.update(v.data(), n);
         lib().status.sweeps = lib().model.sweeps();
         if (SpectrumWindow* w = window(false))

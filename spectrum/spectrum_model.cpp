@@ -61,6 +61,19 @@ void SpectrumModel::setControl(const ControlValues& c)
         h = std::min(h, control_.peakHoldSweeps + 1);
 }
 
+void SpectrumModel::record(int64_t unixMs, const int32_t* values, int count)
+{
+    if (!values || count <= 0)
+        return;
+    RecordedSweep r;
+    r.unixMs = unixMs;
+    for (int i = 0; i < std::min(count, kChannels); ++i)
+        r.mv[size_t(i)] = values[i];
+    if (recorded_.size() >= kMaxRecorded)
+        recorded_.pop_front();
+    recorded_.push_back(r);
+}
+
 int SpectrumModel::strongest() const
 {
     if (!hasData_)

@@ -2,7 +2,9 @@
 // What the display window shows, kept apart from the drawing so the peak
 // rules can be checked without a window.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 
 namespace kd36::spectrum {
 
@@ -16,6 +18,12 @@ struct ControlValues {
     int peakHoldSweeps = 30;        // sweeps a new peak stays put before it falls
 };
 
+// One sweep as received, for the CSV export.
+struct RecordedSweep {
+    int64_t unixMs = 0;
+    std::array<int32_t, kChannels> mv{};
+};
+
 class SpectrumModel {
 public:
     // Values outside 0..3300 are limited, so a bad reading cannot draw
@@ -27,6 +35,12 @@ public:
     void setPeakHold(bool on);
     void setControl(const ControlValues& c);
     void resetSweeps() { sweeps_ = 0; }
+    // Every sweep since the last Start is kept for the export, the values
+    // as received; beyond kMaxRecorded the oldest give way.
+    void record(int64_t unixMs, const int32_t* values, int count);
+    void clearRecord() { recorded_.clear(); }
+    const std::deque<RecordedSweep>& recorded() const { return recorded_; }
+    static constexpr size_t kMaxRecorded = 100000; // some 14 hours at two sweeps a second
 
     const std::array<int, kChannels>& values() const { return values_; }
     int peak(int index) const { return static_cast<int>(peaks_[index]); }
@@ -41,6 +55,7 @@ private:
     std::array<double, kChannels> peaks_{};
     std::array<int, kChannels> holdLeft_{};
     ControlValues control_;
+    std::deque<RecordedSweep> recorded_;
     bool peakHold_ = true;
     bool hasData_ = false;
     int sweeps_ = 0;

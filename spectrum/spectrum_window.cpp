@@ -2,13 +2,19 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -294,6 +300,10 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
     chkPeakHold_->setChecked(model_.peakHold());
     btnClearPeaks_ = new QPushButton(QStringLiteral("Clear peaks"), this);
     btnClearPeaks_->setObjectName(QStringLiteral("btnClearPeaks"));
+    btnCsvSave_ = new QPushButton(QStringLiteral("CSV保存..."), this);
+    btnCsvSave_->setObjectName(QStringLiteral("btnCsvSave"));
+    btnCsvSave_->setToolTip(QStringLiteral("Start からの全スイープをCSVファイルに保存します"));
+    btnCsvSave_->setEnabled(false);
     setStyleSheet(QStringLiteral(
         "QCheckBox { color: #c8d3e2; font-size: 13px; }"
         "QPushButton { color: #e8eef6; background: #22324a; border: 1px solid #3b5373;"
@@ -316,6 +326,8 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
     top->addSpacing(8);
     top->addWidget(btnClearPeaks_);
     top->addSpacing(8);
+    top->addWidget(btnCsvSave_);
+    top->addSpacing(8);
     top->addWidget(btnStart_);
 
     auto* layout = new QVBoxLayout(this);
@@ -325,7 +337,16 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
     layout->addWidget(plot_, 1);
     layout->addWidget(lblInfo_);
 
-    connect(btnStart_, &QPushButton::clicked, this, [this] { setRunning(status_.running == 0); });
+    connect(btnStart_, &QPushButton::clicked, this, [this] {
+        const bool start = status_.running == 0;
+        // A Start begins a new record for the export.
+        if (start) {
+            model_.clearRecord();
+            btnCsvSave_->setEnabled(false);
+        }
+        setRunning(start);
+    });
+    connect(btnCsvSave_, &QPushButton::clicked, this, &SpectrumWindow::btnCsvSaveClick);
     connect(chkPeakHold_, &QCheckBox::toggled, this, [this](bool on) {
         model_.setPeakHold(on);
         status_.peakHold = on ? 1 : 0;
@@ -388,9 +409,75 @@ void SpectrumWindow::setRunning(bool on)
 
 void SpectrumWindow::modelChanged()
 {
+    btnCsvSave_->setEnabled(!model_.recorded().empty());
     status_.sweeps = model_.sweeps();
     updateInfo();
     plot_->update();
+}
+
+QByteArray SpectrumWindow::sweepsCsv() const
+{
+    QByteArray out = "time";
+    for (int ch = kFirstChannel; ch < kFirstChannel + kChannels; ++ch)
+        out += QStringLiteral(",ch%1").arg(ch, 2, 10, QLatin1Char('0')).toLatin1();
+    out += "\r\n";
+    for (const RecordedSweep& r : model_.recorded()) {
+        // The local offset in force at the sweep, written even when it is zero.
+        const int offset = QDateTime::fromMSecsSinceEpoch(r.unixMs).offsetFromUtc();
+        const int a = offset < 0 ? -offset : offset;
+        out += QDateTime::fromMSecsSinceEpoch(r.unixMs, Qt::OffsetFromUTC, offset)
+                   .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+                   .toLatin1();
+        out += QStringLiteral("%1%2:%3")
+                   .arg(offset < 0 ? '-' : '+')
+                   .arg(a / 3600, 2, 10, QLatin1Char('0'))
+                   .arg((a / 60) % 60, 2, 10, QLatin1Char('0'))
+                   .toLatin1();
+        for (int32_t mv : r.mv)
+            out += ',' + QByteArray::number(mv);
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool SpectrumWindow::saveSweeps(const QString& path, QString& why) const
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        why = f.errorString();
+        return false;
+    }
+    f.write(sweepsCsv());
+    if (!f.commit()) {
+        why = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+void SpectrumWindow::btnCsvSaveClick()
+{
+    // A test names the file through this property instead of the dialog.
+    QString path = property("csvPath").toString();
+    if (path.isEmpty()) {
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty())
+            folder = QDir::homePath();
+        const QString suggested = QDir(folder).filePath(
+            QStringLiteral("kd36-airmonitor-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("CSV保存"), suggested,
+                                            QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+    }
+    if (path.isEmpty())
+        return;
+    QString why;
+    if (saveSweeps(path, why))
+        return;
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("CSVファイルを保存できません。"),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(why);
+    box.exec();
 }
 
 void SpectrumWindow::titlesChanged()

@@ -78,6 +78,10 @@ public:
     void titlesChanged();
     void controlChanged();
     void setRunning(bool on);
+    // The recorded sweeps as CSV (UTF-8, CR LF, header "time,ch07,...,ch46").
+    QByteArray sweepsCsv() const;
+    // Writes the CSV to `path` whole or not at all; false with `why`.
+    bool saveSweeps(const QString& path, QString& why) const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -85,6 +89,7 @@ protected:
 private:
     void refresh();
     void updateInfo();
+    void btnCsvSaveClick();
 
     SpectrumModel& model_;
     Titles& titles_;
@@ -93,6 +98,7 @@ private:
     QPushButton* btnStart_;
     QCheckBox* chkPeakHold_;
     QPushButton* btnClearPeaks_;
+    QPushButton* btnCsvSave_;
     QLabel* lblTitle_;
     QLabel* lblState_;
     QLabel* lblInfo_;

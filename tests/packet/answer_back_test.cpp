@@ -1,5 +1,7 @@
 #include "link_fixture.h"
 
+#include "engine/records_file.h"
+
 namespace kd36::test {
 namespace {
 
@@ -356,6 +358,66 @@ TEST(AircPayload, Reading)
     EXPECT_FALSE(parseAircPayload("Q"));
     EXPECT_FALSE(parseAircPayload(""));
     EXPECT_EQ(aircPollCommand(10), "@AIRC:N=A\r\n");
+}
+
+
+// The last run's results for the CSV export: one row per station polled.
+TEST_F(AnswerBackTest, ResultsNameWhatBecameOfEachStation)
+{
+    int64_t wall = 1796706185123; // 2026-12-08 05:03:05.123 UTC
+    engine.linkForm().wallClockMs = [&] { return wall++; };
+    startRun({0, 3, 5, 9});
+    reply(">AIRC:0=7\r\n"); // above 4: shown as 4
+    pass();
+    reply(">AIRC:3=x\r\n");
+    pass();
+    reply(">AIRC:6=2\r\n"); // another station's level is not 5's answer
+    pass();
+    run(10010); // 9 stays silent
+    auto name = [](const StationResult& r) { return std::string(linkResultName(r.result)); };
+    const auto& r = engine.linkForm().results();
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(name(r[0]) + std::to_string(r[0].level), "ok4");
+    EXPECT_EQ(name(r[1]), "invalid");
+    EXPECT_EQ(name(r[2]), "invalid");
+    EXPECT_EQ(name(r[3]) + std::to_string(r[3].station), "no-reply9");
+    EXPECT_TRUE(link.isEnabled("btnCsvSave"));
+
+    std::string csv = engine.linkForm().resultsCsv();
+    ASSERT_EQ(csv.substr(0, 28), "time,station,level,result\r\n2");
+    EXPECT_NE(csv.find(":05.123"), std::string::npos);
+    EXPECT_NE(csv.find(",0,4,ok\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",3,,invalid\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",9,,no-reply\r\n"), std::string::npos);
+
+    // A new run starts a new list; an abort and a closed line say so.
+    engine.linkForm().btnGetClick();
+    EXPECT_FALSE(link.isEnabled("btnCsvSave")); // not while a run goes on
+    pass();
+    engine.linkForm().btnAbortClick(EndReason::UserAbort);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(name(r[0]), "aborted");
+    run(100);
+    port.status = 0x20;
+    engine.linkForm().btnGetClick();
+    run(100);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(name(r[0]) + std::to_string(r[0].station), "no-line0");
+}
+
+TEST_F(AnswerBackTest, CsvSaveFailureIsReportedInABox)
+{
+    startRun({1});
+    reply(">AIRC:1=2\r\n");
+    pass();
+    EXPECT_FALSE(engine.linkForm().btnCsvSaveClick("/nonexistent-dir/x.csv"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "CSVファイルを保存できません。");
+}
+
+TEST(Csv, FieldsAreQuotedOnlyWhenTheyMustBe)
+{
+    EXPECT_EQ(csvRecord({"a", "b,c", "say \"hi\"", "x\ny", ""}), "a,\"b,c\",\"say \"\"hi\"\"\",\"x\ny\",\r\n");
 }
 
 } // namespace

@@ -2,6 +2,11 @@
 // into a process that already runs a QApplication.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QLibrary>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -240,6 +245,58 @@ private slots:
         QApplication::sendEvent(plot, &move);
         QCOMPARE(plot->property("hoveredChannel").toInt(), 23);
         QVERIFY(w->grab().save(dir + QStringLiteral("/spectrum.png")));
+    }
+
+    void csvHoldsEverySweepSinceStart()
+    {
+        QWidget* w = displayWindow();
+        auto* save = w->findChild<QPushButton*>(QStringLiteral("btnCsvSave"));
+        QVERIFY(save);
+        QCOMPARE(save->text(), QStringLiteral("CSV保存..."));
+        QTest::mouseClick(startButton(), Qt::LeftButton); // stop
+        QTest::mouseClick(startButton(), Qt::LeftButton); // a new start forgets earlier sweeps
+        QVERIFY(!save->isEnabled());
+        std::array<int32_t, 40> v{};
+        for (int i = 0; i < 40; ++i)
+            v[size_t(i)] = i * 10;
+        v[39] = 5000; // kept as received, though the plot stops at full scale
+        feed(v);
+        v[0] = 77;
+        feed(v);
+        QVERIFY(save->isEnabled());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("air.csv");
+        w->setProperty("csvPath", path);
+        QTest::mouseClick(save, Qt::LeftButton);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // header, two sweeps, nothing after the last CR LF
+        QVERIFY(lines[0].startsWith("time,ch07,ch08,"));
+        QVERIFY(lines[0].endsWith(",ch45,ch46\r"));
+        QCOMPARE(lines[0].count(','), 40);
+        const QList<QByteArray> row = lines[2].trimmed().split(',');
+        QCOMPARE(row.size(), 41);
+        QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)")
+                     .match(QString::fromLatin1(row[0])).hasMatch(),
+                 row[0].constData());
+        QCOMPARE(row[1], QByteArray("77"));
+        QCOMPARE(row[2], QByteArray("10"));
+        QCOMPARE(row[40], QByteArray("5000"));
+
+        // A file that cannot be written: one box, the old file stays whole.
+        int boxes = 0;
+        QTimer::singleShot(0, [&] {
+            if (auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ++boxes;
+                m->accept();
+            }
+        });
+        w->setProperty("csvPath", dir.filePath("missing/air.csv"));
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(boxes, 1);
+        w->setProperty("csvPath", QVariant());
     }
 
     void closingTheWindowReportsNotShownAndStopped()

@@ -115,3 +115,16 @@ TEST(SpectrumModel, ControlValuesAreKeptInSaneLimits)
     EXPECT_EQ(m.control().refreshMs, 100);
     EXPECT_EQ(m.control().peakHoldSweeps, 30);
 }
+
+TEST(SpectrumModel, RecordKeepsTheNewestSweepsWithinItsBound)
+{
+    SpectrumModel m;
+    const auto v = flat(5000);
+    for (size_t i = 0; i < SpectrumModel::kMaxRecorded + 2; ++i)
+        m.record(int64_t(i), v.data(), kChannels);
+    ASSERT_EQ(m.recorded().size(), SpectrumModel::kMaxRecorded);
+    EXPECT_EQ(m.recorded().front().unixMs, 2);
+    EXPECT_EQ(m.recorded().back().mv[39], 5000); // as received, not limited
+    m.record(0, nullptr, kChannels);
+    EXPECT_EQ(m.recorded().size(), SpectrumModel::kMaxRecorded);
+}

@@ -1,0 +1,159 @@
+#include "records_menu.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QWidget>
+
+#include "../engine/main_engine.h"
+#include "../engine/session_log.h"
+#include "../engine/settings_profile.h"
+#include "../serial/message_boxes.h"
+
+namespace kd36 {
+namespace {
+
+QString documentsFolder()
+{
+    QString d = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return d.isEmpty() ? QDir::homePath() : d;
+}
+
+std::string local(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+RecordsMenu::RecordsMenu(QWidget* window, MainEngine& engine, MessageBoxes& boxes, Actions actions, Chooser chooser,
+                         std::function<int64_t()> wallMs)
+    : QObject(window)
+    , FWindow(window)
+    , FEngine(engine)
+    , FBoxes(boxes)
+    , FActions(actions)
+    , FChooser(std::move(chooser))
+    , FWallMs(wallMs ? std::move(wallMs) : [] { return int64_t(QDateTime::currentMSecsSinceEpoch()); })
+    , FLog(std::make_unique<SessionLogWriter>(FWallMs))
+{
+    connect(FLog.get(), &SessionLogWriter::failed, this, &RecordsMenu::logFailed);
+}
+
+RecordsMenu::~RecordsMenu()
+{
+    stopLog();
+}
+
+QString RecordsMenu::ask(Ask kind, const QString& suggested)
+{
+    if (FChooser)
+        return FChooser(kind, suggested);
+    switch (kind) {
+    case Ask::Log:
+        // The log is appended to: choosing an existing file is not overwriting it.
+        return QFileDialog::getSaveFileName(FWindow, QStringLiteral("ログの記録"), suggested,
+                                            QStringLiteral("ログ (*.log);;すべてのファイル (*)"), nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    case Ask::ProfileSave:
+        return QFileDialog::getSaveFileName(FWindow, QStringLiteral("設定値の保存"), suggested,
+                                            QStringLiteral("設定値 (*.ini);;すべてのファイル (*)"));
+    case Ask::ProfileLoad:
+        return QFileDialog::getOpenFileName(FWindow, QStringLiteral("設定値の読込"), suggested,
+                                            QStringLiteral("設定値 (*.ini);;すべてのファイル (*)"));
+    }
+    return {};
+}
+
+void RecordsMenu::stopLog()
+{
+    if (FEngine.observer() == FLog.get())
+        FEngine.setObserver(nullptr);
+    FLog->stop();
+    if (FActions.log)
+        FActions.log->setChecked(false);
+}
+
+void RecordsMenu::mnuLogClick()
+{
+    if (FLog->active()) {
+        stopLog();
+        return;
+    }
+    const QString name = QString::fromStdString(defaultLogFileName(localLogTime(FWallMs())));
+    const QString path = ask(Ask::Log, QDir(documentsFolder()).filePath(name));
+    if (path.isEmpty()) {
+        FActions.log->setChecked(false);
+        return;
+    }
+    std::string why;
+    if (!FLog->start(local(path), why)) {
+        FActions.log->setChecked(false);
+        FBoxes.warning("ログファイルを開けません。", why);
+        return;
+    }
+    FEngine.setObserver(FLog.get());
+    FActions.log->setChecked(true);
+}
+
+void RecordsMenu::logFailed(const QString& why)
+{
+    stopLog();
+    FBoxes.warning("ログの記録を停止しました。ログファイルに書き込めません。", why.toStdString());
+}
+
+void RecordsMenu::windowClosing()
+{
+    stopLog();
+}
+
+void RecordsMenu::mnuProfileSaveClick()
+{
+    const QString folder = FProfileFolder.isEmpty() ? documentsFolder() : FProfileFolder;
+    const QString path = ask(Ask::ProfileSave, QDir(folder).filePath(QStringLiteral("kd36-profile.ini")));
+    if (path.isEmpty())
+        return;
+    FProfileFolder = QFileInfo(path).absolutePath();
+    std::string why;
+    if (!writeProfileFile(local(path), profileFromPanel(FEngine.mainView()), why))
+        FBoxes.warning("設定値を保存できません。", why);
+}
+
+void RecordsMenu::mnuProfileLoadClick()
+{
+    if (FEngine.FBusy) {
+        FBoxes.beep();
+        return;
+    }
+    const QString path = ask(Ask::ProfileLoad, FProfileFolder.isEmpty() ? documentsFolder() : FProfileFolder);
+    if (path.isEmpty())
+        return;
+    FProfileFolder = QFileInfo(path).absolutePath();
+    ProfileReadResult r = readProfileFile(local(path));
+    if (!r.ok) {
+        FBoxes.warning("設定値を読み込めません。", r.error);
+        return;
+    }
+    if (!applyProfile(FEngine, r.profile)) {
+        FBoxes.beep();
+        return;
+    }
+    if (!r.skipped.empty())
+        FBoxes.warning("次の項目は読み込みませんでした。", describeIssues(r.skipped));
+}
+
+void RecordsMenu::mnuReadToWriteClick()
+{
+    if (FEngine.FBusy) {
+        FBoxes.beep();
+        return;
+    }
+    std::vector<ProfileIssue> left = copyReadBackToWrite(FEngine);
+    if (!left.empty())
+        FBoxes.information("次の読込値は設定値にできませんでした。", describeIssues(left));
+}
+
+} // namespace kd36
