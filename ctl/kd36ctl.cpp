@@ -231,11 +231,7 @@ public:
                 timedOut.push_back(lastCommand());
             host.mainTimer(n);
         };
-        link.onTimer = [this](const std::string& n) {
-            if (n == "timWaitTime")
-                linkTimedOut = true;
-            host.linkTimer(n);
-        };
+        link.onTimer = [this](const std::string& n) { host.linkTimer(n); };
         link.onShow = [this] { host.linkShown(); };
         link.onHide = [this] { host.linkHidden(); };
         packet.onShow = [this] { host.packetShown(); };
@@ -344,7 +340,6 @@ public:
     QObject loopOwner;
     EngineHost host;
     std::vector<std::string> timedOut;
-    bool linkTimedOut = false;
     std::string received;
     std::string fault;
 
@@ -462,36 +457,32 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
     e.mnuRssiInfoClick();
     if (!s.runUntil([&] { return e.FLinkState == 1; }, 2000))
         return kNoAnswer;
-    std::map<int, std::optional<int>> result; // station -> level, none for no reply
+    std::map<int, StationResult> result;
     std::vector<int> left = stations;
     bool noLine = false;
-    // A station that stays silent ends the dialog's run; the rest are
-    // polled by starting again, as the user would.
+    // A station that stays silent ends the dialog's run; the stations after
+    // it are polled by starting again, as the user would.
     while (!left.empty() && !noLine) {
         for (int n = 0; n < LinkLogic::kStations; ++n)
-            s.link.setChecked("CheckBox" + std::to_string(n),
-                              std::find(left.begin(), left.end(), n) != left.end());
-        s.linkTimedOut = false;
+            s.link.setChecked("CheckBox" + std::to_string(n), std::find(left.begin(), left.end(), n) != left.end());
         dlg.btnGetClick();
-        std::map<int, uint64_t> before;
-        for (int n : left)
-            before[n] = s.link.control("prgLevel" + std::to_string(n)).writes;
         if (!s.runUntil([&] { return e.FLinkState == 3 && e.FLinkStateSeen == 3; },
                         uint64_t(left.size()) * (LinkLogic::kWaitMs + 1000)))
             break;
-        std::vector<int> next;
-        for (int n : left) {
-            if (s.link.control("prgLevel" + std::to_string(n)).writes != before[n])
-                result[n] = s.link.value("prgLevel" + std::to_string(n));
-            else if (s.linkTimedOut && n == dlg.FNextStation - 1)
-                result[n] = std::nullopt;
-            else if (n >= dlg.FNextStation || !s.linkTimedOut)
-                next.push_back(n);
+        bool settled = false;
+        for (const StationResult& r : dlg.results()) {
+            if (r.result == LinkResult::Pending)
+                continue;
+            result[r.station] = r;
+            settled = true;
+            noLine = noLine || r.result == LinkResult::NoLine;
         }
-        // Nothing moved without a time-out: the line is down (no CTS) or the
-        // replies carried no level.
-        if (next.size() == left.size() && !s.linkTimedOut)
-            noLine = true;
+        std::vector<int> next;
+        for (int n : left)
+            if (!result.count(n))
+                next.push_back(n);
+        if (!settled)
+            break; // nothing moved: do not poll for ever
         left = next;
     }
     // Close the dialog with its close button.
@@ -500,29 +491,26 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
     if (g_signal)
         return kNoAnswer;
 
-    bool all = !noLine;
+    bool all = true;
     std::string out = s.opt.json ? "{\"stations\":[" : "";
     bool first = true;
     for (int n : stations) {
         const std::string id(1, "0123456789ABCDEF"[n]);
         auto it = result.find(n);
-        const bool have = it != result.end() && it->second.has_value();
-        all = all && have;
-        const std::string level = have ? std::to_string(*it->second) : std::string();
-        const std::string status = have ? "level" : (it != result.end() ? "no-reply" : "not-polled");
-        if (s.opt.json) {
-            out += std::string(first ? "" : ",") + "{\"id\":\"" + id + "\",\"level\":" + (have ? level : "null") +
+        const bool ok = it != result.end() && it->second.result == LinkResult::Ok;
+        all = all && ok;
+        const std::string level = ok ? std::to_string(it->second.level) : std::string();
+        const std::string status = it != result.end() ? linkResultName(it->second.result) : "not-polled";
+        if (s.opt.json)
+            out += std::string(first ? "" : ",") + "{\"id\":\"" + id + "\",\"level\":" + (ok ? level : "null") +
                    ",\"status\":\"" + status + "\"}";
-        } else {
-            out += id + "=" + (have ? level : status) + "\n";
-        }
+        else
+            out += id + "=" + (ok ? level : status) + "\n";
         first = false;
     }
     if (s.opt.json)
         out += "]}\n";
     std::fputs(out.c_str(), stdout);
-    if (noLine)
-        std::fprintf(stderr, "kd36ctl: the modem reports no line (CTS low); stations left unpolled\n");
     return all ? kOk : kNoAnswer;
 }
 

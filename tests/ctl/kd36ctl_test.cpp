@@ -181,7 +181,7 @@ TEST_F(Ctl, AnswerBackGoesOnPastASilentStation)
     EXPECT_EQ(st[1].toObject()["status"].toString(), "no-reply");
     EXPECT_TRUE(st[1].toObject()["level"].isNull());
     EXPECT_EQ(st[2].toObject()["level"].toInt(), 1);
-    EXPECT_EQ(st[2].toObject()["status"].toString(), "level");
+    EXPECT_EQ(st[2].toObject()["status"].toString(), "ok");
 }
 
 TEST_F(Ctl, SigtermDuringAReadClosesThePortAndTheLockHoldsUntilThen)
