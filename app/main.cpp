@@ -4,6 +4,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,10 +27,36 @@ void onTerminate(int sig)
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
 }
 
+#ifndef KD36_VERSION
+#define KD36_VERSION "0"
+#endif
+
+// Answered before any window or display is touched.
+bool printedAndDone(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs("Usage: kd36setup [--help | --version]\n"
+                       "Setup and test tool for the KD-36 (QW57) wireless data modem on a serial port.\n"
+                       "Opens the main window; the window takes no options. For scripts and many\n"
+                       "modems at once use kd36ctl (kd36ctl --help).\n",
+                       stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kd36setup %s\n", KD36_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (printedAndDone(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kd36setup"));
     QApplication::setApplicationDisplayName(QStringLiteral("QW57 セットアップ プログラム"));

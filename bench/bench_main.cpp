@@ -16,6 +16,7 @@ int runIdle(int seconds);
 int runBacklog(int megabytes);
 int runStartupChild(int argc, char** argv);
 int runStartup(const char* self, int runs);
+int runCtl(int runs);
 } // namespace kd36::bench
 
 namespace {
@@ -28,7 +29,8 @@ int usage()
                  "       kd36bench comm <baud> [seconds=60]\n"
                  "       kd36bench idle [seconds=30]\n"
                  "       kd36bench backlog [megabytes=3]\n"
-                 "       kd36bench startup [runs=10]\n");
+                 "       kd36bench startup [runs=10]\n"
+                 "       kd36bench ctl [runs=10]\n");
     return 2;
 }
 
@@ -53,6 +55,8 @@ int main(int argc, char** argv)
         return runSettingsDiag();
     if (what == "startup-child")
         return runStartupChild(argc, argv);
+    if (what == "ctl")
+        return runCtl(intArg(argc, argv, 2, 10));
     if (what == "startup")
         return runStartup(argv[0], intArg(argc, argv, 2, 10));
     if (what == "comm" || what == "idle" || what == "backlog") {

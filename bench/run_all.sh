@@ -30,4 +30,5 @@ status=0
 "$bin" idle "$idle_s" || status=1
 "$bin" backlog 3 || status=1
 "$bin" startup 10 || status=1
+"$bin" ctl 10 || status=1
 exit $status

@@ -1,13 +1,14 @@
 #pragma once
 // The engine, the real port object and the simulated modem on a stepped
 // virtual clock, as HeadlessRig, with an in-process display library and a
-// record of every piece the port handed over.
+// record of what the port handed over in communication mode.
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "ctl/engine_host.h"
 #include "engine/main_engine.h"
 #include "serial/clock.h"
 #include "serial/rs_comm_thread.h"
@@ -65,27 +66,28 @@ class SoakRig {
 public:
     SoakRig()
         : opener(clock)
-        , port(clock, boxes, opener)
-        , engine(EngineDeps{main, link, packet, boxes, clock, port, &loader})
+        , host(EngineHost::Views{main, link, packet}, boxes, clock, opener,
+               [this](uint64_t now) {
+                   main.fireDueTimers(now);
+                   link.fireDueTimers(now);
+               },
+               &loader)
+        , port(host.port)
+        , engine(host.engine)
     {
         setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) { engine.onTimer(n); };
+        main.onTimer = [this](const std::string& n) { host.mainTimer(n); };
         wireDialogViews(engine, link, packet);
-        port.bindWindowFlags(&engine.FPortOpen, &engine.FCommandMode);
-        port.setDeliver([this](const std::string& piece) { pieces.push_back(piece); });
-        port.setDeviceLost([this] { ++lostReports; });
-        engine.ConstructBeforeSettings();
-        engine.ConstructAfterSettings();
-        engine.packetForm().Construct();
+        host.setPieceTap([this](const std::string& piece) {
+            if (engine.FCommandMode == 0)
+                commReceived += piece;
+        });
+        host.constructBeforeSettings();
+        host.constructAfterSettings();
     }
-    ~SoakRig()
-    {
-        if (engine.portButtonTag)
-            engine.mnuCommOpenClick();
-        port.Terminate();
-    }
+    ~SoakRig() { host.shutDown(); }
 
     bool open(uint32_t baud = 9600)
     {
@@ -93,8 +95,7 @@ public:
         ModemSettings s = opener.memory->load();
         s.line.rate = baud;
         opener.memory->store(s);
-        engine.mnuCommOpenClick();
-        return engine.FPortOpen == 1;
+        return host.open();
     }
     SimulatedModem& modem() { return *opener.modem; }
 
@@ -107,7 +108,7 @@ public:
                 return true;
             clock.advanceMs(10);
             port.PollPort();
-            step();
+            host.step();
         }
         return pred();
     }
@@ -117,33 +118,11 @@ public:
     FakeView main, link, packet;
     FakeBoxes boxes;
     SimOpener opener;
-    RsCommThread port;
     SoakLoader loader;
-    MainEngine engine;
-    std::deque<std::string> pieces;
+    EngineHost host;
+    RsCommThread& port;
+    MainEngine& engine;
     std::string commReceived; // pieces handed over in communication mode
-    int lostReports = 0;
-    int lostHandled = 0;
-
-private:
-    void step()
-    {
-        while (!pieces.empty()) {
-            std::string p = std::move(pieces.front());
-            pieces.pop_front();
-            if (engine.FCommandMode == 0)
-                commReceived += p;
-            engine.handOver(p);
-        }
-        // As the window does: the loss is reported once, on this thread.
-        if (lostReports > lostHandled) {
-            lostHandled = lostReports;
-            engine.portLost();
-        }
-        main.fireDueTimers(clock.nowMs());
-        link.fireDueTimers(clock.nowMs());
-        engine.OnIdle();
-    }
 };
 
 } // namespace kd36::test

@@ -18,36 +18,31 @@ std::unique_ptr<Clock> makeClock(bool threaded)
 HeadlessRig::HeadlessRig(bool threaded)
     : clock_(makeClock(threaded))
     , opener(*clock_)
-    , port(*clock_, boxes, opener)
-    , engine(EngineDeps{main, link, packet, boxes, *clock_, port})
+    , host(EngineHost::Views{main, link, packet}, boxes, *clock_, opener,
+           [this](uint64_t now) {
+               main.fireDueTimers(now);
+               link.fireDueTimers(now);
+           })
+    , port(host.port)
+    , engine(host.engine)
+    , longestPassUs(host.longestPassUs)
+    , piecesHandedOver(host.piecesHandedOver)
     , threaded_(threaded)
 {
     setUpMainView(main);
     for (FakeView* v : {&main, &link, &packet})
         v->nowMs = [this] { return clock_->nowMs(); };
-    main.onTimer = [this](const std::string& n) { engine.onTimer(n); };
+    main.onTimer = [this](const std::string& n) { host.mainTimer(n); };
     wireDialogViews(engine, link, packet);
-    port.bindWindowFlags(&engine.FPortOpen, &engine.FCommandMode);
-    port.setDeliver([this](const std::string& piece) {
-        {
-            std::lock_guard g(mu_);
-            pieces_.push_back(piece);
-        }
-        cv_.notify_one();
-    });
-    engine.ConstructBeforeSettings();
-    engine.ConstructAfterSettings();
-    engine.packetForm().Construct();
+    host.constructBeforeSettings();
+    host.constructAfterSettings();
     if (threaded_)
         port.start();
 }
 
 HeadlessRig::~HeadlessRig()
 {
-    close();
-    port.Terminate();
-    if (threaded_)
-        port.wait(2000);
+    host.shutDown();
 }
 
 bool HeadlessRig::open(uint32_t baud)
@@ -62,30 +57,7 @@ bool HeadlessRig::open(uint32_t baud)
 
 void HeadlessRig::close()
 {
-    if (engine.portButtonTag)
-        engine.mnuCommOpenClick();
-}
-
-void HeadlessRig::uiStep()
-{
-    std::deque<std::string> got;
-    {
-        std::lock_guard g(mu_);
-        got.swap(pieces_);
-    }
-    for (auto& p : got) {
-        engine.handOver(p);
-        ++piecesHandedOver;
-    }
-    const uint64_t t0 = clock_->nowUs();
-    main.fireDueTimers(clock_->nowMs());
-    link.fireDueTimers(clock_->nowMs());
-    engine.OnIdle();
-    if (threaded_) {
-        const uint64_t took = clock_->nowUs() - t0;
-        if (took > longestPassUs)
-            longestPassUs = took;
-    }
+    host.close();
 }
 
 void HeadlessRig::run(uint64_t ms)
@@ -101,15 +73,12 @@ bool HeadlessRig::runUntil(const std::function<bool()>& pred, uint64_t maxMs)
             return true;
         if (threaded_) {
             // Like the window: a pass every 10 ms, and one at once after a hand-over.
-            std::unique_lock lk(mu_);
-            cv_.wait_for(lk, std::chrono::milliseconds(10), [this] { return !pieces_.empty(); });
-            lk.unlock();
-            uiStep();
+            host.waitForPiece(10);
         } else {
             static_cast<VirtualClock&>(*clock_).advanceMs(10);
             port.PollPort();
-            uiStep();
         }
+        host.step();
     }
     return pred();
 }

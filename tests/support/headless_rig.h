@@ -1,15 +1,12 @@
 #pragma once
 // The whole protocol path without widgets: the engine on fake windows, the
-// real RsCommThread and the simulated modem behind COM1. Stepped on a
-// virtual clock (the receive pass is called by hand), or threaded on the
-// real clock as the tool runs.
-#include <atomic>
-#include <condition_variable>
-#include <deque>
+// real RsCommThread and the simulated modem behind COM1, joined by the
+// tool's own EngineHost. Stepped on a virtual clock (the receive pass is
+// called by hand), or threaded on the real clock as the tool runs.
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "ctl/engine_host.h"
 #include "engine/main_engine.h"
 #include "serial/clock.h"
 #include "serial/rs_comm_thread.h"
@@ -63,17 +60,14 @@ public:
     FakeView main, link, packet;
     FakeBoxes boxes;
     SimOpener opener;
-    RsCommThread port;
-    MainEngine engine;
-    uint64_t longestPassUs = 0;
-    uint64_t piecesHandedOver = 0;
+    EngineHost host;
+    RsCommThread& port;
+    MainEngine& engine;
+    const uint64_t& longestPassUs;
+    const uint64_t& piecesHandedOver;
 
 private:
-    void uiStep();
     bool threaded_;
-    std::mutex mu_;
-    std::condition_variable cv_;
-    std::deque<std::string> pieces_;
 };
 
 } // namespace kd36::test

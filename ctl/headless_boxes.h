@@ -1,0 +1,54 @@
+#pragma once
+// Message boxes of a run without a window: every box goes to standard
+// error as one line, a question is answered No (nothing is confirmed on a
+// user's behalf), and the last warning is kept for the caller.
+#include <cstdio>
+#include <string>
+
+#include "serial/message_boxes.h"
+
+namespace kd36 {
+
+class HeadlessBoxes final : public MessageBoxes {
+public:
+    void warning(const std::string& text, const std::string& detail, const std::string&) override
+    {
+        lastWarning = text;
+        lastDetail = detail;
+        ++shown;
+        if (!quiet)
+            print(text, detail);
+    }
+    void information(const std::string& text, const std::string& detail) override
+    {
+        ++shown;
+        if (!quiet)
+            print(text, detail);
+    }
+    bool question(const std::string& text, bool) override
+    {
+        print(text + " -> No", {});
+        ++shown;
+        return false;
+    }
+    void beep() override {}
+
+    bool quiet = false; // the caller reports (a failed open)
+    std::string lastWarning;
+    std::string lastDetail;
+    size_t shown = 0; // boxes of every kind
+
+private:
+    static void print(const std::string& text, const std::string& detail)
+    {
+        std::string line = text;
+        if (!detail.empty())
+            line += ": " + detail;
+        for (char& ch : line)
+            if (ch == '\n' || ch == '\r')
+                ch = ' ';
+        std::fprintf(stderr, "kd36ctl: %s\n", line.c_str());
+    }
+};
+
+} // namespace kd36

@@ -1,0 +1,298 @@
+// kd36ctl as a script runs it: a process, its output and exit status.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/support/pty_peer.h"
+
+using kd36::test::PtyPeer;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+struct Ctl : ::testing::Test {
+    QTemporaryDir dir;
+    QString ini;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        // An empty settings file: defaults, no pins, nothing of the user's.
+        ini = dir.filePath(QStringLiteral("kd36setup.ini"));
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QStringList withIni(QStringList args) const { return args << QStringLiteral("--ini") << ini; }
+    void start(QProcess& p, const QStringList& args) const
+    {
+        p.start(QStringLiteral(KD36CTL), withIni(args));
+        ASSERT_TRUE(p.waitForStarted(5000));
+    }
+    Outcome run(const QStringList& args, int maxMs = 30000) const
+    {
+        QProcess p;
+        start(p, args);
+        Outcome r;
+        if (!p.waitForFinished(maxMs)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    }
+    static QJsonObject json(const Outcome& r)
+    {
+        QJsonParseError e{};
+        auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &e);
+        EXPECT_EQ(e.error, QJsonParseError::NoError) << r.out;
+        return doc.object();
+    }
+    static bool waitForLine(PtyPeer& peer, const std::string& line)
+    {
+        for (int i = 0; i < 500; ++i) {
+            for (auto& l : peer.lines())
+                if (l == line)
+                    return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+};
+
+const char* const kReadOrder[] = {"@INIT", "@EQID", "@FREQ", "@ROUT", "@INIT", "@INFO", "@COMS"};
+
+} // namespace
+
+TEST_F(Ctl, BadUsageAndMissingPortsExitTwoWithAReason)
+{
+    for (const QStringList& args : {QStringList{}, QStringList{"frobnicate", "simulator"}, QStringList{"read"},
+                                    QStringList{"read", "simulator", "extra"}, QStringList{"read", "simulator", "--baud", "fast"},
+                                    QStringList{"answerback", "simulator", "2,G"}, QStringList{"read", "LPT1"},
+                                    QStringList{"send", "simulator", "@EQID", "--verify"}}) {
+        Outcome r = run(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_NE(r.err.find("kd36ctl: "), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    Outcome missing = run({"read", "/dev/kd36-no-such-device"});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("/dev/kd36-no-such-device: No such file or directory"), std::string::npos) << missing.err;
+    Outcome absent = run({"read", "COM42"});
+    EXPECT_EQ(absent.code, 2);
+    EXPECT_NE(absent.err.find("COM42"), std::string::npos) << absent.err;
+
+    Outcome help = run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char* c : {"ports", "read", "write", "clone", "send", "answerback", "--json", "--verify", "--ini"})
+        EXPECT_NE(help.out.find(c), std::string::npos) << c;
+    EXPECT_EQ(run({"--version"}).code, 0);
+}
+
+TEST_F(Ctl, ReadTheSimulatorAsJson)
+{
+    Outcome r = run({"read", "simulator", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    QJsonObject o = json(r);
+    EXPECT_EQ(o.size(), 21);
+    EXPECT_EQ(o["system_id"].toString(), "1234567");
+    EXPECT_EQ(o["device_id"].toString(), "5");
+    EXPECT_EQ(o["channel_group"].toString(), "0");
+    EXPECT_EQ(o["channel"].toString(), ""); // group mode: the channel field is emptied
+    EXPECT_EQ(o["route_destination"].toString(), "3");
+    EXPECT_EQ(o["frame_bytes"].toString(), "128");
+    EXPECT_EQ(o["frame_wait_s"].toString(), "10");
+    EXPECT_EQ(o["info"].toString(), "KD36SIM1");
+    EXPECT_EQ(o["rs232c_rate"].toString(), "9600");
+    EXPECT_EQ(o["rs232c_flow"].toString(), "H");
+    EXPECT_TRUE(o["timed_out"].toArray().isEmpty());
+}
+
+TEST_F(Ctl, ReadAPtyPeerNamesTheSilentCommandAndKeepsModemTextInert)
+{
+    PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    peer.replies().erase("@EQID");
+    // Quotes and a terminal escape in the modem's text stay data.
+    peer.replies()["@INFO"] = ">INFO:U=a\"b\x1b]0;x\x07/N=6";
+    peer.start();
+    Outcome r = run({"read", QString::fromStdString(peer.path()), "--json"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    QJsonObject o = json(r);
+    EXPECT_EQ(o["system_id"].toString(), "7654321");
+    EXPECT_EQ(o["device_id"].toString(), "6"); // from the INFO reply
+    EXPECT_EQ(o["channel"].toString(), "12");
+    EXPECT_EQ(o["relay1"].toString(), "1");
+    EXPECT_EQ(o["relay2"].toString(), "A");
+    EXPECT_EQ(o["relay3"].toString(), "");
+    EXPECT_EQ(o["info"].toString(), QString::fromLatin1("a\"b\x1b]0;x\x07"));
+    EXPECT_EQ(o["timed_out"].toArray(), QJsonArray{"@EQID"});
+    std::vector<std::string> sent(std::begin(kReadOrder), std::end(kReadOrder));
+    EXPECT_EQ(peer.lines(), sent);
+
+    Outcome plain = run({"read", QString::fromStdString(peer.path())});
+    EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(plain.out.find("info=a\"b\\x1B]0;x\\x07\n"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("timed_out=@EQID\n"), std::string::npos);
+}
+
+TEST_F(Ctl, SendPrintsTheReplyLinesAndFailsOnSilence)
+{
+    Outcome r = run({"send", "simulator", "@EQID"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, ">EQID:E=5\n");
+
+    PtyPeer peer;
+    peer.start();
+    Outcome silent = run({"send", QString::fromStdString(peer.path()), "@ABCD", "--wait", "200"});
+    EXPECT_EQ(silent.code, 1);
+    EXPECT_TRUE(silent.out.empty());
+    EXPECT_EQ(peer.lines(), std::vector<std::string>{"@ABCD"});
+}
+
+TEST_F(Ctl, AnswerBackGoesOnPastASilentStation)
+{
+    // The simulated modem knows stations 1 (level 3), 3 (1) and A (4).
+    Outcome r = run({"answerback", "simulator", "1,2,3", "--json"}, 60000);
+    EXPECT_EQ(r.code, 1) << r.err;
+    QJsonArray st = json(r)["stations"].toArray();
+    ASSERT_EQ(st.size(), 3);
+    EXPECT_EQ(st[0].toObject()["id"].toString(), "1");
+    EXPECT_EQ(st[0].toObject()["level"].toInt(), 3);
+    EXPECT_EQ(st[1].toObject()["status"].toString(), "no-reply");
+    EXPECT_TRUE(st[1].toObject()["level"].isNull());
+    EXPECT_EQ(st[2].toObject()["level"].toInt(), 1);
+    EXPECT_EQ(st[2].toObject()["status"].toString(), "ok");
+}
+
+TEST_F(Ctl, SigtermDuringAReadClosesThePortAndTheLockHoldsUntilThen)
+{
+    PtyPeer peer; // answers nothing the read asks
+    peer.replies().clear();
+    peer.start();
+    QProcess p;
+    start(p, {"read", QString::fromStdString(peer.path())});
+    ASSERT_TRUE(waitForLine(peer, "@INIT"));
+
+    // A second process finds the port taken.
+    Outcome second = run({"read", QString::fromStdString(peer.path())});
+    EXPECT_EQ(second.code, 2);
+    EXPECT_NE(second.err.find("busy"), std::string::npos) << second.err;
+
+    const auto t0 = std::chrono::steady_clock::now();
+    p.terminate(); // SIGTERM
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s); // not after the seven time-outs
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_NE(p.readAllStandardError().indexOf("interrupted"), -1);
+
+    // Closed: the line's lock is free again.
+    int fd = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
+TEST_F(Ctl, CloneThenWriteSendsWhatTheWindowSendsAndVerifies)
+{
+    PtyPeer source;
+    source.start();
+    const QString profile = dir.filePath(QStringLiteral("cloned.ini"));
+    Outcome cloned = run({"clone", QString::fromStdString(source.path()), profile});
+    ASSERT_EQ(cloned.code, 0) << cloned.err;
+
+    PtyPeer target(PtyPeer::Mode::Simulated);
+    target.start();
+    Outcome wrote = run({"write", QString::fromStdString(target.path()), profile, "--verify"});
+    EXPECT_EQ(wrote.code, 0) << wrote.err;
+    // The write sequence of the setting panel with every item ticked, then the read.
+    std::vector<std::string> expected = {"@INIT:S=7654321", "@FREQ:M=12", "@ROUT:D=3;N=1,A",
+                                         "@INIT:F=128/I=100/W=10/T=3", "@INFO:U=PTYPEER1",
+                                         "@COMS:R=9600/P=N/S=1/F=H"};
+    expected.insert(expected.end(), std::begin(kReadOrder), std::end(kReadOrder));
+    EXPECT_EQ(target.lines(), expected);
+
+    // A modem without a reply clones nothing.
+    PtyPeer silent;
+    silent.replies().clear();
+    silent.start();
+    const QString none = dir.filePath(QStringLiteral("none.ini"));
+    EXPECT_EQ(run({"clone", QString::fromStdString(silent.path()), none}, 60000).code, 1);
+    EXPECT_FALSE(QFile::exists(none));
+}
+
+TEST_F(Ctl, VerifyFailsWhenTheModemKeepsItsOldValue)
+{
+    const QString profile = dir.filePath(QStringLiteral("info.ini"));
+    {
+        QFile f(profile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[DeviceInfo]\nWrite=yes\nValue=NEWINFO1\n");
+    }
+    PtyPeer peer; // acknowledges the write but keeps reading back PTYPEER1
+    peer.replies()["@INFO:U=NEWINFO1"] = ">INFO:U=NEWINFO1";
+    peer.start();
+    const QString port = QString::fromStdString(peer.path());
+    EXPECT_EQ(run({"write", port, profile}).code, 0);
+    EXPECT_EQ(peer.lines(), std::vector<std::string>{"@INFO:U=NEWINFO1"});
+
+    Outcome verified = run({"write", port, profile, "--verify"});
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.err.find("verify: info: wrote NEWINFO1, read PTYPEER1"), std::string::npos) << verified.err;
+}
+
+TEST_F(Ctl, TheWindowToolAnswersHelpAndVersionWithoutOpeningAWindow)
+{
+    for (const char* opt : {"--help", "--version"}) {
+        QProcess p;
+        // No display at all: a window would fail to start.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(v));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KD36SETUP), {QString::fromLatin1(opt)});
+        ASSERT_TRUE(p.waitForFinished(10000)) << opt;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << opt;
+        EXPECT_EQ(p.exitCode(), 0) << opt;
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(opt[2] == 'h' ? "Usage: kd36setup" : "kd36setup 2.")) << opt;
+    }
+}
+
+TEST_F(Ctl, ComNumbersComeFromTheCatalogWithTheSettingsFilePins)
+{
+    PtyPeer peer;
+    peer.start();
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(("[Com]\nBaudRate=19200\n[Ports]\nCOM7=" + peer.path() + "\n").c_str());
+    }
+    Outcome ports = run({"ports"});
+    EXPECT_EQ(ports.code, 0);
+    EXPECT_NE(ports.out.find("COM1\tsimulator\n"), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("COM7\t" + peer.path() + "\tpinned\n"), std::string::npos) << ports.out;
+
+    Outcome r = run({"read", "COM7", "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json(r)["system_id"].toString(), "7654321");
+}
