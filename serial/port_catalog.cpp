@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "gensio_device.h"
 #include "termios_device.h"
 
 namespace fs = std::filesystem;
@@ -31,6 +32,8 @@ bool isSimulatorPin(const std::string& value)
 // the same device are recognised as one.
 std::string canonicalOf(const std::string& path)
 {
+    if (isNetworkPortName(path))
+        return path;
     std::error_code ec;
     fs::path p = fs::weakly_canonical(path, ec);
     return ec ? path : p.string();
@@ -150,7 +153,7 @@ std::vector<std::string> PortCatalog::names() const
     for (const auto& e : entries_) {
         // A pinned device that is not plugged in is not present.
         std::error_code ec;
-        if (!e.simulator && !fs::exists(e.path, ec))
+        if (!e.simulator && !isNetworkPortName(e.path) && !fs::exists(e.path, ec))
             continue;
         out.push_back("COM" + std::to_string(e.number));
     }
@@ -188,6 +191,8 @@ std::unique_ptr<Device> PortCatalog::open(int portNumber, int& errorCode)
             errorCode = ENODEV;
         return dev;
     }
+    if (isNetworkPortName(e->path))
+        return GensioDevice::open(e->path, errorCode);
     return TermiosDevice::open(e->path, errorCode);
 }
 

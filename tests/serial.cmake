@@ -14,3 +14,10 @@ kd36_gtest(serial_pty_test
   SOURCES serial/pty_port_test.cpp
   LIBS kd36_serial
   LABELS unit)
+
+# Network ports against a real ser2net on loopback (skipped when it is not
+# installed).
+kd36_gtest(serial_network_test
+  SOURCES serial/network_port_test.cpp support/ser2net_server.cpp support/ser2net_server.h
+  LIBS kd36_serial
+  LABELS network)
