@@ -22,3 +22,9 @@ if(TARGET kd36_app)
   add_dependencies(end_to_end_widget_test analyze32)
   target_compile_definitions(end_to_end_widget_test PRIVATE ANALYZE32_PATH="$<TARGET_FILE:analyze32>")
 endif()
+# The main window through a real ser2net (skipped when it is not installed).
+if(TARGET kd36_app)
+  kd36_qtest(network_window_test SOURCES app/network_window_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             support/pty_peer.cpp support/pty_peer.h support/ser2net_server.cpp support/ser2net_server.h
+             LIBS kd36_app kd36_sim LABELS network)
+endif()
