@@ -17,6 +17,7 @@
 
 #include <exception>
 
+#include "port_pins.h"
 #include "../dialogs/about_form.h"
 #include "../dialogs/link_form.h"
 #include "../dialogs/packet_form.h"
@@ -83,8 +84,8 @@ private:
 // The port properties dialog as the engine asks for it.
 class PortDialog final : public PortDialogRunner {
 public:
-    PortDialog(QWidget* parent, MessageBoxes& boxes, PortCatalog& catalog)
-        : parent_(parent), boxes_(boxes), catalog_(catalog)
+    PortDialog(QWidget* parent, MessageBoxes& boxes, PortCatalog& catalog, std::string settingsPath)
+        : parent_(parent), boxes_(boxes), catalog_(catalog), settingsPath_(std::move(settingsPath))
     {
     }
     void run(int& portNumber, PortSettings& settings, const std::vector<std::string>& portList,
@@ -92,13 +93,29 @@ public:
     {
         TSettingsForm dialog(parent_, portNumber, settings, portList, extension, boxes_,
                              [this](int n) { return catalog_.describe(n); });
-        dialog.exec();
+        if (dialog.exec() == QDialog::Accepted)
+            pinChosenAdapter(portNumber);
+    }
+
+private:
+    // A chosen USB adapter keeps its number wherever it is plugged in: the
+    // number is pinned to its by-id path in [Ports]. A failed write leaves
+    // the file whole and the number unpinned for this run.
+    void pinChosenAdapter(int n)
+    {
+        const std::string byId = catalog_.pinCandidate(n);
+        if (byId.empty() || settingsPath_.empty())
+            return;
+        std::string why;
+        if (writePortPin(settingsPath_, n, byId, &why))
+            catalog_.setPins(readPortPins(settingsPath_));
     }
 
 private:
     QWidget* parent_;
     MessageBoxes& boxes_;
     PortCatalog& catalog_;
+    std::string settingsPath_;
 };
 
 } // namespace
@@ -553,7 +570,7 @@ void TMainForm::mnuAboutClick()
 
 void TMainForm::mnuCommSettingsClick()
 {
-    PortDialog dialog(this, *FBoxes, *FCatalog);
+    PortDialog dialog(this, *FBoxes, *FCatalog, FSettingsPath);
     FEngine->mnuCommSettingsClick(dialog);
 }
 

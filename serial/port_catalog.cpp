@@ -42,12 +42,18 @@ std::string canonicalOf(const std::string& path)
 } // namespace
 
 PortCatalog::PortCatalog(std::map<int, std::string> pins, std::string devRoot, std::string sysRoot)
-    : pins_(std::move(pins)), devRoot_(std::move(devRoot)), sysRoot_(std::move(sysRoot))
+    : pins_(std::move(pins)), devRoot_(std::move(devRoot)), sysRoot_(std::move(sysRoot)), identity_(udevIdentity)
 {
     refresh();
 }
 
 void PortCatalog::setSimulatorFactory(SimulatorFactory factory) { simulator_ = std::move(factory); }
+
+void PortCatalog::setIdentityLookup(IdentityLookup lookup)
+{
+    identity_ = std::move(lookup);
+    refresh();
+}
 
 void PortCatalog::setPins(std::map<int, std::string> pins)
 {
@@ -137,6 +143,10 @@ void PortCatalog::refresh()
     }
     std::sort(entries_.begin(), entries_.end(),
               [](const Entry& a, const Entry& b) { return a.number < b.number; });
+    if (identity_)
+        for (auto& e : entries_)
+            if (!e.simulator && !isNetworkPortName(e.path))
+                e.identity = identity_(e.path);
 }
 
 const PortCatalog::Entry* PortCatalog::find(int n) const
@@ -165,7 +175,23 @@ std::string PortCatalog::describe(int n) const
     const Entry* e = find(n);
     if (!e)
         return {};
-    return e->simulator ? std::string(kSimulatorDescription) : e->path;
+    if (e->simulator)
+        return kSimulatorDescription;
+    if (e->identity) {
+        // The path as pinned (or scanned) leads; the node it stands for follows.
+        DeviceIdentity id = *e->identity;
+        std::string text = formatIdentity(id);
+        return id.node == e->path || id.byId == e->path ? text : e->path + " \u2014 " + text;
+    }
+    return e->path;
+}
+
+std::string PortCatalog::pinCandidate(int n) const
+{
+    const Entry* e = find(n);
+    if (!e || e->pinned || !e->identity || !e->identity->usb)
+        return {};
+    return e->identity->byId;
 }
 
 std::vector<std::string> PortCatalog::portNames()

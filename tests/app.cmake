@@ -28,3 +28,6 @@ if(TARGET kd36_app)
              support/pty_peer.cpp support/pty_peer.h support/ser2net_server.cpp support/ser2net_server.h
              LIBS kd36_app kd36_sim LABELS network)
 endif()
+if(TARGET kd36_app)
+  kd36_gtest(port_pins_test SOURCES app/port_pins_test.cpp LIBS kd36_app)
+endif()

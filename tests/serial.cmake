@@ -6,6 +6,7 @@ kd36_gtest(serial_unit_test
     serial/rs_comm_port_test.cpp
     serial/receive_test.cpp
     serial/port_catalog_test.cpp
+    serial/device_identity_test.cpp
     serial/fake_device.h
   LIBS kd36_serial
   LABELS unit)

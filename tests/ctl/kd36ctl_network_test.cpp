@@ -57,7 +57,7 @@ TEST(Kd36ctlNetwork, ReadAndSendThroughAnRfc2217PinAndARawUrl)
 
     Outcome ports = ctl({"ports", "--ini", ini});
     EXPECT_EQ(ports.code, 0);
-    EXPECT_NE(ports.out.find("COM7\t" + server.rfc2217Url()), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("COM7 \u2014 " + server.rfc2217Url() + " (pinned)"), std::string::npos) << ports.out;
 
     Outcome r = ctl({"read", "COM7", "--json", "--baud", "19200", "--ini", ini});
     ASSERT_EQ(r.code, 0) << r.err;
