@@ -213,7 +213,7 @@ std::string NetworkAddress::gensioString() const
     std::string h = host;
     if (h.size() > 2 && h.front() == '[')
         h = "ipv6," + h.substr(1, h.size() - 2);
-    std::string tcp = "tcp," + h + "," + std::to_string(port);
+    std::string tcp = "tcp(nodelay)," + h + "," + std::to_string(port);
     return rfc2217 ? "telnet(rfc2217)," + tcp : tcp;
 }
 

@@ -77,9 +77,9 @@ bool Ser2netServer::start()
     // "local" ignores the modem lines a pseudo-terminal does not have.
     auto conn = [&](const char* name, const std::string& accepter) {
         return "connection: &" + std::string(name) + "#  accepter: " + accepter + "#  connector: serialdev," + device_
-            + ",9600n81,local#  options:#    kickolduser: true#";
+            + ",9600n81,local#  options:#    kickolduser: true#    chardelay: false#";
     };
-    const std::string yaml = conn("rfc", "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(rfc2217Port_))
+    const std::string yaml = conn("rfc", "telnet(rfc2217),tcp(nodelay),127.0.0.1," + std::to_string(rfc2217Port_))
         + conn("raw", "tcp,127.0.0.1," + std::to_string(rawPort_));
     pid_ = ::fork();
     if (pid_ == 0) {
