@@ -7,6 +7,7 @@ kd36_gtest(serial_unit_test
     serial/receive_test.cpp
     serial/port_catalog_test.cpp
     serial/device_identity_test.cpp
+    serial/reconnect_test.cpp
     serial/fake_device.h
   LIBS kd36_serial
   LABELS unit)
