@@ -326,6 +326,9 @@ void LoadSettings(const std::string& path, StoredSettings& s, View& view, Window
             break;
         }
     }
+    // Not one of the 29: in the file only once the user switched it off.
+    if (const char* v = ini.GetValue("Com", "AutoReconnect", nullptr))
+        s.autoReconnect = std::string_view(v) != "0";
 }
 
 bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, const WindowPlacement& wp,
@@ -398,6 +401,9 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, 
         if (ini.SetValue(k.section, k.key, v.c_str()) < 0)
             return fail("cannot store " + std::string(k.key));
     }
+    if ((!s.autoReconnect || ini.GetValue("Com", "AutoReconnect", nullptr))
+        && ini.SetValue("Com", "AutoReconnect", s.autoReconnect ? "1" : "0") < 0)
+        return fail("cannot store AutoReconnect");
 
     std::string out;
     if (ini.Save(out) < 0)

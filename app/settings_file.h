@@ -15,6 +15,7 @@ struct StoredSettings {
     int port = 1;                // FPortNumber
     PortSettings com;            // PortSettings
     int extension = 1;           // FExtension
+    bool autoReconnect = true;   // [Com] AutoReconnect: take a lost port up again
 };
 
 // Top and left are read and written; the sizes give the centred default.

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,10 +21,10 @@ using namespace kd36;
 class NetworkWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void readThroughSer2netThenTheServerDies();
+    void readThroughSer2netServerDiesAndReturns();
 };
 
-void NetworkWindowTest::readThroughSer2netThenTheServerDies()
+void NetworkWindowTest::readThroughSer2netServerDiesAndReturns()
 {
     if (std::string why = test::Ser2netServer::missing(); !why.empty())
         QSKIP(why.c_str());
@@ -66,6 +67,18 @@ void NetworkWindowTest::readThroughSer2netThenTheServerDies()
     QCOMPARE(boxes[0], QString("通信ポートのデバイスが応答しません。ポートを閉じます。"));
     QTRY_COMPARE(ui.btnComPort->text(), QString("通信ポート ON "));
     QTest::qWait(300);
+    QCOMPARE(boxes.size(), 1);
+
+    // The server comes back: the port is taken up again (retried with a
+    // backoff), with one line in the monitor and no box.
+    QVERIFY(server.start());
+    QTRY_COMPARE_WITH_TIMEOUT(ui.btnComPort->text(), QString("通信ポート OFF"), 8000);
+    const QString monitor = ui.memTxRxMonitor->toPlainText();
+    QCOMPARE(monitor.count(QStringLiteral("ポートを再接続しました: COM5")), 1);
+    peer.clearLines();
+    ui.spbRead->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!peer.lines().empty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.spbRead->isEnabled(), 10000);
     QCOMPARE(boxes.size(), 1);
     form.close();
 }
