@@ -26,9 +26,9 @@ TEST(NetworkAddress, OnlyPlainHostsAndPortsBecomeGensioStrings)
 {
     auto a = parseNetworkAddress("rfc2217://gw-3.example:7001");
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->gensioString(), "telnet(rfc2217),tcp,gw-3.example,7001");
-    EXPECT_EQ(parseNetworkAddress("tcp://10.0.0.2:4001")->gensioString(), "tcp,10.0.0.2,4001");
-    EXPECT_EQ(parseNetworkAddress("rfc2217://[::1]:2217")->gensioString(), "telnet(rfc2217),tcp,ipv6,::1,2217");
+    EXPECT_EQ(a->gensioString(), "telnet(rfc2217),tcp(nodelay),gw-3.example,7001");
+    EXPECT_EQ(parseNetworkAddress("tcp://10.0.0.2:4001")->gensioString(), "tcp(nodelay),10.0.0.2,4001");
+    EXPECT_EQ(parseNetworkAddress("rfc2217://[::1]:2217")->gensioString(), "telnet(rfc2217),tcp(nodelay),ipv6,::1,2217");
     // A settings file cannot stack other gensio layers or reach other hosts.
     for (const char* bad : {"rfc2217://h,1),ssl(x),tcp,evil:1", "tcp://host:0", "tcp://host:65536", "tcp://:80",
                             "rfc2217://host", "tcp://ho st:1", "tcp://host:12a", "udp://host:1", "rfc2217://[x]:1"})
