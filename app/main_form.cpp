@@ -1,5 +1,7 @@
 #include "main_form.h"
 
+#include <QCheckBox>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "port_pins.h"
 #include "../dialogs/about_form.h"
 #include "../dialogs/link_form.h"
 #include "../dialogs/packet_form.h"
@@ -26,6 +29,8 @@
 #include "../dialogs/settings_form.h"
 #include "../engine/sjis.h"
 #include "../serial/port_catalog.h"
+#include "../serial/gensio_device.h"
+#include "../serial/reconnect.h"
 #include "../serial/rs_comm_thread.h"
 #include "display_library_qt.h"
 #include "simulator_factory.h"
@@ -84,8 +89,10 @@ private:
 // The port properties dialog as the engine asks for it.
 class PortDialog final : public PortDialogRunner {
 public:
-    PortDialog(QWidget* parent, MessageBoxes& boxes, PortCatalog& catalog)
-        : parent_(parent), boxes_(boxes), catalog_(catalog)
+    PortDialog(QWidget* parent, MessageBoxes& boxes, PortCatalog& catalog, std::string settingsPath,
+               bool& autoReconnect)
+        : parent_(parent), boxes_(boxes), catalog_(catalog), settingsPath_(std::move(settingsPath)),
+          autoReconnect_(autoReconnect)
     {
     }
     void run(int& portNumber, PortSettings& settings, const std::vector<std::string>& portList,
@@ -93,13 +100,43 @@ public:
     {
         TSettingsForm dialog(parent_, portNumber, settings, portList, extension, boxes_,
                              [this](int n) { return catalog_.describe(n); });
-        dialog.exec();
+        // In the free space between the flow group and OK; the compact
+        // layout has none, and keeps the stored choice.
+        QCheckBox* autoBox = nullptr;
+        if (extension != 0) {
+            autoBox = new QCheckBox(QStringLiteral("自動再接続"), &dialog);
+            autoBox->setObjectName(QStringLiteral("chkAutoReconnect"));
+            autoBox->setGeometry(216, 74, 96, 20);
+            autoBox->setChecked(autoReconnect_);
+            autoBox->setToolTip(QStringLiteral("抜けたポートが戻ったら開き直します。"));
+        }
+        if (dialog.exec() == QDialog::Accepted) {
+            if (autoBox)
+                autoReconnect_ = autoBox->isChecked();
+            pinChosenAdapter(portNumber);
+        }
+    }
+
+private:
+    // A chosen USB adapter keeps its number wherever it is plugged in: the
+    // number is pinned to its by-id path in [Ports]. A failed write leaves
+    // the file whole and the number unpinned for this run.
+    void pinChosenAdapter(int n)
+    {
+        const std::string byId = catalog_.pinCandidate(n);
+        if (byId.empty() || settingsPath_.empty())
+            return;
+        std::string why;
+        if (writePortPin(settingsPath_, n, byId, &why))
+            catalog_.setPins(readPortPins(settingsPath_));
     }
 
 private:
     QWidget* parent_;
     MessageBoxes& boxes_;
     PortCatalog& catalog_;
+    std::string settingsPath_;
+    bool& autoReconnect_;
 };
 
 } // namespace
@@ -176,7 +213,8 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     FDisplayLoader = std::make_unique<QtDisplayLibraryLoader>(folders);
 
     // 11. The port holder and receive thread.
-    FCommPort = std::make_unique<RsCommThread>(*FClock, *FBoxes, *FCatalog);
+    FReconnectOpener = std::make_unique<ReconnectOpener>(*FCatalog);
+    FCommPort = std::make_unique<RsCommThread>(*FClock, *FBoxes, *FReconnectOpener);
     EngineDeps deps{*FView, FLinkWindow->view(), FPacketWindow->view(), *FBoxes, *FClock, *FCommPort, FDisplayLoader.get(),
                     [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }};
     FEngine = std::make_unique<MainEngine>(deps);
@@ -203,8 +241,21 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     FCommPort->setProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     FCommPort->setDeviceLost([this] {
         QMetaObject::invokeMethod(
-            this, [this] { guard([&] { FEngine->portLost(); }); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                guard([&] {
+                    const bool wasOpen = FEngine->portButtonTag;
+                    FEngine->portLost();
+                    if (wasOpen && !FEngine->portButtonTag) {
+                        FReconnector->portLost(FEngine->FPortNumber);
+                        if (FReconnector->watching())
+                            FReconnectTimer.start(100);
+                    }
+                });
+            },
+            Qt::QueuedConnection);
     });
+    setUpReconnect();
     FCommPort->start();
 
     // 2..9, 15; 10 the templates; 16 the settings file; 17..22.
@@ -237,6 +288,7 @@ TMainForm::~TMainForm()
     if (FKeyPreview)
         qApp->removeEventFilter(FKeyPreview);
     FIdleTimer.stop();
+    FReconnectTimer.stop();
     if (FCommPort) {
         // A box the loop waits on will not be shown now: let it go on.
         if (FQtBoxes)
@@ -322,6 +374,7 @@ StoredSettings TMainForm::storedSettings() const
     s.port = FEngine->FPortNumber;
     s.com = FEngine->portSettings;
     s.extension = FEngine->FExtension;
+    s.autoReconnect = FAutoReconnect;
     return s;
 }
 
@@ -364,6 +417,9 @@ void TMainForm::loadSettings()
     FEngine->FPortNumber = s.port;
     FEngine->portSettings = s.com;
     FEngine->FExtension = s.extension;
+    FAutoReconnect = s.autoReconnect;
+    if (FReconnector)
+        FReconnector->setEnabled(FAutoReconnect);
     move(wp.left, wp.top);
 }
 
@@ -608,10 +664,48 @@ void TMainForm::mnuAboutClick()
     about.exec();
 }
 
+void TMainForm::setUpReconnect()
+{
+    PortReconnector::Hooks hooks;
+    hooks.reopen = [this] {
+        FEngine->mnuCommOpenClick();
+        return FEngine->FPortOpen == 1;
+    };
+    hooks.announce = [this](const std::string& line) { FEngine->EchoMonitor(sj(line) + "\r\n"); };
+    hooks.describe = [this](int n) -> std::optional<LostPort> {
+        for (const auto& e : FCatalog->entries()) {
+            if (e.number != n || e.simulator)
+                continue;
+            LostPort p;
+            p.path = e.path;
+            p.network = isNetworkPortName(e.path);
+            if (e.identity) {
+                p.byId = e.identity->byId;
+                if (e.identity->usb)
+                    p.usbSerial = e.identity->serial;
+            }
+            return p;
+        }
+        return std::nullopt;
+    };
+    FReconnector = std::make_unique<PortReconnector>(*FReconnectOpener, *FClock, makeUdevEventSource(), hooks);
+    connect(&FReconnectTimer, &QTimer::timeout, this, [this] {
+        // A port the user opened or chose meanwhile ends the watch.
+        if (FEngine->portButtonTag || FEngine->idleDepth > 0 || FEngine->FSending)
+            FReconnector->cancel();
+        else
+            guard([&] { FReconnector->pass(); });
+        if (!FReconnector->watching())
+            FReconnectTimer.stop();
+    });
+}
+
 void TMainForm::mnuCommSettingsClick()
 {
-    PortDialog dialog(this, *FBoxes, *FCatalog);
+    FReconnector->cancel(); // the user decides the port now
+    PortDialog dialog(this, *FBoxes, *FCatalog, FSettingsPath, FAutoReconnect);
     FEngine->mnuCommSettingsClick(dialog);
+    FReconnector->setEnabled(FAutoReconnect);
 }
 
 void TMainForm::closeEvent(QCloseEvent* e)

@@ -30,6 +30,8 @@ class QtView;
 class PortCatalog;
 class RsCommThread;
 class QtDisplayLibraryLoader;
+class ReconnectOpener;
+class PortReconnector;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -86,6 +88,8 @@ private:
     void saveSettings();
     void mnuAboutClick();
     void mnuCommSettingsClick();
+    // Takes a vanished port up again when it is back (udev, network retries).
+    void setUpReconnect();
     // Runs a handler; an exception that escapes it is shown in a box.
     void guard(const std::function<void()>& handler);
     void showError(const QString& text);
@@ -101,7 +105,11 @@ private:
     std::unique_ptr<TLinkForm> FLinkWindow;     // the answer-back dialog, modeless
     std::unique_ptr<TPacketForm> FPacketWindow; // the packet dialog, modeless
     std::unique_ptr<PortCatalog> FCatalog;
+    std::unique_ptr<ReconnectOpener> FReconnectOpener;
     std::unique_ptr<RsCommThread> FCommPort;
+    std::unique_ptr<PortReconnector> FReconnector;
+    QTimer FReconnectTimer;
+    bool FAutoReconnect = true;
     std::unique_ptr<QtDisplayLibraryLoader> FDisplayLoader;
     std::unique_ptr<MainEngine> FEngine;
     std::unique_ptr<RecordsMenu> FRecords; // after FEngine: gone before it

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -292,10 +293,30 @@ std::vector<Line> splitLines(const std::string& data)
     return lines;
 }
 
-// The file with the tool's keys set to `values` (one per kKeys entry) and
-// every other line kept byte for byte. A second line for a key the tool
+// The file with the given keys set to their values and every other line
+// kept byte for byte. A second line for a key the tool
 // owns is dropped, as the reader would ignore one of them.
-std::string patchIni(const std::string& data, const std::array<std::string, kKeys.size()>& values)
+// Whether the file has the key in the section, as the reader would see it.
+bool hasKey(const std::string& data, const char* section, const char* key)
+{
+    std::string current;
+    for (const Line& l : splitLines(data)) {
+        if (l.section)
+            current = l.name;
+        else if (l.entry && current == lower(section) && l.name == lower(key))
+            return true;
+    }
+    return false;
+}
+
+// One key the save sets: a section, a key and the value to write.
+struct Entry {
+    const char* section;
+    const char* key;
+    std::string value;
+};
+
+std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
 {
     const std::vector<Line> lines = splitLines(data);
     std::string eol = "\n";
@@ -312,8 +333,8 @@ std::string patchIni(const std::string& data, const std::array<std::string, kKey
         return -1;
     };
     auto keyIndex = [&](int section, const std::string& key) {
-        for (size_t k = 0; k < kKeys.size(); ++k)
-            if (sectionIndex(lower(kKeys[k].section)) == section && lower(kKeys[k].key) == key)
+        for (size_t k = 0; k < entries.size(); ++k)
+            if (sectionIndex(lower(entries[k].section)) == section && lower(entries[k].key) == key)
                 return int(k);
         return -1;
     };
@@ -339,19 +360,19 @@ std::string patchIni(const std::string& data, const std::array<std::string, kKey
         }
     }
 
-    std::array<bool, kKeys.size()> present{};
+    std::vector<bool> present(entries.size());
     for (int k : keyOfLine)
         if (k >= 0)
             present[size_t(k)] = true;
     auto missingOf = [&](int section) {
         std::string add;
-        for (size_t k = 0; k < kKeys.size(); ++k)
-            if (!present[k] && sectionIndex(lower(kKeys[k].section)) == section)
-                add += std::string(kKeys[k].key) + "=" + values[k] + eol;
+        for (size_t k = 0; k < entries.size(); ++k)
+            if (!present[k] && sectionIndex(lower(entries[k].section)) == section)
+                add += std::string(entries[k].key) + "=" + entries[k].value + eol;
         return add;
     };
 
-    std::array<bool, kKeys.size()> written{};
+    std::vector<bool> written(entries.size());
     std::string out;
     out.reserve(data.size() + 1024);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -362,7 +383,7 @@ std::string patchIni(const std::string& data, const std::array<std::string, kKey
         } else if (!written[size_t(k)]) {
             if (l.begin == 0 && data.compare(0, 3, "\xEF\xBB\xBF") == 0)
                 out += "\xEF\xBB\xBF";
-            out += std::string(kKeys[size_t(k)].key) + "=" + values[size_t(k)];
+            out += std::string(entries[size_t(k)].key) + "=" + entries[size_t(k)].value;
             out.append(data, l.end, l.next - l.end);
             written[size_t(k)] = true;
         }
@@ -595,6 +616,9 @@ void LoadSettings(const std::string& path, StoredSettings& s, View& view, Window
             break;
         }
     }
+    // Not one of the 29: in the file only once the user switched it off.
+    if (const char* v = ini.GetValue("Com", "AutoReconnect", nullptr))
+        s.autoReconnect = std::string_view(v) != "0";
     clampToScreens(wp);
 }
 
@@ -667,8 +691,15 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, 
             break;
         }
     }
+    std::vector<Entry> entries;
+    for (size_t i = 0; i < kKeys.size(); ++i)
+        entries.push_back({kKeys[i].section, kKeys[i].key, std::move(values[i])});
+    // Not one of the 29: written once the user switched it off, or kept
+    // up to date when the file already has it.
+    if (!s.autoReconnect || hasKey(file.data, "Com", "AutoReconnect"))
+        entries.push_back({"Com", "AutoReconnect", s.autoReconnect ? "1" : "0"});
 
-    const std::string out = patchIni(file.data, values);
+    const std::string out = patchIni(file.data, entries);
     if (file.state == FileRead::Whole && out == file.data)
         return true; // nothing changed: nothing to write
     std::string why;

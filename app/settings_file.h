@@ -16,6 +16,7 @@ struct StoredSettings {
     int port = 1;                // FPortNumber
     PortSettings com;            // PortSettings
     int extension = 1;           // FExtension
+    bool autoReconnect = true;   // [Com] AutoReconnect: take a lost port up again
 };
 
 // The part of a screen a window may use.

@@ -669,8 +669,9 @@ int listPorts(PortCatalog& catalog)
 {
     catalog.refresh();
     for (const auto& e : catalog.entries())
-        std::printf("COM%d\t%s%s\n", e.number, e.simulator ? "simulator" : plainText(e.path).c_str(),
-                    e.pinned ? "\tpinned" : "");
+        std::printf("COM%d \u2014 %s%s\n", e.number,
+                    e.simulator ? "simulator" : plainText(catalog.describe(e.number)).c_str(),
+                    e.pinned ? " (pinned)" : "");
     return kOk;
 }
 

@@ -87,10 +87,10 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 find_program(KD36_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KD36_DPKG_SHLIBDEPS)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)               # Qt, SimpleIni, libstdc++ from the binaries
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)               # Qt, SimpleIni, gensio, udev, libstdc++ from the binaries
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libsimpleini1, libstdc++6, libc6")
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libsimpleini1, libgensio4, libudev1, libstdc++6, libc6")
 endif()
 
 # The installed paths must match the prefix the loader was compiled for.

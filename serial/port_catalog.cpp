@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "gensio_device.h"
 #include "termios_device.h"
 
 namespace fs = std::filesystem;
@@ -31,6 +32,8 @@ bool isSimulatorPin(const std::string& value)
 // the same device are recognised as one.
 std::string canonicalOf(const std::string& path)
 {
+    if (isNetworkPortName(path))
+        return path;
     std::error_code ec;
     fs::path p = fs::weakly_canonical(path, ec);
     return ec ? path : p.string();
@@ -39,12 +42,18 @@ std::string canonicalOf(const std::string& path)
 } // namespace
 
 PortCatalog::PortCatalog(std::map<int, std::string> pins, std::string devRoot, std::string sysRoot)
-    : pins_(std::move(pins)), devRoot_(std::move(devRoot)), sysRoot_(std::move(sysRoot))
+    : pins_(std::move(pins)), devRoot_(std::move(devRoot)), sysRoot_(std::move(sysRoot)), identity_(udevIdentity)
 {
     refresh();
 }
 
 void PortCatalog::setSimulatorFactory(SimulatorFactory factory) { simulator_ = std::move(factory); }
+
+void PortCatalog::setIdentityLookup(IdentityLookup lookup)
+{
+    identity_ = std::move(lookup);
+    refresh();
+}
 
 void PortCatalog::setPins(std::map<int, std::string> pins)
 {
@@ -134,6 +143,10 @@ void PortCatalog::refresh()
     }
     std::sort(entries_.begin(), entries_.end(),
               [](const Entry& a, const Entry& b) { return a.number < b.number; });
+    if (identity_)
+        for (auto& e : entries_)
+            if (!e.simulator && !isNetworkPortName(e.path))
+                e.identity = identity_(e.path);
 }
 
 const PortCatalog::Entry* PortCatalog::find(int n) const
@@ -150,7 +163,7 @@ std::vector<std::string> PortCatalog::names() const
     for (const auto& e : entries_) {
         // A pinned device that is not plugged in is not present.
         std::error_code ec;
-        if (!e.simulator && !fs::exists(e.path, ec))
+        if (!e.simulator && !isNetworkPortName(e.path) && !fs::exists(e.path, ec))
             continue;
         out.push_back("COM" + std::to_string(e.number));
     }
@@ -162,7 +175,23 @@ std::string PortCatalog::describe(int n) const
     const Entry* e = find(n);
     if (!e)
         return {};
-    return e->simulator ? std::string(kSimulatorDescription) : e->path;
+    if (e->simulator)
+        return kSimulatorDescription;
+    if (e->identity) {
+        // The path as pinned (or scanned) leads; the node it stands for follows.
+        DeviceIdentity id = *e->identity;
+        std::string text = formatIdentity(id);
+        return id.node == e->path || id.byId == e->path ? text : e->path + " \u2014 " + text;
+    }
+    return e->path;
+}
+
+std::string PortCatalog::pinCandidate(int n) const
+{
+    const Entry* e = find(n);
+    if (!e || e->pinned || !e->identity || !e->identity->usb)
+        return {};
+    return e->identity->byId;
 }
 
 std::vector<std::string> PortCatalog::portNames()
@@ -188,6 +217,8 @@ std::unique_ptr<Device> PortCatalog::open(int portNumber, int& errorCode)
             errorCode = ENODEV;
         return dev;
     }
+    if (isNetworkPortName(e->path))
+        return GensioDevice::open(e->path, errorCode);
     return TermiosDevice::open(e->path, errorCode);
 }
 

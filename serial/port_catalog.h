@@ -5,10 +5,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "device.h"
+#include "device_identity.h"
 #include "rs_comm_thread.h"
 
 namespace kd36 {
@@ -20,8 +22,10 @@ public:
         std::string path; // empty for the simulator
         bool simulator = false;
         bool pinned = false;
+        std::optional<DeviceIdentity> identity; // local devices udev knows
     };
     using SimulatorFactory = std::function<std::unique_ptr<Device>()>;
+    using IdentityLookup = std::function<std::optional<DeviceIdentity>(const std::string& path)>;
 
     // pins: COMn → device path, "simulator", or empty (number removed).
     // devRoot/sysRoot stand in for /dev and /sys (tests build fake trees).
@@ -30,13 +34,19 @@ public:
 
     void setSimulatorFactory(SimulatorFactory factory);
     void setPins(std::map<int, std::string> pins);
+    // Where identities come from (udev unless a test hands in its own).
+    void setIdentityLookup(IdentityLookup lookup);
 
     // Scans the devices again.
     void refresh();
     // "COMn" of every present entry, in catalog order (ascending n).
     std::vector<std::string> names() const;
-    // The device path, "内蔵シミュレータ" for the simulator, empty when unknown.
+    // The device path with its identity when udev knows it, the URL of a
+    // network port, "内蔵シミュレータ" for the simulator, empty when unknown.
     std::string describe(int n) const;
+    // The /dev/serial/by-id/ path that would pin COMn to its adapter: set
+    // for a present USB adapter whose number is not pinned yet.
+    std::string pinCandidate(int n) const;
     const std::vector<Entry>& entries() const { return entries_; }
 
     // DeviceOpener
@@ -53,6 +63,7 @@ private:
     std::string devRoot_;
     std::string sysRoot_;
     SimulatorFactory simulator_;
+    IdentityLookup identity_;
     std::vector<Entry> entries_;
 };
 

@@ -9,6 +9,7 @@
 #include <exception>
 #include <system_error>
 
+#include "gensio_device.h"
 #include "termios_device.h"
 
 namespace kd36 {
@@ -259,6 +260,8 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
         PortSettings actual = settings;
         if (auto* t = dynamic_cast<TermiosDevice*>(dev.get()))
             actual = t->actual();
+        else if (auto* g = dynamic_cast<GensioDevice*>(dev.get()))
+            actual = g->actual();
         {
             std::lock_guard lock(d->settingsMutex);
             d->applied = actual;

@@ -6,3 +6,11 @@ if(TARGET kd36ctl)
     KD36SETUP="$<TARGET_FILE:kd36setup>" KD36_RESOURCES="${CMAKE_SOURCE_DIR}/resources")
   add_dependencies(test_kd36ctl kd36ctl kd36setup)
 endif()
+# kd36ctl through a real ser2net (skipped when it is not installed).
+if(TARGET kd36ctl)
+  kd36_gtest(test_kd36ctl_network SOURCES ctl/kd36ctl_network_test.cpp support/pty_peer.cpp support/pty_peer.h
+    support/ser2net_server.cpp support/ser2net_server.h
+    LIBS kd36_sim Qt6::Core LABELS network)
+  target_compile_definitions(test_kd36ctl_network PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>")
+  add_dependencies(test_kd36ctl_network kd36ctl)
+endif()

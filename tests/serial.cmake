@@ -6,6 +6,8 @@ kd36_gtest(serial_unit_test
     serial/rs_comm_port_test.cpp
     serial/receive_test.cpp
     serial/port_catalog_test.cpp
+    serial/device_identity_test.cpp
+    serial/reconnect_test.cpp
     serial/fake_device.h
   LIBS kd36_serial
   LABELS unit)
@@ -32,3 +34,10 @@ if(KD36_SANITIZE STREQUAL "thread")
   set_tests_properties(tsan_canary PROPERTIES LABELS unit WILL_FAIL TRUE TIMEOUT 120
     ENVIRONMENT "TSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tsan.supp")
 endif()
+
+# Network ports against a real ser2net on loopback (skipped when it is not
+# installed).
+kd36_gtest(serial_network_test
+  SOURCES serial/network_port_test.cpp support/ser2net_server.cpp support/ser2net_server.h
+  LIBS kd36_serial
+  LABELS network)
