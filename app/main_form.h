@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 
@@ -65,6 +67,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Run by queued calls from the receive thread (carrying nothing).
+    Q_INVOKABLE void takePiece();
+    Q_INVOKABLE void takeDeviceLost();
     void buildStatusBar();
     void applyColoursAndFonts();
     void limitToSjisBytes(const char* editName, int maxBytes);
@@ -99,6 +104,9 @@ private:
     QObject* FKeyPreview = nullptr;
     std::string FSettingsPath;
     bool FClosed = false;
+    // Pieces from the receive thread with their open's session, oldest first.
+    std::mutex FPiecesMutex;
+    std::deque<std::pair<std::string, uint64_t>> FPieces;
 };
 
 } // namespace kd36
