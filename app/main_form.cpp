@@ -225,36 +225,16 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // Each piece goes to the user-interface thread in arrival order; queued
     // calls to one receiver keep their order.
     FCommPort->setDeliver([this](const std::string& piece) {
-        const uint64_t session = FCommPort->pieceSession();
-        QMetaObject::invokeMethod(
-            this,
-            [this, piece, session] {
-                // Queued before a close and a new open: not of this port.
-                if (!FCommPort->isCurrentSession(session))
-                    return;
-                guard([&] { FEngine->handOver(piece); });
-                // As an idle hook would: the pass follows the message at once.
-                idlePass();
-            },
-            Qt::QueuedConnection);
+        {
+            std::lock_guard lock(FPiecesMutex);
+            FPieces.emplace_back(piece, FCommPort->pieceSession());
+        }
+        // The call carries nothing: the piece travels under the mutex, a
+        // hand-over the race detector can follow.
+        QMetaObject::invokeMethod(this, "takePiece", Qt::QueuedConnection);
     });
     FCommPort->setProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
-    FCommPort->setDeviceLost([this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                guard([&] {
-                    const bool wasOpen = FEngine->portButtonTag;
-                    FEngine->portLost();
-                    if (wasOpen && !FEngine->portButtonTag) {
-                        FReconnector->portLost(FEngine->FPortNumber);
-                        if (FReconnector->watching())
-                            FReconnectTimer.start(100);
-                    }
-                });
-            },
-            Qt::QueuedConnection);
-    });
+    FCommPort->setDeviceLost([this] { QMetaObject::invokeMethod(this, "takeDeviceLost", Qt::QueuedConnection); });
     setUpReconnect();
     FCommPort->start();
 
@@ -309,6 +289,37 @@ TMainForm::~TMainForm()
     FLinkWindow->unbind();
     FPacketWindow->unbind();
     FEngine.reset();
+}
+
+void TMainForm::takePiece()
+{
+    std::pair<std::string, uint64_t> piece;
+    {
+        std::lock_guard lock(FPiecesMutex);
+        if (FPieces.empty())
+            return;
+        piece = std::move(FPieces.front());
+        FPieces.pop_front();
+    }
+    // Queued before a close and a new open: not of this port.
+    if (!FCommPort || !FCommPort->isCurrentSession(piece.second))
+        return;
+    guard([&] { FEngine->handOver(piece.first); });
+    // As an idle hook would: the pass follows the message at once.
+    idlePass();
+}
+
+void TMainForm::takeDeviceLost()
+{
+    guard([&] {
+        const bool wasOpen = FEngine->portButtonTag;
+        FEngine->portLost();
+        if (wasOpen && !FEngine->portButtonTag) {
+            FReconnector->portLost(FEngine->FPortNumber);
+            if (FReconnector->watching())
+                FReconnectTimer.start(100);
+        }
+    });
 }
 
 void TMainForm::buildStatusBar()

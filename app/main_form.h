@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 
@@ -77,6 +79,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Run by queued calls from the receive thread (carrying nothing).
+    Q_INVOKABLE void takePiece();
+    Q_INVOKABLE void takeDeviceLost();
     void buildStatusBar();
     void applyColoursAndFonts();
     void limitToSjisBytes(const char* editName, int maxBytes);
@@ -120,6 +125,9 @@ private:
     bool FSettingsKept = false; // the file could not be read whole: it is left alone
     bool FSignalClose = false;
     bool FClosed = false;
+    // Pieces from the receive thread with their open's session, oldest first.
+    std::mutex FPiecesMutex;
+    std::deque<std::pair<std::string, uint64_t>> FPieces;
 };
 
 } // namespace kd36

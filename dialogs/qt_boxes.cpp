@@ -42,29 +42,39 @@ bool QtBoxes::show(Kind kind, const QString& text, const QString& detail, const 
     if (QThread::currentThread() == thread())
         return showHere(kind, text, detail, title, warningIcon);
     // Widgets live on the user-interface thread only; the caller waits
-    // until the box is answered or the waits are cancelled.
-    struct Pending {
-        bool done = false;
-        bool answer = false;
-    };
+    // until the box is answered or the waits are cancelled. The request goes
+    // under the mutex and the queued call carries nothing, so the hand-over
+    // is one a race detector can follow.
     auto pending = std::make_shared<Pending>();
-    QMetaObject::invokeMethod(
-        this,
-        [=, this] {
-            if (cancelled_)
-                return;
-            const bool answer = showHere(kind, text, detail, title, warningIcon);
-            {
-                std::lock_guard lock(waitMutex_);
-                pending->answer = answer;
-                pending->done = true;
-            }
-            answered_.notify_all();
-        },
-        Qt::QueuedConnection);
+    {
+        std::lock_guard lock(waitMutex_);
+        if (cancelled_)
+            return false;
+        requests_.push_back({kind, text, detail, title, warningIcon, pending});
+    }
+    QMetaObject::invokeMethod(this, "showRequested", Qt::QueuedConnection);
     std::unique_lock lock(waitMutex_);
     answered_.wait(lock, [&] { return pending->done || cancelled_; });
     return pending->answer;
+}
+
+void QtBoxes::showRequested()
+{
+    Request r;
+    {
+        std::lock_guard lock(waitMutex_);
+        if (requests_.empty())
+            return;
+        r = std::move(requests_.front());
+        requests_.pop_front();
+    }
+    const bool answer = !cancelled_ && showHere(r.kind, r.text, r.detail, r.title, r.warningIcon);
+    {
+        std::lock_guard lock(waitMutex_);
+        r.pending->answer = answer;
+        r.pending->done = true;
+    }
+    answered_.notify_all();
 }
 
 void QtBoxes::cancelWaits()

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <functional>
 
@@ -40,6 +42,18 @@ public:
 
 private:
     enum class Kind { Warning, Information, Question };
+    struct Pending {
+        bool done = false;
+        bool answer = false;
+    };
+    struct Request {
+        Kind kind = Kind::Warning;
+        QString text, detail, title;
+        bool warningIcon = false;
+        std::shared_ptr<Pending> pending;
+    };
+    // Shows the oldest box asked for on another thread.
+    Q_INVOKABLE void showRequested();
     bool show(Kind kind, const QString& text, const QString& detail, const QString& title, bool warningIcon);
     bool showHere(Kind kind, const QString& text, const QString& detail, const QString& title, bool warningIcon);
 
@@ -47,6 +61,7 @@ private:
     std::atomic<int> open_{0};
     std::mutex waitMutex_;
     std::condition_variable answered_;
+    std::deque<Request> requests_; // under waitMutex_
     std::atomic<bool> cancelled_{false};
 };
 
