@@ -59,6 +59,8 @@ public:
     const std::string& settingsPath() const { return FSettingsPath; }
     // One idle pass, as the 10 ms timer runs it (skipped where a pass may not run).
     void idlePass();
+    // Runs the idle timer only while a pass can change something.
+    void scheduleIdle();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

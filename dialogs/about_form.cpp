@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include "qt_view.h"
 #include "ui_about_form.h"
 
 namespace {
@@ -67,6 +68,10 @@ TAboutForm::TAboutForm(QWidget* parent, const QString& homeUrl, int& extension, 
         ui->imgPhoto->setPixmap(work);
         ui->lblVersion->setText(versionText(FExtension));
     }();
+
+    // The window's size is fixed; a wide font makes the line smaller instead.
+    for (QLabel* label : {ui->lblType, ui->lblExplain, ui->lblVersion, ui->Label4})
+        kd36::QtView::fitToWidth(label);
 
     ui->lblUrl->setText(homeUrl);
     ui->lblUrl->setVisible(!homeUrl.isEmpty());

@@ -72,7 +72,67 @@ QString oneLine(const std::string& sjis)
 
 } // namespace
 
-QtView::QtView(QWidget* root) : root_(root) {}
+QtView::QtView(QWidget* root) : root_(root)
+{
+    if (root)
+        nameByCaption(root);
+}
+
+void QtView::nameByCaption(QWidget* root)
+{
+    auto captioned = [](QWidget* w) {
+        if (auto* l = qobject_cast<QLabel*>(w))
+            return !l->text().isEmpty() || (l->pixmap().isNull() && !l->movie());
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            return !b->text().isEmpty() || b->icon().isNull();
+        if (auto* g = qobject_cast<QGroupBox*>(w))
+            return !g->title().isEmpty();
+        return w->isWindow() && !w->windowTitle().isEmpty();
+    };
+    if (captioned(root))
+        root->setAccessibleName(QString());
+    for (QWidget* w : root->findChildren<QWidget*>())
+        if (!w->accessibleName().isEmpty() && !w->isWindow() && captioned(w))
+            w->setAccessibleName(QString());
+}
+
+void QtView::fitToWidth(QLabel* label)
+{
+    static const char* const kDesign = "kd36DesignFont";
+    QVariant design = label->property(kDesign);
+    if (!design.isValid()) {
+        design = label->font();
+        label->setProperty(kDesign, design);
+    }
+    QFont f = design.value<QFont>();
+    const int m = label->margin();
+    const int room = label->contentsRect().width() - 2 * m;
+    int px = QFontInfo(f).pixelSize();
+    constexpr int kSmallest = 8; // still readable
+    while (px > kSmallest && QFontMetrics(f).horizontalAdvance(label->text()) > room)
+        f.setPixelSize(--px);
+    if (f != label->font())
+        label->setFont(f);
+}
+
+bool QtView::setCaption(QObject* o, const std::string& sjis)
+{
+    auto* label = qobject_cast<QLabel*>(o);
+    auto* button = label ? nullptr : qobject_cast<QAbstractButton*>(o);
+    if (!label && !button)
+        return false;
+    Shown& last = shown_[o];
+    // The control may have been changed behind the view: compare what it shows.
+    if (last.sjis == sjis && (label ? label->text() : button->text()) == last.text && !last.text.isNull())
+        return true;
+    last.sjis = sjis;
+    last.text = toQt(sjis);
+    if (label)
+        label->setText(last.text);
+    else
+        button->setText(last.text);
+    return true;
+}
 
 void QtView::setStatusPanels(const std::array<QLabel*, 4>& panels)
 {
@@ -250,12 +310,10 @@ std::string QtView::text(std::string_view name) const
 void QtView::setText(std::string_view name, const std::string& sjis)
 {
     QObject* o = find(name);
-    if (!o)
+    if (!o || setCaption(o, sjis))
         return;
     const QString t = toQt(sjis);
-    if (auto* b = qobject_cast<QAbstractButton*>(o)) {
-        b->setText(t);
-    } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
+    if (auto* e = qobject_cast<QLineEdit*>(o)) {
         e->setText(t);
     } else if (auto* c = qobject_cast<QComboBox*>(o)) {
         if (c->isEditable())
@@ -273,8 +331,6 @@ void QtView::setText(std::string_view name, const std::string& sjis)
         m->setPlainText(memoFromSjis(sjis));
     } else if (auto* m = qobject_cast<QTextEdit*>(o)) {
         m->setPlainText(memoFromSjis(sjis));
-    } else if (auto* l = qobject_cast<QLabel*>(o)) {
-        l->setText(t);
     } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
         g->setTitle(t);
     } else if (auto* p = qobject_cast<QProgressBar*>(o)) {
@@ -454,7 +510,11 @@ std::string QtView::currentPage(std::string_view pageControl) const
         return {};
     }
     QWidget* page = tabs->currentWidget();
-    return page ? page->objectName().toStdString() : std::string();
+    if (page != pageSeen_ || !page) {
+        pageSeen_ = page;
+        pageName_ = page ? page->objectName().toStdString() : std::string();
+    }
+    return pageName_;
 }
 
 void QtView::setStatusText(int panel, const std::string& sjis)
@@ -463,7 +523,9 @@ void QtView::setStatusText(int panel, const std::string& sjis)
         complain("StatusBar", "setStatusText");
         return;
     }
-    panels_[size_t(panel)]->setText(toQt(sjis));
+    QLabel* label = panels_[size_t(panel)];
+    setCaption(label, sjis);
+    fitToWidth(label);
 }
 
 std::string QtView::statusText(int panel) const

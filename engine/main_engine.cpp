@@ -356,6 +356,19 @@ void MainEngine::OnIdle()
         PageControlSettingChange();
 }
 
+bool MainEngine::PassCanChange()
+{
+    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplayLib || !FLampsAtRest)
+        return true;
+    if (FAirMonitorSeen || FLinkCheckedSeen || FLinkState != 0 || FLinkState != FLinkStateSeen
+        || FPacketShown != FPacketShownApplied)
+        return true;
+    // Menu marks the next pass would act on.
+    if (d.main.isChecked("mnuAirMonitor") || d.main.isChecked("mnuRssiInfo"))
+        return true;
+    return FExtension != FExtensionShown && d.main.currentPage("PageControlSetting") == "tabExtendSetting";
+}
+
 void MainEngine::UpdateSignalLamps()
 {
     uint32_t bits = 0;
@@ -370,6 +383,7 @@ void MainEngine::UpdateSignalLamps()
         v.setText("lblTxableSignal", sj("送信不可    ［CTS信号］"));
     }
     v.setColor("shpSupplySignal", (bits & 0x20) ? kGreen : kRed);
+    FLampsAtRest = FPortOpen == 0 && bits == 0;
 }
 
 void MainEngine::UpdatePacketLock()

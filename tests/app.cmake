@@ -22,3 +22,8 @@ if(TARGET kd36_app)
   add_dependencies(end_to_end_widget_test analyze32)
   target_compile_definitions(end_to_end_widget_test PRIVATE ANALYZE32_PATH="$<TARGET_FILE:analyze32>")
 endif()
+# Every window with the default fonts: captions fit, accessible names follow them.
+if(TARGET kd36_app)
+  kd36_qtest(window_text_test SOURCES app/window_text_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+endif()
