@@ -395,6 +395,7 @@ void TMainForm::idlePass()
         return;
     if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
         return;
+    ++FPasses;
     guard([&] { FEngine->OnIdle(); });
 }
 

@@ -61,6 +61,8 @@ public:
     void idlePass();
     // Runs the idle timer only while a pass can change something.
     void scheduleIdle();
+    // Passes run so far (for the idle benchmark).
+    uint64_t passCount() const { return FPasses; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -101,6 +103,7 @@ private:
     QObject* FKeyPreview = nullptr;
     std::string FSettingsPath;
     bool FClosed = false;
+    uint64_t FPasses = 0;
 };
 
 } // namespace kd36

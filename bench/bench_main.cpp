@@ -25,7 +25,7 @@ int usage()
                  "usage: kd36bench settings [-v]\n"
                  "       kd36bench settings-diag\n"
                  "       kd36bench comm <baud> [seconds=60]\n"
-                 "       kd36bench idle [seconds=30]\n"
+                 "       kd36bench idle [seconds=20]\n"
                  "       kd36bench startup [runs=10]\n");
     return 2;
 }
@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         QApplication::setApplicationName(QStringLiteral("kd36setup"));
         if (what == "comm")
             return argc > 2 ? runComm(uint32_t(std::atoi(argv[2])), intArg(argc, argv, 3, 60)) : usage();
-        return runIdle(intArg(argc, argv, 2, 30));
+        return runIdle(intArg(argc, argv, 2, 20));
     }
     return usage();
 }

@@ -84,7 +84,7 @@ void QtView::nameByCaption(QWidget* root)
         if (auto* l = qobject_cast<QLabel*>(w))
             return !l->text().isEmpty() || (l->pixmap().isNull() && !l->movie());
         if (auto* b = qobject_cast<QAbstractButton*>(w))
-            return !b->text().isEmpty() || b->icon().isNull();
+            return !b->text().isEmpty(); // an arrow or icon keeps its name
         if (auto* g = qobject_cast<QGroupBox*>(w))
             return !g->title().isEmpty();
         return w->isWindow() && !w->windowTitle().isEmpty();

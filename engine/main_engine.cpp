@@ -375,12 +375,15 @@ void MainEngine::UpdateSignalLamps()
     if (!d.port.GetModemStatus(bits))
         bits = 0;
     View& v = d.main;
+    // Converted once: this runs a hundred times a second.
+    static const std::string ctsOn = sj("送信可能    ［CTS信号］");
+    static const std::string ctsOff = sj("送信不可    ［CTS信号］");
     if (bits & 0x10) {
         v.setColor("shpTxableSignal", kGreen);
-        v.setText("lblTxableSignal", sj("送信可能    ［CTS信号］"));
+        v.setText("lblTxableSignal", ctsOn);
     } else {
         v.setColor("shpTxableSignal", kRed);
-        v.setText("lblTxableSignal", sj("送信不可    ［CTS信号］"));
+        v.setText("lblTxableSignal", ctsOff);
     }
     v.setColor("shpSupplySignal", (bits & 0x20) ? kGreen : kRed);
     FLampsAtRest = FPortOpen == 0 && bits == 0;
