@@ -25,5 +25,6 @@ endif()
 # Every window with the default fonts: captions fit, accessible names follow them.
 if(TARGET kd36_app)
   kd36_qtest(window_text_test SOURCES app/window_text_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             ${CMAKE_BINARY_DIR}/app/bitmaps.qrc
              LIBS kd36_app kd36_sim)
 endif()

@@ -275,6 +275,9 @@ void WindowTextTest::captionsFitInEveryWindow()
     }
     form->view().setStatusText(1, "COM1: 9600bps D8 PNON S1");
     ui().cmbTemplate->setCurrentIndex(4);
+    ui().spbRead->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form->engine().FStep == 0 && !ui().edtRead20->text().isEmpty(), 5000);
+    check(form.get());
     shot(form.get(), "main_window");
     form->engine().FExtension = 1;
     for (int page = 0; page < ui().PageControlSetting->count(); ++page) {
@@ -325,6 +328,7 @@ void WindowTextTest::captionsFitInEveryWindow()
     TAboutForm about(form.get(), QStringLiteral("https://www.norvane.example/kd36/"), extension, boxes);
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QCOMPARE(boxes.beeps, 0); // both pictures there
     check(&about);
     shot(&about, "about");
 
