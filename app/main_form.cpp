@@ -219,6 +219,8 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // 23. The idle hook: every event that can give a pass work runs under
     // guard(), which starts the timer again; an idle window does not wake.
     connect(&FIdleTimer, &QTimer::timeout, this, &TMainForm::idlePass);
+    FIdleTimer.setParent(this);
+    FIdleTimer.setObjectName(QStringLiteral("idleTimer"));
     FIdleTimer.setInterval(10);
     scheduleIdle();
 
