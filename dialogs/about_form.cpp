@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QUrl>
 
-#include "qt_view.h"
+#include "fit_text.h"
 #include "ui_about_form.h"
 
 namespace {
@@ -71,7 +71,7 @@ TAboutForm::TAboutForm(QWidget* parent, const QString& homeUrl, int& extension, 
 
     // The window's size is fixed; a wide font makes the line smaller instead.
     for (QLabel* label : {ui->lblType, ui->lblExplain, ui->lblVersion, ui->Label4})
-        kd36::QtView::fitToWidth(label);
+        kd36::fitToWidth(label);
 
     ui->lblUrl->setText(homeUrl);
     ui->lblUrl->setVisible(!homeUrl.isEmpty());

@@ -20,6 +20,7 @@
 #include <QtDebug>
 
 #include "../engine/sjis.h"
+#include "fit_text.h"
 #include "lamp_widget.h"
 
 namespace kd36 {
@@ -78,41 +79,43 @@ QtView::QtView(QWidget* root) : root_(root)
         nameByCaption(root);
 }
 
-void QtView::nameByCaption(QWidget* root)
+namespace {
+
+// The caption as a screen reader should say it: without mnemonic marks.
+QString spoken(QString caption)
 {
-    auto captioned = [](QWidget* w) {
-        if (auto* l = qobject_cast<QLabel*>(w))
-            return !l->text().isEmpty() || (l->pixmap().isNull() && !l->movie());
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
-            return !b->text().isEmpty(); // an arrow or icon keeps its name
-        if (auto* g = qobject_cast<QGroupBox*>(w))
-            return !g->title().isEmpty();
-        return w->isWindow() && !w->windowTitle().isEmpty();
-    };
-    if (captioned(root))
-        root->setAccessibleName(QString());
-    for (QWidget* w : root->findChildren<QWidget*>())
-        if (!w->accessibleName().isEmpty() && !w->isWindow() && captioned(w))
-            w->setAccessibleName(QString());
+    caption.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return caption;
 }
 
-void QtView::fitToWidth(QLabel* label)
+// A control with a fixed accessible name keeps it equal to its caption.
+void followCaption(QWidget* w, const QString& caption)
 {
-    static const char* const kDesign = "kd36DesignFont";
-    QVariant design = label->property(kDesign);
-    if (!design.isValid()) {
-        design = label->font();
-        label->setProperty(kDesign, design);
-    }
-    QFont f = design.value<QFont>();
-    const int m = label->margin();
-    const int room = label->contentsRect().width() - 2 * m;
-    int px = QFontInfo(f).pixelSize();
-    constexpr int kSmallest = 8; // still readable
-    while (px > kSmallest && QFontMetrics(f).horizontalAdvance(label->text()) > room)
-        f.setPixelSize(--px);
-    if (f != label->font())
-        label->setFont(f);
+    if (!w->accessibleName().isEmpty() && !caption.isEmpty())
+        w->setAccessibleName(spoken(caption));
+}
+
+QString captionOf(QWidget* w)
+{
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->pixmap().isNull() ? l->text() : QString();
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text(); // an arrow or icon without text keeps its name
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    return w->isWindow() ? w->windowTitle() : QString();
+}
+
+} // namespace
+
+void QtView::nameByCaption(QWidget* root)
+{
+    followCaption(root, captionOf(root));
+    for (QWidget* w : root->findChildren<QWidget*>())
+        if (!w->isWindow())
+            followCaption(w, captionOf(w));
 }
 
 bool QtView::setCaption(QObject* o, const std::string& sjis)
@@ -131,6 +134,7 @@ bool QtView::setCaption(QObject* o, const std::string& sjis)
         label->setText(last.text);
     else
         button->setText(last.text);
+    followCaption(static_cast<QWidget*>(o), last.text);
     return true;
 }
 
@@ -333,6 +337,7 @@ void QtView::setText(std::string_view name, const std::string& sjis)
         m->setPlainText(memoFromSjis(sjis));
     } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
         g->setTitle(t);
+        followCaption(g, t);
     } else if (auto* p = qobject_cast<QProgressBar*>(o)) {
         p->setFormat(t);
     } else if (auto* menu = qobject_cast<QMenu*>(o)) {
@@ -343,10 +348,12 @@ void QtView::setText(std::string_view name, const std::string& sjis)
         int index = -1;
         if (QTabWidget* tabs = tabOf(w, index))
             tabs->setTabText(index, t);
-        else if (w->isWindow())
+        else if (w->isWindow()) {
             w->setWindowTitle(t);
-        else
+            followCaption(w, t);
+        } else {
             complain(name, "setText");
+        }
     } else {
         complain(name, "setText");
     }

@@ -20,8 +20,9 @@ namespace kd36 {
 
 class QtView : public View {
 public:
-    // Captioned controls under `root` lose any fixed accessible name, so
-    // that assistive tools read the caption the screen shows, as it changes.
+    // A captioned control under `root` with a fixed accessible name gets its
+    // caption as name, now and whenever the view changes the caption, so
+    // that assistive tools read what the screen shows.
     explicit QtView(QWidget* root);
 
     // Status panels 0..3 (labels inside the status bar).
@@ -72,12 +73,9 @@ public:
     static QString memoFromSjis(const std::string& sjis);
     static std::string memoToSjis(const QString& text);
 
-    // Drops fixed accessible names of labels, buttons and group boxes that
-    // show a caption (see the constructor).
+    // Fixed accessible names of labels, buttons, group boxes and the window
+    // made equal to their captions (see the constructor).
     static void nameByCaption(QWidget* root);
-    // A label whose width is fixed and whose text may be wider in the
-    // user's font: its design font, made smaller until the text fits.
-    static void fitToWidth(QLabel* label);
 
 private:
     void complain(std::string_view name, const char* what) const;
