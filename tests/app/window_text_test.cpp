@@ -349,13 +349,14 @@ void WindowTextTest::screenReaderHearsTheCaptionsInEveryState()
         if ((form->engine().portButtonTag) != s.open)
             ui().btnComPort->click();
         (s.command ? ui().spbMode : ui().spbCommunicationMode)->click();
-        const char* on = s.open ? "オン" : "オフ";
-        QTRY_COMPARE(description(ui().shpSupplySignal), QString("DSR %1").arg(on));
-        QCOMPARE(description(ui().shpTxableSignal), QString("CTS %1").arg(on));
-        QCOMPARE(description(ui().shpLump), QString(s.open ? "ポート 開" : "ポート 閉"));
+        QTRY_COMPARE(ui().shpSupplySignal->color(), s.open ? qRgb(0, 255, 0) : qRgb(255, 0, 0));
         const QString state = QStringLiteral("open=%1 command=%2: ").arg(s.open).arg(s.command);
         QStringList faults = namesNotCaptions(form.get());
         QVERIFY2(faults.isEmpty(), qPrintable(state + faults.join(QLatin1Char('\n'))));
+        const char* on = s.open ? "オン" : "オフ";
+        QCOMPARE(description(ui().shpSupplySignal), QString("DSR %1").arg(on));
+        QCOMPARE(description(ui().shpTxableSignal), QString("CTS %1").arg(on));
+        QCOMPARE(description(ui().shpLump), QString(s.open ? "ポート 開" : "ポート 閉"));
         // The status panels say what they show.
         for (int n = 0; n < 4; ++n) {
             auto* panel = form->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(n));
