@@ -154,6 +154,9 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     limitToSjisBytes("txtEdit", 1024);
     limitToSjisBytes("txtTerm", 1024);
     ui->pnlCommunication->move(0, ui->pnlCommand->y());
+    ui->shpSupplySignal->setStateWords(QStringLiteral("DSR オン"), QStringLiteral("DSR オフ"));
+    ui->shpTxableSignal->setStateWords(QStringLiteral("CTS オン"), QStringLiteral("CTS オフ"));
+    ui->shpLump->setStateWords(QStringLiteral("ポート 開"), QStringLiteral("ポート 閉"));
     ui->shpLump->setColor(kReadColour); // pale green: closed
     // Fusion measures a title ending in a full-width letter a little short.
     ui->grpEQID->setTitle(ui->grpEQID->title() + QLatin1Char(' '));
@@ -255,9 +258,13 @@ TMainForm::TMainForm(Options options, QWidget* parent)
         RecordsMenu::Actions{ui->mnuLog, ui->mnuProfileSave, ui->mnuProfileLoad, ui->mnuReadToWrite},
         FOptions.chooseFile, FOptions.wallClockMs);
     connectHandlers();
-    // 23. The idle hook.
+    // 23. The idle hook: every event that can give a pass work runs under
+    // guard(), which starts the timer again; an idle window does not wake.
     connect(&FIdleTimer, &QTimer::timeout, this, &TMainForm::idlePass);
-    FIdleTimer.start(10);
+    FIdleTimer.setParent(this);
+    FIdleTimer.setObjectName(QStringLiteral("idleTimer"));
+    FIdleTimer.setInterval(10);
+    scheduleIdle();
 
     adjustSize();
     setFixedSize(size());
@@ -336,7 +343,8 @@ void TMainForm::buildStatusBar()
         label->setAlignment(align[i]);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        label->setAccessibleName(QString::fromUtf8(roles[i]));
+        // The panel's text is its name; its role describes it.
+        label->setAccessibleDescription(QString::fromUtf8(roles[i]));
         label->installEventFilter(this);
         bar->addWidget(label);
         FPanels[size_t(i)] = label;
@@ -471,6 +479,22 @@ void TMainForm::guard(const std::function<void()>& handler)
     } catch (...) {
         showError(QStringLiteral("不明なエラーが発生しました。"));
     }
+    scheduleIdle();
+}
+
+void TMainForm::scheduleIdle()
+{
+    if (FClosed || !FEngine)
+        return;
+    bool needed = true;
+    try {
+        needed = FEngine->PassCanChange();
+    } catch (...) {
+    }
+    if (!needed)
+        FIdleTimer.stop();
+    else if (!FIdleTimer.isActive())
+        FIdleTimer.start();
 }
 
 void TMainForm::showError(const QString& text)
@@ -493,6 +517,7 @@ void TMainForm::idlePass()
         return;
     if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
         return;
+    ++FPasses;
     guard([&] { FEngine->OnIdle(); });
 }
 
@@ -673,6 +698,7 @@ void TMainForm::mnuAboutClick()
 {
     TAboutForm about(this, QtView::toQt(FEngine->FHomeUrl), FEngine->FExtension, *FBoxes);
     about.exec();
+    scheduleIdle(); // the extended-mode switch may have changed
 }
 
 void TMainForm::setUpReconnect()
@@ -717,6 +743,7 @@ void TMainForm::mnuCommSettingsClick()
     PortDialog dialog(this, *FBoxes, *FCatalog, FSettingsPath, FAutoReconnect);
     FEngine->mnuCommSettingsClick(dialog);
     FReconnector->setEnabled(FAutoReconnect);
+    scheduleIdle();
 }
 
 void TMainForm::closeEvent(QCloseEvent* e)

@@ -73,6 +73,10 @@ public:
     // not to a box, and any box open meanwhile is left so the process ends.
     void closeForSignal();
     bool isClosed() const { return FClosed; }
+    // Runs the idle timer only while a pass can change something.
+    void scheduleIdle();
+    // Passes run so far (for the idle benchmark).
+    uint64_t passCount() const { return FPasses; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -128,6 +132,7 @@ private:
     // Pieces from the receive thread with their open's session, oldest first.
     std::mutex FPiecesMutex;
     std::deque<std::pair<std::string, uint64_t>> FPieces;
+    uint64_t FPasses = 0;
 };
 
 } // namespace kd36

@@ -27,7 +27,7 @@ int usage()
                  "usage: kd36bench settings [-v]\n"
                  "       kd36bench settings-diag\n"
                  "       kd36bench comm <baud> [seconds=60]\n"
-                 "       kd36bench idle [seconds=30]\n"
+                 "       kd36bench idle [seconds=20]\n"
                  "       kd36bench backlog [megabytes=3]\n"
                  "       kd36bench startup [runs=10]\n"
                  "       kd36bench ctl [runs=10]\n");
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
             return argc > 2 ? runComm(uint32_t(std::atoi(argv[2])), intArg(argc, argv, 3, 60)) : usage();
         if (what == "backlog")
             return runBacklog(intArg(argc, argv, 2, 3));
-        return runIdle(intArg(argc, argv, 2, 30));
+        return runIdle(intArg(argc, argv, 2, 20));
     }
     return usage();
 }

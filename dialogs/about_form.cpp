@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include "fit_text.h"
 #include "plain_text.h"
 #include "ui_about_form.h"
 
@@ -68,6 +69,10 @@ TAboutForm::TAboutForm(QWidget* parent, const QString& homeUrl, int& extension, 
         ui->imgPhoto->setPixmap(work);
         ui->lblVersion->setText(versionText(FExtension));
     }();
+
+    // The window's size is fixed; a wide font makes the line smaller instead.
+    for (QLabel* label : {ui->lblType, ui->lblExplain, ui->lblVersion, ui->Label4})
+        kd36::fitToWidth(label);
 
     // The address comes from the settings file: shown as it stands.
     kd36::setPlainLabelText(ui->lblUrl, homeUrl);

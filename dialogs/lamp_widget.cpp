@@ -15,7 +15,22 @@ void LampWidget::setColor(QRgb rgb)
     if (rgb == color_)
         return;
     color_ = rgb;
+    describe();
     update();
+}
+
+void LampWidget::setStateWords(const QString& on, const QString& off)
+{
+    on_ = on;
+    off_ = off;
+    describe();
+}
+
+void LampWidget::describe()
+{
+    if (on_.isEmpty() && off_.isEmpty())
+        return;
+    setAccessibleDescription(color_ == qRgb(0, 255, 0) ? on_ : off_);
 }
 
 void LampWidget::paintEvent(QPaintEvent*)

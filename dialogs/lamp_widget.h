@@ -11,6 +11,8 @@ public:
     explicit LampWidget(QWidget* parent = nullptr);
 
     void setColor(QRgb rgb);
+    // Words for a screen reader: the lamp is on while it shows pure green.
+    void setStateWords(const QString& on, const QString& off);
     QRgb color() const { return color_; }
     QSize sizeHint() const override { return {10, 10}; }
 
@@ -18,7 +20,10 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    void describe();
+
     QRgb color_ = qRgb(255, 0, 0);
+    QString on_, off_;
 };
 
 } // namespace kd36

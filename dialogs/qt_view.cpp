@@ -20,6 +20,7 @@
 #include <QtDebug>
 
 #include "../engine/sjis.h"
+#include "fit_text.h"
 #include "lamp_widget.h"
 #include "plain_text.h"
 
@@ -73,7 +74,70 @@ QString oneLine(const std::string& sjis)
 
 } // namespace
 
-QtView::QtView(QWidget* root) : root_(root) {}
+QtView::QtView(QWidget* root) : root_(root)
+{
+    if (root)
+        nameByCaption(root);
+}
+
+namespace {
+
+// The caption as a screen reader should say it: without mnemonic marks.
+QString spoken(QString caption)
+{
+    caption.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return caption;
+}
+
+// A control with a fixed accessible name keeps it equal to its caption.
+void followCaption(QWidget* w, const QString& caption)
+{
+    if (!w->accessibleName().isEmpty() && !caption.isEmpty())
+        w->setAccessibleName(spoken(caption));
+}
+
+QString captionOf(QWidget* w)
+{
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->pixmap().isNull() ? l->text() : QString();
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text(); // an arrow or icon without text keeps its name
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    return w->isWindow() ? w->windowTitle() : QString();
+}
+
+} // namespace
+
+void QtView::nameByCaption(QWidget* root)
+{
+    followCaption(root, captionOf(root));
+    for (QWidget* w : root->findChildren<QWidget*>())
+        if (!w->isWindow())
+            followCaption(w, captionOf(w));
+}
+
+bool QtView::setCaption(QObject* o, const std::string& sjis)
+{
+    auto* label = qobject_cast<QLabel*>(o);
+    auto* button = label ? nullptr : qobject_cast<QAbstractButton*>(o);
+    if (!label && !button)
+        return false;
+    Shown& last = shown_[o];
+    // The control may have been changed behind the view: compare what it shows.
+    if (last.sjis == sjis && (label ? label->text() : button->text()) == last.text && !last.text.isNull())
+        return true;
+    last.sjis = sjis;
+    last.text = toQt(sjis);
+    if (label)
+        setPlainLabelText(label, last.text);
+    else
+        button->setText(last.text);
+    followCaption(static_cast<QWidget*>(o), last.text);
+    return true;
+}
 
 void QtView::setStatusPanels(const std::array<QLabel*, 4>& panels)
 {
@@ -251,12 +315,10 @@ std::string QtView::text(std::string_view name) const
 void QtView::setText(std::string_view name, const std::string& sjis)
 {
     QObject* o = find(name);
-    if (!o)
+    if (!o || setCaption(o, sjis))
         return;
     const QString t = toQt(sjis);
-    if (auto* b = qobject_cast<QAbstractButton*>(o)) {
-        b->setText(t);
-    } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
+    if (auto* e = qobject_cast<QLineEdit*>(o)) {
         e->setText(t);
     } else if (auto* c = qobject_cast<QComboBox*>(o)) {
         if (c->isEditable())
@@ -274,10 +336,9 @@ void QtView::setText(std::string_view name, const std::string& sjis)
         m->setPlainText(memoFromSjis(sjis));
     } else if (auto* m = qobject_cast<QTextEdit*>(o)) {
         m->setPlainText(memoFromSjis(sjis));
-    } else if (auto* l = qobject_cast<QLabel*>(o)) {
-        setPlainLabelText(l, t);
     } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
         g->setTitle(t);
+        followCaption(g, t);
     } else if (auto* p = qobject_cast<QProgressBar*>(o)) {
         p->setFormat(t);
     } else if (auto* menu = qobject_cast<QMenu*>(o)) {
@@ -288,10 +349,12 @@ void QtView::setText(std::string_view name, const std::string& sjis)
         int index = -1;
         if (QTabWidget* tabs = tabOf(w, index))
             tabs->setTabText(index, t);
-        else if (w->isWindow())
+        else if (w->isWindow()) {
             w->setWindowTitle(t);
-        else
+            followCaption(w, t);
+        } else {
             complain(name, "setText");
+        }
     } else {
         complain(name, "setText");
     }
@@ -455,7 +518,11 @@ std::string QtView::currentPage(std::string_view pageControl) const
         return {};
     }
     QWidget* page = tabs->currentWidget();
-    return page ? page->objectName().toStdString() : std::string();
+    if (page != pageSeen_ || !page) {
+        pageSeen_ = page;
+        pageName_ = page ? page->objectName().toStdString() : std::string();
+    }
+    return pageName_;
 }
 
 void QtView::setStatusText(int panel, const std::string& sjis)
@@ -464,7 +531,9 @@ void QtView::setStatusText(int panel, const std::string& sjis)
         complain("StatusBar", "setStatusText");
         return;
     }
-    setPlainLabelText(panels_[size_t(panel)], toQt(sjis));
+    QLabel* label = panels_[size_t(panel)];
+    setCaption(label, sjis);
+    fitToWidth(label);
 }
 
 std::string QtView::statusText(int panel) const

@@ -20,6 +20,9 @@ namespace kd36 {
 
 class QtView : public View {
 public:
+    // A captioned control under `root` with a fixed accessible name gets its
+    // caption as name, now and whenever the view changes the caption, so
+    // that assistive tools read what the screen shows.
     explicit QtView(QWidget* root);
 
     // Status panels 0..3 (labels inside the status bar).
@@ -70,13 +73,29 @@ public:
     static QString memoFromSjis(const std::string& sjis);
     static std::string memoToSjis(const QString& text);
 
+    // Fixed accessible names of labels, buttons, group boxes and the window
+    // made equal to their captions (see the constructor).
+    static void nameByCaption(QWidget* root);
+
 private:
     void complain(std::string_view name, const char* what) const;
+    // Sets a label's or button's text unless it already shows `sjis`.
+    bool setCaption(QObject* o, const std::string& sjis);
+
+    // Last caption set per control: the engine sets the lamp captions on
+    // every pass, and an unchanged one costs no conversion.
+    struct Shown {
+        std::string sjis;
+        QString text;
+    };
 
     QPointer<QWidget> root_;
     std::array<QPointer<QLabel>, 4> panels_{};
     mutable std::map<std::string, QPointer<QObject>, std::less<>> cache_;
     mutable std::set<std::string, std::less<>> warned_;
+    std::map<const QObject*, Shown> shown_;
+    mutable QPointer<QWidget> pageSeen_; // currentPage's last answer, asked every pass
+    mutable std::string pageName_;
 };
 
 } // namespace kd36

@@ -375,20 +375,37 @@ void MainEngine::OnIdle()
         PageControlSettingChange();
 }
 
+bool MainEngine::PassCanChange()
+{
+    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplayLib || !FLampsAtRest)
+        return true;
+    if (FAirMonitorSeen || FLinkCheckedSeen || FLinkState != 0 || FLinkState != FLinkStateSeen
+        || FPacketShown != FPacketShownApplied)
+        return true;
+    // Menu marks the next pass would act on.
+    if (d.main.isChecked("mnuAirMonitor") || d.main.isChecked("mnuRssiInfo"))
+        return true;
+    return FExtension != FExtensionShown && d.main.currentPage("PageControlSetting") == "tabExtendSetting";
+}
+
 void MainEngine::UpdateSignalLamps()
 {
     uint32_t bits = 0;
     if (!d.port.GetModemStatus(bits))
         bits = 0;
     View& v = d.main;
+    // Converted once: this runs a hundred times a second.
+    static const std::string ctsOn = sj("送信可能    ［CTS信号］");
+    static const std::string ctsOff = sj("送信不可    ［CTS信号］");
     if (bits & 0x10) {
         v.setColor("shpTxableSignal", kGreen);
-        v.setText("lblTxableSignal", sj("送信可能    ［CTS信号］"));
+        v.setText("lblTxableSignal", ctsOn);
     } else {
         v.setColor("shpTxableSignal", kRed);
-        v.setText("lblTxableSignal", sj("送信不可    ［CTS信号］"));
+        v.setText("lblTxableSignal", ctsOff);
     }
     v.setColor("shpSupplySignal", (bits & 0x20) ? kGreen : kRed);
+    FLampsAtRest = FPortOpen == 0 && bits == 0;
 }
 
 void MainEngine::UpdatePacketLock()

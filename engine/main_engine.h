@@ -90,6 +90,9 @@ public:
 
     // --- idle loop ---
     void OnIdle();
+    // False when a pass would find nothing to do and change nothing: port
+    // closed, lamps already at rest, no function, sequence or layout pending.
+    bool PassCanChange();
     void UpdateSignalLamps();
     void UpdatePacketLock();
     void PageControlSettingChange();
@@ -188,6 +191,7 @@ public:
     std::string FRxText;
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
+    bool FLampsAtRest = false;  // the lamps show a closed port (both red)
     int sendDepth = 0;          // SendText may nest through the write's event processing
 
     MonitorBuffer memTxRxMonitor;

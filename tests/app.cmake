@@ -49,3 +49,9 @@ endif()
 if(TARGET kd36_app)
   kd36_gtest(port_pins_test SOURCES app/port_pins_test.cpp LIBS kd36_app)
 endif()
+# Every window with the default fonts: captions fit, accessible names follow them.
+if(TARGET kd36_app)
+  kd36_qtest(window_text_test SOURCES app/window_text_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             ${CMAKE_BINARY_DIR}/app/bitmaps.qrc
+             LIBS kd36_app kd36_sim)
+endif()

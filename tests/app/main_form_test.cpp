@@ -54,6 +54,7 @@ private slots:
     void cleanup();
     void startState();
     void openAndCloseFollowTheStateTable();
+    void idlePassesRunOnlyWhileTheyCanChangeSomething();
     void modeSwitchDrivesDtr();
     void typedCommandReachesTheModem();
     void failedWriteShowsBoxThenMonitorLine();
@@ -192,6 +193,42 @@ void MainFormTest::openAndCloseFollowTheStateTable()
     QTRY_COMPARE(lamp("shpTxableSignal"), kRed);
     QVERIFY(ui().btnIntervalTx->isEnabled());
     QVERIFY(boxes.empty());
+}
+
+void MainFormTest::idlePassesRunOnlyWhileTheyCanChangeSomething()
+{
+    auto* timer = form->findChild<QTimer*>(QStringLiteral("idleTimer"));
+    QVERIFY(timer);
+    QTRY_VERIFY(!timer->isActive()); // closed, lamps at rest: nothing to do
+    const uint64_t passes = form->passCount();
+    idle(100);
+    QCOMPARE(form->passCount(), passes);
+
+    openPort();
+    QVERIFY(timer->isActive());
+    QTRY_COMPARE(lamp("shpTxableSignal"), kGreen);
+    // Open, the lamps follow the lines pass by pass.
+    modem.load()->setDsrOff(true);
+    modem.load()->setCtsHeld(true);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("shpSupplySignal"), kRed, 100);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("shpTxableSignal"), kRed, 100);
+    modem.load()->setCtsHeld(false);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("shpTxableSignal"), kGreen, 100);
+
+    // Closing leaves one pass to put the lamps at rest, then none.
+    ui().btnComPort->click();
+    QTRY_VERIFY(!timer->isActive());
+    QCOMPARE(lamp("shpTxableSignal"), kRed);
+    QCOMPARE(ui().lblTxableSignal->text(), QString("送信不可    ［CTS信号］"));
+
+    // A layout still owed to the extended page is applied with the port closed.
+    form->engine().FExtension = 0;
+    ui().PageControlSetting->setCurrentIndex(1);
+    QCOMPARE(ui().grpSERI->height(), 49);
+    form->engine().FExtension = 1;
+    ui().spbMode->click(); // any handled event looks again
+    QTRY_COMPARE(ui().grpSERI->height(), 121);
+    QTRY_VERIFY(!timer->isActive());
 }
 
 void MainFormTest::modeSwitchDrivesDtr()
