@@ -6,7 +6,8 @@
 # Works on Debian 12 as root or through sudo. KD36_BUILD_DIR (default build),
 # KD36_CMAKE_ARGS and KD36_CTEST_ARGS are passed on.
 set -euo pipefail
-cd "$(dirname "$0")"
+# No subshells on the way to an up-to-date window: each costs a process start.
+case $0 in */*) cd "${0%/*}" ;; esac
 
 mode=${1:-run}
 case "$mode" in
@@ -29,8 +30,8 @@ stamp=$build/.kd36-tool-built
 # from, so the window starts at once, with no configure step and no build.
 tool_is_fresh() {
   [ -x "$build/bin/kd36setup" ] && [ -f "$build/bin/libanalyze32.so" ] && [ -f "$stamp" ] || return 1
-  local newer rel
-  rel=$(realpath -m --relative-to=. "$build")
+  local newer rel=${build#"$PWD"/}
+  rel=${rel#./}
   newer=$(find . \( -name .git -o -path "./build*" -o -path "./$rel" -o -path ./tests \
                     -o -path ./bench -o -path ./docs -o -path ./.ci -o -name '*.md' \) -prune \
                  -o -newer "$stamp" -print -quit)
