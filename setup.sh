@@ -6,7 +6,7 @@
 # Works on Debian 12 as root or through sudo. KD36_BUILD_DIR (default build),
 # KD36_CMAKE_ARGS and KD36_CTEST_ARGS are passed on.
 set -euo pipefail
-# No subshells on the way to an up-to-date window: each costs a process start.
+# Few processes on the way to an up-to-date window: each costs a start.
 case $0 in */*) cd "${0%/*}" ;; esac
 
 mode=${1:-run}
