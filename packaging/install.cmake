@@ -3,8 +3,9 @@
 #   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build && cmake --install build      # or: cd build && cpack -G DEB
 #
-# Only the component "kd36setup" is installed and packaged: the tool, its
-# display library in a private folder, the desktop entry, icons and metainfo.
+# Only the component "kd36setup" is installed and packaged: the tool (and
+# kd36ctl when it is built), its display library in a private folder, the
+# desktop entry, icons, metainfo, manual pages, copyright and changelog.
 # Test doubles and tests have no install rules.
 
 include(GNUInstallDirs)
@@ -35,6 +36,10 @@ if(TARGET kd36setup)
   install(TARGETS kd36setup
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${KD36_COMPONENT})
 endif()
+if(TARGET kd36ctl)
+  install(TARGETS kd36ctl
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${KD36_COMPONENT})
+endif()
 if(TARGET analyze32)
   # Loaded at run time, never linked: a private folder, not the linker's path.
   install(TARGETS analyze32
@@ -43,9 +48,20 @@ endif()
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/kd36setup.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${KD36_COMPONENT})
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/${KD36_APPSTREAM_ID}.metainfo.xml
+# The metainfo names kd36ctl only when it is built.
+file(READ ${CMAKE_CURRENT_LIST_DIR}/${KD36_APPSTREAM_ID}.metainfo.xml _kd36_metainfo)
+if(TARGET kd36ctl)
+  string(REPLACE "<binary>kd36setup</binary>"
+    "<binary>kd36setup</binary>\n    <binary>kd36ctl</binary>" _kd36_metainfo "${_kd36_metainfo}")
+endif()
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/packaging/${KD36_APPSTREAM_ID}.metainfo.xml
+  CONTENT "${_kd36_metainfo}" @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/${KD36_APPSTREAM_ID}.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT ${KD36_COMPONENT})
-foreach(pair "16;icon_16.png" "32;icon_32.png" "48;icon_48.png" "64;icon.png")
+
+# Icons: the bitmaps drawn for each size, and the drawing they come from.
+foreach(pair "16;icon_16.png" "32;icon_32.png" "48;icon_48.png" "64;icon.png"
+             "128;icon_128.png" "256;icon_256.png")
   list(GET pair 0 size)
   list(GET pair 1 file)
   if(EXISTS ${CMAKE_SOURCE_DIR}/resources/${file})
@@ -54,13 +70,51 @@ foreach(pair "16;icon_16.png" "32;icon_32.png" "48;icon_48.png" "64;icon.png")
       RENAME kd36setup.png COMPONENT ${KD36_COMPONENT})
   endif()
 endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/resources/kd36setup.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT ${KD36_COMPONENT})
+
+# Manual pages and the changelog go out compressed as Debian expects
+# (gzip -9n: no name, no time stamp, so the package is reproducible).
+set(KD36_MANPAGES kd36setup.1)
+if(TARGET kd36ctl)
+  list(APPEND KD36_MANPAGES kd36ctl.1)
+endif()
+set(_kd36_gz_sources changelog)
+foreach(page ${KD36_MANPAGES})
+  list(APPEND _kd36_gz_sources man/${page})
+endforeach()
+set(_kd36_gz_outputs "")
+foreach(src ${_kd36_gz_sources})
+  get_filename_component(name ${src} NAME)
+  set(out ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/${src} > ${out}
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/${src}
+    VERBATIM)
+  list(APPEND _kd36_gz_outputs ${out})
+endforeach()
+add_custom_target(kd36_docs ALL DEPENDS ${_kd36_gz_outputs})
+# Built with the tool, so that an install after building only the tool works.
+if(TARGET kd36setup)
+  add_dependencies(kd36setup kd36_docs)
+endif()
+foreach(page ${KD36_MANPAGES})
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/${page}.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${KD36_COMPONENT})
+endforeach()
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${KD36_COMPONENT})
 install(FILES ${CMAKE_SOURCE_DIR}/README.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${KD36_COMPONENT})
 
-# The metainfo names the release; keep it in step with the project version.
-file(READ ${CMAKE_CURRENT_LIST_DIR}/${KD36_APPSTREAM_ID}.metainfo.xml _kd36_metainfo)
+# The metainfo and the changelog name the release; keep them in step with
+# the project version.
 if(NOT _kd36_metainfo MATCHES "<release version=\"${PROJECT_VERSION}\"")
   message(WARNING "packaging/${KD36_APPSTREAM_ID}.metainfo.xml has no <release> for ${PROJECT_VERSION}")
+endif()
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog _kd36_changelog_top LIMIT_COUNT 1)
+if(NOT _kd36_changelog_top MATCHES "^kd36setup \\(${PROJECT_VERSION}\\) ")
+  message(WARNING "packaging/changelog does not start with the entry for ${PROJECT_VERSION}")
 endif()
 
 # --- Debian package ------------------------------------------------------
@@ -86,11 +140,12 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 find_program(KD36_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(KD36_DPKG_SHLIBDEPS)
+find_program(KD36_FILE file)                          # CPack sorts the files with it
+if(KD36_DPKG_SHLIBDEPS AND KD36_FILE)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)               # Qt, SimpleIni, gensio, udev, libstdc++ from the binaries
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libsimpleini1, libgensio4, libudev1, libstdc++6, libc6")
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libsimpleini1, libgensio4, libudev1, libstdc++6, libgcc-s1, libc6")
 endif()
 
 # The installed paths must match the prefix the loader was compiled for.
