@@ -289,8 +289,8 @@ TEST_F(Ctl, ComNumbersComeFromTheCatalogWithTheSettingsFilePins)
     }
     Outcome ports = run({"ports"});
     EXPECT_EQ(ports.code, 0);
-    EXPECT_NE(ports.out.find("COM1\tsimulator\n"), std::string::npos) << ports.out;
-    EXPECT_NE(ports.out.find("COM7\t" + peer.path() + "\tpinned\n"), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("COM1 — simulator\n"), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("COM7 — " + peer.path() + " (pinned)\n"), std::string::npos) << ports.out;
 
     Outcome r = run({"read", "COM7", "--json"});
     EXPECT_EQ(r.code, 0) << r.err;
