@@ -144,7 +144,7 @@ private:
 TMainForm::TMainForm(Options options, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), FOptions(std::move(options))
 {
-    // 1. The window and its controls.
+    // The window and its controls.
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -191,7 +191,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
         labels[i] = qobject_cast<QLabel*>(FPanels[i].data());
     FView->setStatusPanels(labels);
 
-    // 13, 14. The answer-back and packet dialogs, kept for the whole run.
+    // The answer-back and packet dialogs, kept for the whole run.
     FLinkWindow = std::make_unique<TLinkForm>(this);
     FPacketWindow = std::make_unique<TPacketForm>(this);
 
@@ -215,7 +215,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
         folders = QtDisplayLibraryLoader::defaultFolders();
     FDisplayLoader = std::make_unique<QtDisplayLibraryLoader>(folders);
 
-    // 11. The port holder and receive thread.
+    // The port holder and receive thread.
     FReconnectOpener = std::make_unique<ReconnectOpener>(*FCatalog);
     FCommPort = std::make_unique<RsCommThread>(*FClock, *FBoxes, *FReconnectOpener);
     EngineDeps deps{*FView, FLinkWindow->view(), FPacketWindow->view(), *FBoxes, *FClock, *FCommPort, FDisplayLoader.get(),
@@ -241,7 +241,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     setUpReconnect();
     FCommPort->start();
 
-    // 2..9, 15; 10 the templates; 16 the settings file; 17..22.
+    // The engine's start-up around the templates and the settings file.
     guard([&] {
         FEngine->ConstructBeforeSettings();
         QComboBox* templates = ui->cmbTemplate;
@@ -258,7 +258,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
         RecordsMenu::Actions{ui->mnuLog, ui->mnuProfileSave, ui->mnuProfileLoad, ui->mnuReadToWrite},
         FOptions.chooseFile, FOptions.wallClockMs);
     connectHandlers();
-    // 23. The idle hook: every event that can give a pass work runs under
+    // The idle hook: every event that can give a pass work runs under
     // guard(), which starts the timer again; an idle window does not wake.
     connect(&FIdleTimer, &QTimer::timeout, this, &TMainForm::idlePass);
     FIdleTimer.setParent(this);

@@ -56,10 +56,10 @@ public:
     // The rights notice of status panel 3.
     static std::string RightsNotice();
 
-    // --- start-up and shut-down (constructor steps 2..22; 16 LoadSettings is the caller's) ---
-    void ConstructBeforeSettings(); // steps 2..15
-    void ConstructAfterSettings();  // steps 17..22
-    void FormClose();               // steps 1..5; the caller then saves the settings
+    // --- start-up and shut-down (the caller loads and saves the settings file) ---
+    void ConstructBeforeSettings(); // before the settings file is read
+    void ConstructAfterSettings();  // after it: port list, initial state, command mode
+    void FormClose();               // the caller then saves the settings
 
     // --- window, modes, port ---
     void spbModeClick(int senderTag, bool senderDown);
