@@ -16,11 +16,11 @@ lock="$work/$bin.lock"
     case "$bin" in
       fuzz_engine)
         srcs=("$src"/engine/*.cpp "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_engine.cpp")
-        extra=() ;;
+        extra=(-lsimpleini) ;;
       fuzz_io)
         srcs=("$src"/serial/*.cpp "$src/app/settings_file.cpp" "$src"/engine/*.cpp
               "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_io.cpp")
-        extra=($(pkg-config --cflags --libs Qt6Core) -lsimpleini) ;;
+        extra=($(pkg-config --cflags --libs Qt6Core) -lsimpleini -lgensio -lgensioosh -ludev) ;;
     esac
     clang++ -std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
       -I"$src" "${srcs[@]}" "${extra[@]}" -o "$exe.tmp"
