@@ -390,8 +390,10 @@ std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
         for (int sct = 0; sct < 3; ++sct)
             if (insertAfter[size_t(sct)] == long(i)) {
                 std::string add = missingOf(sct);
-                if (!add.empty() && l.next == l.end)
-                    out += eol; // the line had no line end
+                // The last line written had no line end (a dropped
+                // duplicate key leaves the one before it, which has).
+                if (!add.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
+                    out += eol;
                 out += add;
             }
     }

@@ -346,6 +346,17 @@ TEST_F(SettingsFileTest, LongHomeIsCutAtTheReadBuffer)
     EXPECT_EQ(s.home.size(), 2047u);
 }
 
+TEST_F(SettingsFileTest, DroppedDuplicateAtTheEndLeavesNoBlankLine)
+{
+    // Found by the settings fuzz target: the missing keys went after a
+    // blank line when the section's last line was a duplicate with no end.
+    loadFrom("[Com]\nPort=3\nX=1\nPort=4");
+    ASSERT_TRUE(save());
+    const std::string out = slurp(ini);
+    EXPECT_EQ(out.find("\n\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("X=1\nBaudRate="), std::string::npos) << out;
+}
+
 TEST_F(SettingsFileTest, DuplicateKeysLoadOneOfTheirValues)
 {
     loadFrom("[Com]\nPort=3\nPort=4\n");
