@@ -295,6 +295,8 @@ TMainForm::~TMainForm()
     }
     FLinkWindow->unbind();
     FPacketWindow->unbind();
+    // The records menu takes its log off the engine as it goes.
+    FRecords.reset();
     FEngine.reset();
 }
 
