@@ -161,7 +161,13 @@ bool RsCommThread::shutdown(unsigned long boundMs)
         d->deviceLost = nullptr;
     }
     bindWindowFlags(nullptr, nullptr);
-    return !isRunning() || wait(QDeadlineTimer(qint64(boundMs)));
+    if (isRunning() && !wait(QDeadlineTimer(qint64(boundMs))))
+        return false;
+    // The loop's last act is to let go of this mutex; taking it here orders
+    // its end before whatever the caller frees next (QThread's own wait is
+    // invisible to the race detector).
+    std::lock_guard lock(d->waitMutex);
+    return true;
 }
 
 void RsCommThread::bindWindowFlags(const std::atomic<uint8_t>* portOpen, const std::atomic<uint8_t>* commandMode)
