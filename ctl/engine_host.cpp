@@ -74,9 +74,8 @@ void EngineHost::shutDown()
     shutDown_ = true;
     engine.FormClose();
     close();
-    port.Terminate();
-    if (port.isRunning())
-        port.wait(3000);
+    // Unbinds the callbacks into this host before its members go.
+    port.shutdown(3000);
 }
 
 void EngineHost::linkTimer(const std::string& name)
