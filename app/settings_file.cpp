@@ -262,6 +262,7 @@ std::vector<Line> splitLines(const std::string& data)
     size_t i = 0;
     // The reader skips a UTF-8 signature.
     const size_t bom = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    bool nameOnNextLine = false;
     while (i < data.size()) {
         Line l;
         l.begin = i;
@@ -274,12 +275,24 @@ std::vector<Line> splitLines(const std::string& data)
         if (l.begin == 0)
             text.remove_prefix(std::min(bom, text.size()));
         text = trimmed(text);
-        if (!text.empty() && text[0] == '[') {
+        // The reader takes a section name up to "]" on its line; a "[" line
+        // without one still leaves the section it was in, and what follows
+        // belongs to none of the tool's. A bare "[" takes its name from the
+        // next line that is not blank.
+        if (nameOnNextLine && !text.empty()) {
+            nameOnNextLine = false;
             size_t close = text.find(']');
-            if (close != std::string_view::npos) {
-                l.section = true;
+            l.section = true;
+            l.name = close == std::string_view::npos ? std::string(1, '\0') : lower(trimmed(text.substr(0, close)));
+        } else if (!text.empty() && text[0] == '[') {
+            size_t close = text.find(']');
+            l.section = true;
+            if (close != std::string_view::npos)
                 l.name = lower(trimmed(text.substr(1, close - 1)));
-            }
+            else if (trimmed(text.substr(1)).empty())
+                nameOnNextLine = true;
+            else
+                l.name = std::string(1, '\0'); // no section name can hold a NUL
         } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
             size_t eq = text.find('=');
             if (eq != std::string_view::npos && eq > 0) {

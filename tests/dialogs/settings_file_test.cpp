@@ -335,8 +335,9 @@ TEST_F(SettingsFileTest, DamagedFilesLoadWithDefaults)
         // What the reader cannot take whole is never rewritten.
         const bool whole = f.find('\0') == std::string::npos;
         EXPECT_EQ(save(), whole) << f.substr(0, 40);
-        if (!whole)
+        if (!whole) {
             EXPECT_EQ(slurp(ini), f);
+        }
     }
 }
 
@@ -355,6 +356,27 @@ TEST_F(SettingsFileTest, DroppedDuplicateAtTheEndLeavesNoBlankLine)
     const std::string out = slurp(ini);
     EXPECT_EQ(out.find("\n\n"), std::string::npos) << out;
     EXPECT_NE(out.find("X=1\nBaudRate="), std::string::npos) << out;
+}
+
+TEST_F(SettingsFileTest, KeysAfterAnUnclosedHeaderAreNotTheTools)
+{
+    // Found by the settings fuzz target: the reader puts what follows a "["
+    // line without "]" in no section of ours, but the save rewrote it in
+    // place, so the position written was lost on the next start.
+    for (const std::string head : {"[e10\n", "[\n\nbogus\n"}) {
+        loadFrom("[Form]\nTop=10\n" + head + "Left=40\n[Form]\nLeft=32\n");
+        ASSERT_EQ(wp.left, 32) << head;
+        wp.left = 48;
+        ASSERT_TRUE(save());
+        const std::string out = slurp(ini);
+        EXPECT_NE(out.find(head + "Left=40\n"), std::string::npos) << out;
+        WindowPlacement back = wp;
+        back.left = 0;
+        FakeView again;
+        setUpPanel(again);
+        kd36::LoadSettings(ini.string(), s, again, back);
+        EXPECT_EQ(back.left, 48) << out;
+    }
 }
 
 TEST_F(SettingsFileTest, DuplicateKeysLoadOneOfTheirValues)

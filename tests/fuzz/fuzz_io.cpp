@@ -91,6 +91,7 @@ std::vector<std::string> foreignLines(const std::string& data)
     };
     std::vector<std::string> out;
     std::string section;
+    bool bare = false;
     size_t i = 0;
     while (i < data.size()) {
         size_t e = data.find_first_of("\r\n", i);
@@ -101,9 +102,16 @@ std::vector<std::string> foreignLines(const std::string& data)
             text = text.substr(3);
         text = trim(text);
         bool mine = false;
-        if (!text.empty() && text[0] == '[') {
-            if (size_t c = text.find(']'); c != std::string::npos)
-                section = lower(trim(text.substr(1, c - 1)));
+        // A "[" line without "]" leaves every section (a bare "[" is named
+        // by the next line that is not blank).
+        if (bare && !text.empty()) {
+            bare = false;
+            size_t c = text.find(']');
+            section = c == std::string::npos ? "?" : lower(trim(text.substr(0, c)));
+        } else if (!text.empty() && text[0] == '[') {
+            size_t c = text.find(']');
+            bare = c == std::string::npos && trim(text.substr(1)).empty();
+            section = c != std::string::npos ? lower(trim(text.substr(1, c - 1))) : "?";
         } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
             size_t eq = text.find('=');
             if (eq != std::string::npos && eq > 0)
