@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 #include <thread>
 #include <utility>
 
@@ -124,30 +125,64 @@ struct Pending {
     }
 };
 
-// The callback's handle on a Pending: owned by the callback once the request
-// was accepted.
-std::shared_ptr<Pending>* handleFor(const std::shared_ptr<Pending>& p) { return new std::shared_ptr<Pending>(p); }
+// A request as the callback knows it: by number, not by pointer. gensio
+// frees a request the server never answered without calling back when the
+// connection goes, and an answer after the wait gave up must find nothing.
+class Ticket {
+public:
+    Ticket() : p_(std::make_shared<Pending>())
+    {
+        Table& t = table();
+        std::lock_guard g(t.mu);
+        id_ = ++t.next;
+        t.open.emplace(id_, p_);
+    }
+    ~Ticket() { take(id_); }
+    Ticket(const Ticket&) = delete;
+    Ticket& operator=(const Ticket&) = delete;
 
-void serDone(sergensio*, int err, unsigned int val, void* cb)
-{
-    auto* h = static_cast<std::shared_ptr<Pending>*>(cb);
-    (*h)->finish(err, val);
-    delete h;
-}
+    void* cb() const { return reinterpret_cast<void*>(id_); }
+    Pending* operator->() const { return p_.get(); }
 
-void errDone(gensio*, int err, void* cb)
-{
-    auto* h = static_cast<std::shared_ptr<Pending>*>(cb);
-    (*h)->finish(err, 0);
-    delete h;
-}
+    static void answer(void* cb, int err, unsigned int val)
+    {
+        if (auto p = take(reinterpret_cast<uintptr_t>(cb)))
+            p->finish(err, val);
+    }
 
-void plainDone(gensio*, void* cb)
-{
-    auto* h = static_cast<std::shared_ptr<Pending>*>(cb);
-    (*h)->finish(0, 0);
-    delete h;
-}
+private:
+    struct Table {
+        std::mutex mu;
+        uintptr_t next = 0;
+        std::unordered_map<uintptr_t, std::shared_ptr<Pending>> open;
+    };
+    // Never destroyed: the event loop's thread may answer during exit.
+    static Table& table()
+    {
+        static Table* t = new Table;
+        return *t;
+    }
+    static std::shared_ptr<Pending> take(uintptr_t id)
+    {
+        Table& t = table();
+        std::lock_guard g(t.mu);
+        auto it = t.open.find(id);
+        if (it == t.open.end())
+            return nullptr;
+        auto p = std::move(it->second);
+        t.open.erase(it);
+        return p;
+    }
+
+    std::shared_ptr<Pending> p_;
+    uintptr_t id_ = 0;
+};
+
+void serDone(sergensio*, int err, unsigned int val, void* cb) { Ticket::answer(cb, err, val); }
+
+void errDone(gensio*, int err, void* cb) { Ticket::answer(cb, err, 0); }
+
+void plainDone(gensio*, void* cb) { Ticket::answer(cb, 0, 0); }
 
 int ignoreEvents(gensio*, void*, int, int, unsigned char*, gensiods* len, const char* const*)
 {
@@ -314,13 +349,10 @@ struct GensioDevice::Impl {
     template <class Call>
     bool serial(Call call, unsigned int& val, std::chrono::steady_clock::time_point until)
     {
-        auto p = std::make_shared<Pending>();
-        auto* h = handleFor(p);
-        int rv = call(h);
-        if (rv) {
-            delete h;
+        Ticket p;
+        int rv = call(p.cb());
+        if (rv)
             return fail(errnoOf(rv));
-        }
         if (!p->wait(until))
             return fail(lost ? ENODEV : ETIMEDOUT);
         if (p->err)
@@ -356,11 +388,9 @@ std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& er
     std::unique_ptr<GensioDevice> dev(new GensioDevice(std::move(impl)));
     Impl& d = *dev->d;
 
-    auto p = std::make_shared<Pending>();
-    auto* h = handleFor(p);
-    rv = gensio_open(d.io, errDone, h);
+    Ticket p;
+    rv = gensio_open(d.io, errDone, p.cb());
     if (rv) {
-        delete h;
         err = errnoOf(rv);
         return nullptr; // the destructor frees the unopened gensio
     }
@@ -521,12 +551,9 @@ bool GensioDevice::close()
     gensio* io = d->io;
     d->io = nullptr;
     d->sio = nullptr;
-    auto p = std::make_shared<Pending>();
-    auto* h = handleFor(p);
-    if (gensio_close(io, plainDone, h) == 0)
+    Ticket p;
+    if (gensio_close(io, plainDone, p.cb()) == 0)
         p->wait(std::chrono::steady_clock::now() + kLineWait);
-    else
-        delete h;
     // Nothing may reach this object once it is gone.
     gensio_set_callback(io, ignoreEvents, nullptr);
     gensio_free(io);
