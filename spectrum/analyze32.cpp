@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QPointer>
 #include <QThread>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <iconv.h>
 #include <string>
 
@@ -46,15 +49,59 @@ bool haveWidgets()
 }
 
 // Widgets may only be touched on the application's thread; a caller on
-// another thread waits for the work to be done there.
+// another thread waits for the work to be done there. The work is handed
+// over under a mutex of ours and the queued call carries nothing, so the
+// hand-over is visible to the thread checker (Qt's event queue is not).
+class GuiCall : public QObject {
+    Q_OBJECT
+public:
+    void run(std::function<void()> job)
+    {
+        std::lock_guard one(callerMu_);
+        std::unique_lock lk(mu_);
+        job_ = std::move(job);
+        done_ = false;
+        QMetaObject::invokeMethod(this, "runPending", Qt::QueuedConnection);
+        cv_.wait(lk, [this] { return done_; });
+    }
+
+public slots:
+    void runPending()
+    {
+        std::function<void()> job;
+        {
+            std::lock_guard g(mu_);
+            job = std::move(job_);
+        }
+        if (job)
+            job();
+        {
+            std::lock_guard g(mu_);
+            done_ = true;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex callerMu_; // one foreign caller at a time
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::function<void()> job_;
+    bool done_ = false;
+};
+
+// Made when the tool loads the library, on the application's thread.
+GuiCall guiCall;
+
 template <typename F>
 void onGuiThread(F&& f)
 {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
+    if (!app || QThread::currentThread() == app->thread()) {
         f();
-    else
-        QMetaObject::invokeMethod(app, std::forward<F>(f), Qt::BlockingQueuedConnection);
+        return;
+    }
+    guiCall.run(std::forward<F>(f));
 }
 
 SpectrumWindow* window(bool create)
@@ -169,3 +216,5 @@ ANALYZE32_EXPORT void DLLUpdate(const DisplayData* data)
 }
 
 } // extern "C"
+
+#include "analyze32.moc"

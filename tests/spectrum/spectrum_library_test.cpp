@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -210,7 +211,7 @@ private slots:
     {
         std::array<int32_t, 40> v{};
         v.fill(1234);
-        bool done = false;
+        std::atomic<bool> done{false};
         std::thread t([&] {
             DisplayData d{v.data(), 40};
             update_(&d);
