@@ -10,8 +10,6 @@
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // Only the byte-string class is used; the file's text is kept as bytes.

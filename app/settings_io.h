@@ -1,7 +1,7 @@
 #pragma once
 // The settings file's bytes: read without blocking or without limit, keys
 // set in place with every other byte kept, and replaced so that a failed
-// write leaves the old file whole. Knows nothing of which keys the tool owns.
+// write leaves the old file whole. Knows the tool's sections, not its keys.
 #include <string>
 #include <vector>
 
@@ -40,6 +40,7 @@ struct Entry {
 // of their section ([URL], [Form], [Com]), in the order given.
 std::string patchIni(const std::string& data, const std::vector<Entry>& entries);
 
+// rewriteInPlace (settings_file.h), the reason always given.
 bool rewriteInPlaceImpl(const std::string& path, const std::string& old, const std::string& data, std::string& why);
 
 // Replaces the file through a new file beside it, so that a failed write
