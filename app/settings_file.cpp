@@ -10,8 +10,6 @@
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // Only the byte-string class is used; the file's text is kept as bytes.
@@ -19,10 +17,13 @@
 #include <SimpleIni.h>
 
 #include "../engine/conversions.h"
+#include "settings_io.h"
 
 namespace kd36 {
 
 const char* const kDefaultHomeUrl = "https://www.example.jp/kd36/";
+
+using namespace settings_io;
 
 namespace {
 
@@ -80,106 +81,6 @@ const std::array<Key, 29> kKeys{{
     {"Com", "Extension", Kind::Extension, 1, nullptr},
 }};
 
-// What was found at the settings path.
-struct FileRead {
-    enum State { Missing, Whole, NotWhole, Folder } state = Missing;
-    std::string data;   // what could be read
-    std::string why;    // NotWhole: the reason
-    std::string target; // the path after symbolic links
-    struct stat st {};
-};
-
-std::string errnoText(int err) { return std::system_category().message(err); }
-
-// Follows symbolic links by hand, so that a link to a file not yet there
-// still names where the file is to go.
-std::string followLinks(const std::string& path)
-{
-    namespace fs = std::filesystem;
-    fs::path p(path);
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return p.string();
-        std::error_code ec;
-        fs::path to = fs::read_symlink(p, ec);
-        if (ec)
-            return p.string();
-        p = to.is_absolute() ? to : p.parent_path() / to;
-    }
-    return p.string();
-}
-
-// Reads the settings file without ever blocking (a FIFO or a device at the
-// path) and without reading without limit; only a regular file is taken.
-FileRead readSettingsFile(const std::string& path)
-{
-    FileRead r;
-    r.target = followLinks(path);
-    if (::stat(r.target.c_str(), &r.st) != 0) {
-        if (errno == ENOENT)
-            return r;
-        r.state = FileRead::NotWhole;
-        r.why = errnoText(errno);
-        return r;
-    }
-    if (S_ISDIR(r.st.st_mode)) {
-        r.state = FileRead::Folder;
-        return r;
-    }
-    r.state = FileRead::NotWhole;
-    if (!S_ISREG(r.st.st_mode)) {
-        r.why = "not a regular file";
-        return r;
-    }
-    int fd = ::open(r.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        r.why = errnoText(errno);
-        return r;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        r.why = "not a regular file";
-        return r;
-    }
-    r.st = st;
-    std::string data;
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            r.why = errnoText(errno);
-            ::close(fd);
-            return r;
-        }
-        if (n == 0)
-            break;
-        data.append(buf, size_t(n));
-        if (data.size() > kMaxSettingsFileBytes) {
-            ::close(fd);
-            r.why = "larger than " + std::to_string(kMaxSettingsFileBytes / 1024) + " KiB";
-            return r;
-        }
-    }
-    ::close(fd);
-    r.data = std::move(data);
-    // The reader stops at a NUL byte and knows no UTF-16: what follows
-    // would be lost by a save.
-    if (size_t z = r.data.find('\0'); z != std::string::npos) {
-        r.why = "a NUL byte at offset " + std::to_string(z);
-        return r;
-    }
-    if (r.data.size() >= 2 && ((r.data[0] == '\xFF' && r.data[1] == '\xFE') || (r.data[0] == '\xFE' && r.data[1] == '\xFF'))) {
-        r.why = "UTF-16 text";
-        return r;
-    }
-    r.state = FileRead::Whole;
-    return r;
-}
-
 void loadIni(Ini& ini, const std::string& data)
 {
     ini.SetSpaces(false);
@@ -225,301 +126,6 @@ uint8_t& u8Field(PortSettings& c, Field f)
 int8_t& s8Field(PortSettings& c, Field f)
 {
     return f == Field::EvtChar ? c.EvtChar : c.FlowCtrl;
-}
-
-std::string lower(std::string_view v)
-{
-    std::string s(v);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + ('a' - 'A'));
-    return s;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimmed(std::string_view v)
-{
-    while (!v.empty() && isBlank(v.front()))
-        v.remove_prefix(1);
-    while (!v.empty() && isBlank(v.back()))
-        v.remove_suffix(1);
-    return v;
-}
-
-// One line of the file as the INI reader sees it: lines end at LF, CR LF or
-// a lone CR; a section line is "[" name "]"; an entry has a key before "=".
-struct Line {
-    size_t begin = 0, end = 0, next = 0; // text [begin, end), terminator [end, next)
-    bool section = false;
-    bool entry = false;
-    std::string name; // section name or key, lower case
-};
-
-std::vector<Line> splitLines(const std::string& data)
-{
-    std::vector<Line> lines;
-    size_t i = 0;
-    // The reader skips a UTF-8 signature.
-    const size_t bom = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    bool nameOnNextLine = false;
-    while (i < data.size()) {
-        Line l;
-        l.begin = i;
-        size_t e = data.find_first_of("\r\n", i);
-        l.end = e == std::string::npos ? data.size() : e;
-        l.next = l.end;
-        if (l.next < data.size())
-            l.next += (data[l.next] == '\r' && l.next + 1 < data.size() && data[l.next + 1] == '\n') ? 2 : 1;
-        std::string_view text(data.data() + l.begin, l.end - l.begin);
-        if (l.begin == 0)
-            text.remove_prefix(std::min(bom, text.size()));
-        text = trimmed(text);
-        // The reader takes a section name up to "]" on its line; a "[" line
-        // without one still leaves the section it was in, and what follows
-        // belongs to none of the tool's. A bare "[" takes its name from the
-        // next line that is not blank.
-        if (nameOnNextLine && !text.empty()) {
-            nameOnNextLine = false;
-            size_t close = text.find(']');
-            l.section = true;
-            l.name = close == std::string_view::npos ? std::string(1, '\0') : lower(trimmed(text.substr(0, close)));
-        } else if (!text.empty() && text[0] == '[') {
-            size_t close = text.find(']');
-            l.section = true;
-            if (close != std::string_view::npos)
-                l.name = lower(trimmed(text.substr(1, close - 1)));
-            else if (trimmed(text.substr(1)).empty())
-                nameOnNextLine = true;
-            else
-                l.name = std::string(1, '\0'); // no section name can hold a NUL
-        } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
-            size_t eq = text.find('=');
-            if (eq != std::string_view::npos && eq > 0) {
-                l.entry = true;
-                l.name = lower(trimmed(text.substr(0, eq)));
-            }
-        }
-        lines.push_back(std::move(l));
-        i = lines.back().next;
-    }
-    return lines;
-}
-
-// The file with the given keys set to their values and every other line
-// kept byte for byte. A second line for a key the tool
-// owns is dropped, as the reader would ignore one of them.
-// Whether the file has the key in the section, as the reader would see it.
-bool hasKey(const std::string& data, const char* section, const char* key)
-{
-    std::string current;
-    for (const Line& l : splitLines(data)) {
-        if (l.section)
-            current = l.name;
-        else if (l.entry && current == lower(section) && l.name == lower(key))
-            return true;
-    }
-    return false;
-}
-
-// One key the save sets: a section, a key and the value to write.
-struct Entry {
-    const char* section;
-    const char* key;
-    std::string value;
-};
-
-std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
-{
-    const std::vector<Line> lines = splitLines(data);
-    std::string eol = "\n";
-    for (const Line& l : lines)
-        if (l.next > l.end) {
-            eol = data.substr(l.end, l.next - l.end);
-            break;
-        }
-    const char* const sections[] = {"URL", "Form", "Com"};
-    auto sectionIndex = [&](const std::string& name) {
-        for (int i = 0; i < 3; ++i)
-            if (name == lower(sections[i]))
-                return i;
-        return -1;
-    };
-    auto keyIndex = [&](int section, const std::string& key) {
-        for (size_t k = 0; k < entries.size(); ++k)
-            if (sectionIndex(lower(entries[k].section)) == section && lower(entries[k].key) == key)
-                return int(k);
-        return -1;
-    };
-
-    // Where each section's missing keys go: after the last line of the
-    // section's first block that is an entry (or its header).
-    std::array<long, 3> insertAfter{-1, -1, -1};
-    std::array<bool, 3> firstBlockOver{};
-    int current = -1; // owned section of the line, -1 none
-    std::vector<int> keyOfLine(lines.size(), -1);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const Line& l = lines[i];
-        if (l.section) {
-            if (current >= 0)
-                firstBlockOver[size_t(current)] = true;
-            current = sectionIndex(l.name);
-            if (current >= 0 && insertAfter[size_t(current)] < 0)
-                insertAfter[size_t(current)] = long(i);
-        } else if (l.entry && current >= 0) {
-            keyOfLine[i] = keyIndex(current, l.name);
-            if (!firstBlockOver[size_t(current)])
-                insertAfter[size_t(current)] = long(i);
-        }
-    }
-
-    std::vector<bool> present(entries.size());
-    for (int k : keyOfLine)
-        if (k >= 0)
-            present[size_t(k)] = true;
-    auto missingOf = [&](int section) {
-        std::string add;
-        for (size_t k = 0; k < entries.size(); ++k)
-            if (!present[k] && sectionIndex(lower(entries[k].section)) == section)
-                add += std::string(entries[k].key) + "=" + entries[k].value + eol;
-        return add;
-    };
-
-    std::vector<bool> written(entries.size());
-    std::string out;
-    out.reserve(data.size() + 1024);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const Line& l = lines[i];
-        const int k = keyOfLine[i];
-        if (k < 0) {
-            out.append(data, l.begin, l.next - l.begin);
-        } else if (!written[size_t(k)]) {
-            if (l.begin == 0 && data.compare(0, 3, "\xEF\xBB\xBF") == 0)
-                out += "\xEF\xBB\xBF";
-            out += std::string(entries[size_t(k)].key) + "=" + entries[size_t(k)].value;
-            out.append(data, l.end, l.next - l.end);
-            written[size_t(k)] = true;
-        }
-        for (int sct = 0; sct < 3; ++sct)
-            if (insertAfter[size_t(sct)] == long(i)) {
-                std::string add = missingOf(sct);
-                // The last line written had no line end (a dropped
-                // duplicate key leaves the one before it, which has).
-                if (!add.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
-                    out += eol;
-                out += add;
-            }
-    }
-    for (int sct = 0; sct < 3; ++sct) {
-        if (insertAfter[size_t(sct)] >= 0)
-            continue;
-        if (!out.empty() && out.back() != '\n' && out.back() != '\r')
-            out += eol;
-        out += "[" + std::string(sections[sct]) + "]" + eol + missingOf(sct);
-    }
-    return out;
-}
-
-bool writeAll(int fd, const char* data, size_t size, off_t at)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pwrite(fd, data + done, size - done, at + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
-bool rewriteInPlaceImpl(const std::string& path, const std::string& old, const std::string& data, std::string& why)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        why = errnoText(errno);
-        return false;
-    }
-    auto fail = [&](int err) {
-        why = errnoText(err);
-        ::close(fd);
-        return false;
-    };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return fail(errno);
-    if (!S_ISREG(st.st_mode) || size_t(st.st_size) != old.size()) {
-        ::close(fd);
-        why = "the file changed while it was being saved";
-        return false;
-    }
-    const size_t common = std::min(old.size(), data.size());
-    // First the part beyond the old end: when the disk or the size limit
-    // refuses it, cutting back to the old length undoes it.
-    if (data.size() > old.size() && !writeAll(fd, data.data() + common, data.size() - common, off_t(common))) {
-        const int err = errno;
-        [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
-        return fail(err);
-    }
-    // Then over the old bytes, which takes no new space; put back on failure.
-    if (!writeAll(fd, data.data(), common, 0)) {
-        const int err = errno;
-        writeAll(fd, old.data(), common, 0);
-        [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
-        return fail(err);
-    }
-    if (data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0) {
-        const int err = errno;
-        writeAll(fd, old.data(), common, 0);
-        return fail(err);
-    }
-    if (::fsync(fd) != 0)
-        return fail(errno);
-    if (::close(fd) != 0) {
-        why = errnoText(errno);
-        return false;
-    }
-    return true;
-}
-
-// Replaces the file through a new file beside it, so that a failed write
-// leaves the old file whole. A folder that only lets the file itself be
-// written gets it rewritten in place.
-bool replaceFile(const FileRead& old, const std::string& data, std::string& why)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(old.target);
-    if (target.has_parent_path())
-        fs::create_directories(target.parent_path(), ec);
-    const bool had = old.state == FileRead::Whole;
-
-    std::string tmpl = old.target + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd >= 0) {
-        ::fchmod(fd, had ? (old.st.st_mode & 07777) : mode_t(0644));
-        if (had && ::geteuid() == 0)
-            [[maybe_unused]] int ignored = ::fchown(fd, old.st.st_uid, old.st.st_gid);
-        int err = 0;
-        if (!writeAll(fd, data.data(), data.size(), 0) || ::fsync(fd) != 0)
-            err = errno;
-        if (::close(fd) != 0 && !err)
-            err = errno;
-        if (!err && ::rename(tmpl.c_str(), old.target.c_str()) != 0)
-            err = errno;
-        if (!err)
-            return true;
-        why = errnoText(err);
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    const int mkErr = errno;
-    if (had && (mkErr == EACCES || mkErr == EPERM || mkErr == EROFS))
-        return rewriteInPlaceImpl(old.target, old.data, data, why);
-    why = errnoText(mkErr);
-    return false;
 }
 
 } // namespace
@@ -575,6 +181,114 @@ void clampToScreens(WindowPlacement& wp)
     wp.top = fit(top, h, best->y, best->height);
 }
 
+namespace {
+
+// One key read from the file into the window, the port settings or the
+// placement.
+void applyKey(const Ini& ini, const Key& k, StoredSettings& s, View& view, WindowPlacement& wp)
+{
+    switch (k.kind) {
+    case Kind::Home:
+        s.home = readValue(ini, k, kDefaultHomeUrl);
+        break;
+    case Kind::Top:
+        // int division truncates toward zero, as the default requires
+        wp.top = readInt(ini, k, (wp.screenHeight - wp.outerHeight) / 2);
+        break;
+    case Kind::Left:
+        wp.left = readInt(ini, k, (wp.screenWidth - wp.outerWidth) / 2);
+        break;
+    case Kind::ChSelect: {
+        bool hand = readInt(ini, k, k.def) != 0;
+        view.setChecked("radChAuto", !hand);
+        view.setChecked("radChHand", hand);
+        break;
+    }
+    case Kind::Combo: {
+        int v = readInt(ini, k, k.def);
+        view.setItemIndex(k.control, (v >= 0 && v < k.hi) ? v : -1);
+        break;
+    }
+    case Kind::Spin: {
+        int v = std::clamp(readInt(ini, k, k.def), k.lo, k.hi);
+        view.setValue(k.control, v);
+        view.setText(k.control, std::to_string(v));
+        break;
+    }
+    case Kind::Port:
+        s.port = readInt(ini, k, k.def);
+        break;
+    case Kind::BaudRate:
+        s.com.BaudRate = uint32_t(readInt(ini, k, k.def));
+        break;
+    case Kind::Unsigned8:
+        u8Field(s.com, k.field) = uint8_t(readInt(ini, k, k.def) & 0xFF);
+        break;
+    case Kind::Signed8:
+        s8Field(s.com, k.field) = int8_t(uint8_t(readInt(ini, k, k.def) & 0xFF));
+        break;
+    case Kind::Extension:
+        s.extension = readInt(ini, k, k.def);
+        break;
+    }
+}
+
+// The text the file gets for one key.
+std::string valueOf(const Key& k, const StoredSettings& s, View& view, const WindowPlacement& wp, PortSettings& com)
+{
+    std::string v;
+    switch (k.kind) {
+    case Kind::Home: {
+        v = s.home;
+        // a line break would end the value and start a stray line
+        v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }),
+                v.end());
+        break;
+    }
+    case Kind::Top:
+        v = std::to_string(wp.top);
+        break;
+    case Kind::Left:
+        v = std::to_string(wp.left);
+        break;
+    case Kind::ChSelect:
+        v = view.isChecked("radChAuto") ? "0" : "1";
+        break;
+    case Kind::Combo:
+        v = std::to_string(view.itemIndex(k.control));
+        break;
+    case Kind::Spin: {
+        auto n = strToInt(view.text(k.control));
+        int x = n ? int(*n) : k.lo;
+        if (!n) {
+            view.setValue(k.control, k.lo);
+            view.setText(k.control, std::to_string(k.lo));
+        }
+        v = std::to_string(x);
+        break;
+    }
+    case Kind::Port:
+        v = std::to_string(s.port);
+        break;
+    case Kind::BaudRate:
+        // signed, so that the reader takes back what is written
+        v = std::to_string(int32_t(s.com.BaudRate));
+        break;
+    case Kind::Unsigned8:
+        v = std::to_string(unsigned(u8Field(com, k.field)));
+        break;
+    case Kind::Signed8:
+        v = std::to_string(int(s8Field(com, k.field)));
+        break;
+    case Kind::Extension:
+        v = std::to_string(s.extension);
+        break;
+    }
+    return v;
+}
+
+} // namespace
+
 void LoadSettings(const std::string& path, StoredSettings& s, View& view, WindowPlacement& wp, std::string* problem)
 {
     FileRead file = readSettingsFile(path);
@@ -585,52 +299,8 @@ void LoadSettings(const std::string& path, StoredSettings& s, View& view, Window
     Ini ini;
     loadIni(ini, file.data);
 
-    for (const Key& k : kKeys) {
-        switch (k.kind) {
-        case Kind::Home:
-            s.home = readValue(ini, k, kDefaultHomeUrl);
-            break;
-        case Kind::Top:
-            // int division truncates toward zero, as the default requires
-            wp.top = readInt(ini, k, (wp.screenHeight - wp.outerHeight) / 2);
-            break;
-        case Kind::Left:
-            wp.left = readInt(ini, k, (wp.screenWidth - wp.outerWidth) / 2);
-            break;
-        case Kind::ChSelect: {
-            bool hand = readInt(ini, k, k.def) != 0;
-            view.setChecked("radChAuto", !hand);
-            view.setChecked("radChHand", hand);
-            break;
-        }
-        case Kind::Combo: {
-            int v = readInt(ini, k, k.def);
-            view.setItemIndex(k.control, (v >= 0 && v < k.hi) ? v : -1);
-            break;
-        }
-        case Kind::Spin: {
-            int v = std::clamp(readInt(ini, k, k.def), k.lo, k.hi);
-            view.setValue(k.control, v);
-            view.setText(k.control, std::to_string(v));
-            break;
-        }
-        case Kind::Port:
-            s.port = readInt(ini, k, k.def);
-            break;
-        case Kind::BaudRate:
-            s.com.BaudRate = uint32_t(readInt(ini, k, k.def));
-            break;
-        case Kind::Unsigned8:
-            u8Field(s.com, k.field) = uint8_t(readInt(ini, k, k.def) & 0xFF);
-            break;
-        case Kind::Signed8:
-            s8Field(s.com, k.field) = int8_t(uint8_t(readInt(ini, k, k.def) & 0xFF));
-            break;
-        case Kind::Extension:
-            s.extension = readInt(ini, k, k.def);
-            break;
-        }
-    }
+    for (const Key& k : kKeys)
+        applyKey(ini, k, s, view, wp);
     // Not one of the 29: in the file only once the user switched it off.
     if (const char* v = ini.GetValue("Com", "AutoReconnect", nullptr))
         s.autoReconnect = std::string_view(v) != "0";
@@ -655,57 +325,8 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, 
 
     PortSettings com = s.com;
     std::array<std::string, kKeys.size()> values;
-    for (size_t i = 0; i < kKeys.size(); ++i) {
-        const Key& k = kKeys[i];
-        std::string& v = values[i];
-        switch (k.kind) {
-        case Kind::Home: {
-            v = s.home;
-            // a line break would end the value and start a stray line
-            v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }),
-                    v.end());
-            break;
-        }
-        case Kind::Top:
-            v = std::to_string(wp.top);
-            break;
-        case Kind::Left:
-            v = std::to_string(wp.left);
-            break;
-        case Kind::ChSelect:
-            v = view.isChecked("radChAuto") ? "0" : "1";
-            break;
-        case Kind::Combo:
-            v = std::to_string(view.itemIndex(k.control));
-            break;
-        case Kind::Spin: {
-            auto n = strToInt(view.text(k.control));
-            int x = n ? int(*n) : k.lo;
-            if (!n) {
-                view.setValue(k.control, k.lo);
-                view.setText(k.control, std::to_string(k.lo));
-            }
-            v = std::to_string(x);
-            break;
-        }
-        case Kind::Port:
-            v = std::to_string(s.port);
-            break;
-        case Kind::BaudRate:
-            // signed, so that the reader takes back what is written
-            v = std::to_string(int32_t(s.com.BaudRate));
-            break;
-        case Kind::Unsigned8:
-            v = std::to_string(unsigned(u8Field(com, k.field)));
-            break;
-        case Kind::Signed8:
-            v = std::to_string(int(s8Field(com, k.field)));
-            break;
-        case Kind::Extension:
-            v = std::to_string(s.extension);
-            break;
-        }
-    }
+    for (size_t i = 0; i < kKeys.size(); ++i)
+        values[i] = valueOf(kKeys[i], s, view, wp, com);
     std::vector<Entry> entries;
     for (size_t i = 0; i < kKeys.size(); ++i)
         entries.push_back({kKeys[i].section, kKeys[i].key, std::move(values[i])});

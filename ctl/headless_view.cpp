@@ -27,102 +27,140 @@ int toInt(const std::string& s, bool* ok)
 bool isSpin(const HeadlessView::Control& c) { return c.kind == "QSpinBox"; }
 bool isCombo(const HeadlessView::Control& c) { return c.kind == "QComboBox"; }
 
+// Reads a layout into the view's tables: every widget and action with the
+// properties the engine can see.
+class LayoutReader {
+public:
+    using Control = HeadlessView::Control;
+    LayoutReader(std::string& root, std::map<std::string, Control, std::less<>>& controls,
+                 std::map<std::string, std::vector<std::string>, std::less<>>& pagesOf,
+                 std::map<std::string, int, std::less<>>& currentIndex)
+        : root_(root), controls_(controls), pagesOf_(pagesOf), currentIndex_(currentIndex)
+    {
+    }
+
+    void read(const std::string& uiXml)
+    {
+        QXmlStreamReader xml(QByteArray::fromStdString(uiXml));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement())
+                start(xml);
+            else if (xml.isEndElement())
+                end(xml);
+        }
+        if (xml.hasError() || root_.empty())
+            throw std::invalid_argument("window layout unreadable: " + xml.errorString().toStdString());
+    }
+
+private:
+    void start(QXmlStreamReader& xml)
+    {
+        const std::string el = xml.name().toString().toStdString();
+        const std::string parentEl = elements.empty() ? std::string() : elements.back();
+        elements.push_back(el);
+        const auto attr = [&](const char* a) { return xml.attributes().value(QLatin1String(a)).toString().toStdString(); };
+        if (el == "widget" || el == "action") {
+            const std::string name = attr("name");
+            Control ctl;
+            ctl.kind = el == "action" ? "QAction" : attr("class");
+            if (ctl.kind == "QProgressBar")
+                ctl.maximum = 100;
+            if (!owners.empty() && controls_.count(owners.back()) && controls_[owners.back()].kind == "QTabWidget"
+                && el == "widget")
+                pagesOf_[owners.back()].push_back(name);
+            if (root_.empty())
+                root_ = name;
+            controls_[name] = ctl;
+            owners.push_back(name);
+        } else if (el == "property" || el == "attribute") {
+            property = (parentEl == "widget" || parentEl == "action" || comboItem) ? attr("name") : std::string();
+        } else if (el == "item") {
+            comboItem = parentEl == "widget" && !owners.empty() && isCombo(controls_[owners.back()]);
+        } else if ((el == "string" || el == "bool" || el == "number") && !property.empty() && !owners.empty()) {
+            const std::string v = xml.readElementText().toStdString();
+            elements.pop_back();
+            take(v);
+        }
+    }
+
+    // A property value for the innermost widget or action.
+    void take(const std::string& v)
+    {
+        const std::string& owner = owners.back();
+        Control& ctl = controls_[owner];
+        bool ok = false;
+        if (comboItem) {
+            if (property == "text")
+                ctl.items.push_back(utf8ToSjis(v));
+        } else if (property == "text" || property == "title" || property == "windowTitle"
+                   || property == "plainText") {
+            // A page's "title" attribute is its tab text.
+            ctl.text = utf8ToSjis(v);
+        } else if (property == "checked") {
+            ctl.checked = v == "true";
+        } else if (property == "enabled") {
+            ctl.enabled = v == "true";
+        } else if (property == "visible") {
+            ctl.visible = v == "true";
+        } else if (property == "editable") {
+            editable[owner] = v == "true";
+        } else if (property == "value") {
+            ctl.value = toInt(v, &ok);
+        } else if (property == "minimum") {
+            ctl.minimum = toInt(v, &ok);
+        } else if (property == "maximum") {
+            ctl.maximum = toInt(v, &ok);
+        } else if (property == "currentIndex") {
+            const int i = toInt(v, &ok);
+            if (ctl.kind == "QTabWidget")
+                currentIndex_[owner] = i;
+            else
+                ctl.index = i;
+        }
+    }
+
+    void end(QXmlStreamReader& xml)
+    {
+        const std::string el = xml.name().toString().toStdString();
+        if (!elements.empty())
+            elements.pop_back();
+        if (el == "widget" || el == "action") {
+            Control& ctl = controls_[owners.back()];
+            // As a fresh control settles: a list picks its first item, a
+            // spin box its value within range.
+            if (isCombo(ctl) && ctl.index < 0 && !ctl.items.empty() && !editable[owners.back()])
+                ctl.index = 0;
+            if (isSpin(ctl)) {
+                ctl.value = std::clamp(ctl.value, ctl.minimum, ctl.maximum);
+                ctl.text = std::to_string(ctl.value);
+            }
+            owners.pop_back();
+        } else if (el == "property" || el == "attribute") {
+            property.clear();
+        } else if (el == "item") {
+            comboItem = false;
+        }
+    }
+
+    std::string& root_;
+    std::map<std::string, Control, std::less<>>& controls_;
+    std::map<std::string, std::vector<std::string>, std::less<>>& pagesOf_;
+    std::map<std::string, int, std::less<>>& currentIndex_;
+    std::vector<std::string> owners; // widget/action names, innermost last
+    std::vector<std::string> elements;
+    std::map<std::string, bool> editable;
+    std::string property;
+    bool comboItem = false;
+};
+
 } // namespace
 
 HeadlessView::HeadlessView(const std::string& uiXml, std::map<std::string, int> timers)
 {
     for (auto& [name, interval] : timers)
         timers_[name].interval = interval;
-
-    QXmlStreamReader xml(QByteArray::fromStdString(uiXml));
-    std::vector<std::string> owners; // widget/action names, innermost last
-    std::vector<std::string> elements;
-    std::map<std::string, bool> editable;
-    std::string property;
-    bool comboItem = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            const std::string el = xml.name().toString().toStdString();
-            const std::string parentEl = elements.empty() ? std::string() : elements.back();
-            elements.push_back(el);
-            const auto attr = [&](const char* a) { return xml.attributes().value(QLatin1String(a)).toString().toStdString(); };
-            if (el == "widget" || el == "action") {
-                const std::string name = attr("name");
-                Control ctl;
-                ctl.kind = el == "action" ? "QAction" : attr("class");
-                if (ctl.kind == "QProgressBar")
-                    ctl.maximum = 100;
-                if (!owners.empty() && controls_.count(owners.back()) && controls_[owners.back()].kind == "QTabWidget"
-                    && el == "widget")
-                    pagesOf_[owners.back()].push_back(name);
-                if (root_.empty())
-                    root_ = name;
-                controls_[name] = ctl;
-                owners.push_back(name);
-            } else if (el == "property" || el == "attribute") {
-                property = (parentEl == "widget" || parentEl == "action" || comboItem) ? attr("name") : std::string();
-            } else if (el == "item") {
-                comboItem = parentEl == "widget" && !owners.empty() && isCombo(controls_[owners.back()]);
-            } else if ((el == "string" || el == "bool" || el == "number") && !property.empty() && !owners.empty()) {
-                const std::string v = xml.readElementText().toStdString();
-                elements.pop_back();
-                const std::string& owner = owners.back();
-                Control& ctl = controls_[owner];
-                bool ok = false;
-                if (comboItem) {
-                    if (property == "text")
-                        ctl.items.push_back(utf8ToSjis(v));
-                } else if (property == "text" || property == "title" || property == "windowTitle"
-                           || property == "plainText") {
-                    // A page's "title" attribute is its tab text.
-                    ctl.text = utf8ToSjis(v);
-                } else if (property == "checked") {
-                    ctl.checked = v == "true";
-                } else if (property == "enabled") {
-                    ctl.enabled = v == "true";
-                } else if (property == "visible") {
-                    ctl.visible = v == "true";
-                } else if (property == "editable") {
-                    editable[owner] = v == "true";
-                } else if (property == "value") {
-                    ctl.value = toInt(v, &ok);
-                } else if (property == "minimum") {
-                    ctl.minimum = toInt(v, &ok);
-                } else if (property == "maximum") {
-                    ctl.maximum = toInt(v, &ok);
-                } else if (property == "currentIndex") {
-                    const int i = toInt(v, &ok);
-                    if (ctl.kind == "QTabWidget")
-                        currentIndex_[owner] = i;
-                    else
-                        ctl.index = i;
-                }
-            }
-        } else if (xml.isEndElement()) {
-            const std::string el = xml.name().toString().toStdString();
-            if (!elements.empty())
-                elements.pop_back();
-            if (el == "widget" || el == "action") {
-                Control& ctl = controls_[owners.back()];
-                // As a fresh control settles: a list picks its first item, a
-                // spin box its value within range.
-                if (isCombo(ctl) && ctl.index < 0 && !ctl.items.empty() && !editable[owners.back()])
-                    ctl.index = 0;
-                if (isSpin(ctl)) {
-                    ctl.value = std::clamp(ctl.value, ctl.minimum, ctl.maximum);
-                    ctl.text = std::to_string(ctl.value);
-                }
-                owners.pop_back();
-            } else if (el == "property" || el == "attribute") {
-                property.clear();
-            } else if (el == "item") {
-                comboItem = false;
-            }
-        }
-    }
-    if (xml.hasError() || root_.empty())
-        throw std::invalid_argument("window layout unreadable: " + xml.errorString().toStdString());
+    LayoutReader{root_, controls_, pagesOf_, currentIndex_}.read(uiXml);
 }
 
 void HeadlessView::refuse(std::string_view what, std::string_view n) const

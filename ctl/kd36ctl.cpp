@@ -2,14 +2,9 @@
 // protocol rule is the engine's; this file only presses the window's
 // buttons on a headless view and prints what the window would show.
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QTimer>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -25,14 +20,8 @@
 #include <unistd.h>
 
 #include "app/settings_file.h"
-#include "app/simulator_factory.h"
+#include "ctl/ctl_session.h"
 #include "ctl/ctl_text.h"
-#include "ctl/engine_host.h"
-#include "ctl/headless_boxes.h"
-#include "ctl/headless_view.h"
-#include "engine/link_logic.h"
-#include "engine/settings_profile.h"
-#include "engine/sjis.h"
 #include "serial/port_catalog.h"
 
 #ifndef KD36_VERSION
@@ -40,12 +29,9 @@
 #endif
 
 using namespace kd36;
+using namespace kd36::ctl;
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kNoAnswer = 1;
-constexpr int kUsage = 2;
 
 // Free number for a port named by path or "simulator" on the command line.
 constexpr int kAdHocPort = kMaxPorts;
@@ -83,7 +69,6 @@ const char* const kUsageText =
 // --------------------------------------------------------------- signals
 
 int g_signalPipe[2] = {-1, -1};
-volatile sig_atomic_t g_signal = 0;
 
 void onSignal(int sig)
 {
@@ -93,22 +78,6 @@ void onSignal(int sig)
 }
 
 // --------------------------------------------------------------- options
-
-struct Options {
-    std::string command;
-    std::vector<std::string> args;
-    bool json = false;
-    bool verify = false;
-    int waitMs = 1400;
-    std::string ini;
-    std::optional<uint32_t> baud;
-    std::optional<uint8_t> dataBits, parity, stopBits;
-    std::optional<int8_t> flow;
-};
-
-struct UsageError {
-    std::string text;
-};
 
 template <class T>
 T pick(const std::string& opt, const std::string& v, const std::map<std::string, T>& choices)
@@ -172,22 +141,6 @@ Options parse(const std::vector<std::string>& argv)
 
 // --------------------------------------------------------------- port
 
-// The catalog's opener, remembering why the last open failed.
-class RecordingOpener final : public DeviceOpener {
-public:
-    explicit RecordingOpener(PortCatalog& c) : catalog(c) {}
-    std::unique_ptr<Device> open(int n, int& err) override
-    {
-        auto d = catalog.open(n, err);
-        lastError = d ? 0 : err;
-        return d;
-    }
-    std::vector<std::string> portNames() override { return catalog.portNames(); }
-    std::string portDescription(int n) override { return catalog.describe(n); }
-    PortCatalog& catalog;
-    int lastError = 0;
-};
-
 std::string settingsPath(const Options& o)
 {
     if (!o.ini.empty())
@@ -207,493 +160,147 @@ std::string describePort(const std::string& given, int n, PortCatalog& catalog)
     return "COM" + std::to_string(n) + (what.empty() ? "" : " (" + (what == kSimulatorDescription ? std::string("simulator") : what) + ")");
 }
 
-// --------------------------------------------------------------- the run
+// --------------------------------------------------------------- main's steps
 
-class Session {
-public:
-    Session(const Options& o, std::map<int, std::string> pins)
-        : opt(o)
-        , main(layout("main_form.ui"), {{"timRxWait", 1400}, {"timIntervalTx", 10000}})
-        , link(layout("link_form.ui"), {{"timWaitTime", 10000}})
-        , packet(layout("packet_form.ui"), {})
-        , catalog(std::move(pins))
-        , opener(catalog)
-        , host(EngineHost::Views{main, link, packet}, boxes, clock, opener, [this](uint64_t now) {
-            main.fireDueTimers(now);
-            link.fireDueTimers(now);
-        })
-    {
-        catalog.setSimulatorFactory([this] { return makeSimulatedModem(clock); });
-        for (HeadlessView* v : {&main, &link, &packet})
-            v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) {
-            if (n == "timRxWait" && host.engine.FStep != 0 && host.engine.FStep % 2 == 0)
-                timedOut.push_back(lastCommand());
-            host.mainTimer(n);
-        };
-        link.onTimer = [this](const std::string& n) { host.linkTimer(n); };
-        link.onShow = [this] { host.linkShown(); };
-        link.onHide = [this] { host.linkHidden(); };
-        packet.onShow = [this] { host.packetShown(); };
-        packet.onHide = [this] { host.packetHidden(); };
-        // The lists the dialogs fill in code.
-        std::vector<std::string> hex, relay{"-"};
-        for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E", "F"})
-            hex.push_back(c), relay.push_back(c);
-        packet.setItems("cmbRoute0", hex, -1);
-        packet.setItems("cmbRoute6", hex, -1);
-        for (int n = 1; n <= 5; ++n)
-            packet.setItems("cmbRoute" + std::to_string(n), relay, -1);
-        host.setPieceTap([this](const std::string& p) { received += p; });
-        // From the receive thread: a queued call by name carries nothing of
-        // ours across, so the hand-over stays visible to the race detector.
-        passSoon.setSingleShot(true);
-        passSoon.setInterval(0);
-        QObject::connect(&passSoon, &QTimer::timeout, &loopOwner, [this] { pass(); });
-        host.setPieceNotify([this] { QMetaObject::invokeMethod(&passSoon, "start", Qt::QueuedConnection); });
-    }
-
-    static std::string layout(const char* name)
-    {
-        QFile f(QStringLiteral(":/kd36ctl/") + QLatin1String(name));
-        if (!f.open(QIODevice::ReadOnly))
-            throw std::runtime_error(std::string("window layout missing: ") + name);
-        return f.readAll().toStdString();
-    }
-
-    // The window's start: construction, the settings file, the templates.
-    void start(const std::string& settingsFile)
-    {
-        catalog.refresh();
-        host.constructBeforeSettings();
-        std::vector<std::string> templates = MainEngine::TemplateItems();
-        main.setItems("cmbTemplate", templates, -1);
-        if (!settingsFile.empty()) {
-            StoredSettings s;
-            s.port = host.engine.FPortNumber;
-            s.com = host.engine.portSettings;
-            s.extension = host.engine.FExtension;
-            WindowPlacement wp;
-            LoadSettings(settingsFile, s, main, wp);
-            host.engine.FPortNumber = s.port;
-            host.engine.portSettings = s.com;
-            host.engine.FExtension = s.extension;
-        }
-        host.constructAfterSettings();
-    }
-
-    // One pass; the run's loop ends when its condition holds.
-    void pass()
-    {
-        // Nothing may leave through Qt's event loop: a fault ends the run.
-        try {
-            if (fault.empty())
-                host.step();
-        } catch (const std::exception& e) {
-            fault = e.what();
-        }
-        if (loop && (!fault.empty() || until() || g_signal || clock.nowMs() >= deadline))
-            loop->quit();
-    }
-
-    // Runs passes (every 10 ms and at each hand-over) until pred() or maxMs.
-    // False when interrupted by a signal or out of time.
-    bool runUntil(std::function<bool()> pred, uint64_t maxMs)
-    {
-        if (pred())
+// True when --help or --version was asked for (and answered).
+bool helpOrVersion(const std::vector<std::string>& args)
+{
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsageText, stdout);
             return true;
-        until = std::move(pred);
-        deadline = clock.nowMs() + maxMs;
-        QEventLoop l;
-        loop = &l;
-        QTimer idle;
-        QObject::connect(&idle, &QTimer::timeout, &loopOwner, [this] { pass(); });
-        idle.start(10);
-        QMetaObject::invokeMethod(&loopOwner, [this] { pass(); }, Qt::QueuedConnection);
-        l.exec();
-        loop = nullptr;
-        if (!fault.empty())
-            throw std::runtime_error(fault);
-        return !g_signal && until();
-    }
-
-    // The last command the window echoed, without its line break.
-    std::string lastCommand() const
-    {
-        const std::string& t = host.engine.memTxRxMonitor.text();
-        size_t end = t.size();
-        while (end > 0) {
-            size_t start = t.rfind("\r\n", end >= 3 ? end - 3 : 0);
-            start = start == std::string::npos || start >= end ? 0 : start + 2;
-            if (end - start >= 2 && t[start] == '@')
-                return t.substr(start, end - start - (t.compare(end - 2, 2, "\r\n") == 0 ? 2 : 0));
-            if (start == 0)
-                break;
-            end = start;
         }
-        return {};
-    }
-
-    const Options& opt;
-    SteadyClock clock;
-    HeadlessBoxes boxes;
-    HeadlessView main, link, packet;
-    PortCatalog catalog;
-    RecordingOpener opener;
-    QObject loopOwner;
-    QTimer passSoon;
-    EngineHost host;
-    std::vector<std::string> timedOut;
-    std::string received;
-    std::string fault;
-
-private:
-    QEventLoop* loop = nullptr;
-    std::function<bool()> until = [] { return false; };
-    uint64_t deadline = 0;
-};
-
-// The twenty read-back fields, by the names scripts see.
-const std::pair<const char*, int> kFields[] = {
-    {"system_id", 1},         {"device_id", 2},      {"channel_group", 3},     {"channel", 4},
-    {"route_destination", 5}, {"relay1", 6},         {"relay2", 7},            {"relay3", 13},
-    {"relay4", 14},           {"relay5", 15},        {"frame_bytes", 8},       {"frame_idle_ms", 9},
-    {"frame_wait_s", 10},     {"frame_tx_count", 11}, {"info", 12},            {"rs232c_rate", 16},
-    {"rs232c_data_bits", 17}, {"rs232c_parity", 18}, {"rs232c_stop_bits", 19}, {"rs232c_flow", 20},
-};
-
-std::string field(Session& s, int n)
-{
-    return sjisToUtf8(s.main.text("edtRead" + std::to_string(n)));
-}
-
-bool runRead(Session& s)
-{
-    s.timedOut.clear();
-    s.host.engine.spbReadClick();
-    // Seven commands, each at most its reply time-out plus a pass.
-    return s.runUntil([&] { return s.host.engine.FStep == 0 && !s.host.engine.FBusy; }, 7 * 1600 + 1000);
-}
-
-void printRead(Session& s, bool json)
-{
-    if (json) {
-        std::string out = "{";
-        for (auto& [name, n] : kFields)
-            out += jsonString(name) + ":" + jsonString(field(s, n)) + ",";
-        out += "\"timed_out\":[";
-        for (size_t i = 0; i < s.timedOut.size(); ++i)
-            out += (i ? "," : "") + jsonString(sjisToUtf8(s.timedOut[i]));
-        out += "]}\n";
-        std::fputs(out.c_str(), stdout);
-        return;
-    }
-    for (auto& [name, n] : kFields)
-        std::printf("%s=%s\n", name, plainText(field(s, n)).c_str());
-    std::string t;
-    for (auto& c : s.timedOut)
-        t += (t.empty() ? "" : ",") + plainText(sjisToUtf8(c));
-    std::printf("timed_out=%s\n", t.c_str());
-}
-
-int cmdRead(Session& s)
-{
-    if (!runRead(s))
-        return kNoAnswer;
-    printRead(s, s.opt.json);
-    return s.timedOut.empty() ? kOk : kNoAnswer;
-}
-
-int cmdSend(Session& s, const std::string& text)
-{
-    const std::string sjis = utf8ToSjis(text);
-    s.main.setText("txtEdit", sjis);
-    s.received.clear();
-    s.host.engine.spbCommandTxClick();
-    // Reply lines until the line has been quiet for the wait.
-    uint64_t lastSize = 0, quietSince = s.clock.nowMs();
-    const uint64_t wait = uint64_t(s.opt.waitMs);
-    s.runUntil(
-        [&] {
-            if (s.received.size() != lastSize) {
-                lastSize = s.received.size();
-                quietSince = s.clock.nowMs();
-            }
-            return s.clock.nowMs() - quietSince >= wait;
-        },
-        wait + 600000);
-    if (g_signal)
-        return kNoAnswer;
-    size_t pos = 0;
-    while (pos < s.received.size()) {
-        size_t end = s.received.find("\r\n", pos);
-        const size_t stop = end == std::string::npos ? s.received.size() : end;
-        std::printf("%s\n", plainText(sjisToUtf8(s.received.substr(pos, stop - pos))).c_str());
-        pos = end == std::string::npos ? s.received.size() : end + 2;
-    }
-    return s.received.empty() ? kNoAnswer : kOk;
-}
-
-std::vector<int> parseStations(const std::string& list)
-{
-    std::vector<int> st;
-    size_t pos = 0;
-    while (pos <= list.size()) {
-        size_t comma = list.find(',', pos);
-        const std::string item = list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-        if (item.size() != 1 || !std::isxdigit(static_cast<unsigned char>(item[0])))
-            throw UsageError{"station '" + item + "' is not one hexadecimal digit 0-F"};
-        const int n = std::stoi(item, nullptr, 16);
-        if (std::find(st.begin(), st.end(), n) == st.end())
-            st.push_back(n);
-        if (comma == std::string::npos)
-            break;
-        pos = comma + 1;
-    }
-    return st;
-}
-
-int cmdAnswerBack(Session& s, const std::vector<int>& stations)
-{
-    MainEngine& e = s.host.engine;
-    LinkLogic& dlg = e.linkForm();
-    // Open the dialog as its button does.
-    e.mnuRssiInfoClick();
-    if (!s.runUntil([&] { return e.FLinkState == 1; }, 2000))
-        return kNoAnswer;
-    std::map<int, StationResult> result;
-    std::vector<int> left = stations;
-    bool noLine = false;
-    // A station that stays silent ends the dialog's run; the stations after
-    // it are polled by starting again, as the user would.
-    while (!left.empty() && !noLine) {
-        for (int n = 0; n < LinkLogic::kStations; ++n)
-            s.link.setChecked("CheckBox" + std::to_string(n), std::find(left.begin(), left.end(), n) != left.end());
-        dlg.btnGetClick();
-        if (!s.runUntil([&] { return e.FLinkState == 3 && e.FLinkStateSeen == 3; },
-                        uint64_t(left.size()) * (LinkLogic::kWaitMs + 1000)))
-            break;
-        bool settled = false;
-        for (const StationResult& r : dlg.results()) {
-            if (r.result == LinkResult::Pending)
-                continue;
-            result[r.station] = r;
-            settled = true;
-            noLine = noLine || r.result == LinkResult::NoLine;
-        }
-        std::vector<int> next;
-        for (int n : left)
-            if (!result.count(n))
-                next.push_back(n);
-        if (!settled)
-            break; // nothing moved: do not poll for ever
-        left = next;
-    }
-    // Close the dialog with its close button.
-    s.link.hideForm();
-    s.runUntil([&] { return e.FLinkState == 0 && e.FLinkStateSeen == 0; }, 2000);
-    if (g_signal)
-        return kNoAnswer;
-
-    bool all = true;
-    std::string out = s.opt.json ? "{\"stations\":[" : "";
-    bool first = true;
-    for (int n : stations) {
-        const std::string id(1, "0123456789ABCDEF"[n]);
-        auto it = result.find(n);
-        const bool ok = it != result.end() && it->second.result == LinkResult::Ok;
-        all = all && ok;
-        const std::string level = ok ? std::to_string(it->second.level) : std::string();
-        const std::string status = it != result.end() ? linkResultName(it->second.result) : "not-polled";
-        if (s.opt.json)
-            out += std::string(first ? "" : ",") + "{\"id\":\"" + id + "\",\"level\":" + (ok ? level : "null") +
-                   ",\"status\":\"" + status + "\"}";
-        else
-            out += id + "=" + (ok ? level : status) + "\n";
-        first = false;
-    }
-    if (s.opt.json)
-        out += "]}\n";
-    std::fputs(out.c_str(), stdout);
-    return all ? kOk : kNoAnswer;
-}
-
-// The relays as the route command carries them: up to the first "-".
-std::vector<std::string> relayChain(const SettingsProfile& p)
-{
-    std::vector<std::string> chain;
-    for (const auto& r : p.relays) {
-        if (!r || *r == "-" || r->empty())
-            break;
-        chain.push_back(*r);
-    }
-    return chain;
-}
-
-std::string show(const std::optional<std::string>& v)
-{
-    return v ? plainText(sjisToUtf8(*v)) : std::string("(nothing)");
-}
-
-std::string show(const std::optional<int>& v)
-{
-    return v ? std::to_string(*v) : std::string("(nothing)");
-}
-
-// What the modem reads back against what was written, item by item, for
-// the ticked items only. Each difference as "item: wrote X, read Y".
-std::vector<std::string> differences(const SettingsProfile& wrote, const SettingsProfile& read, bool extension)
-{
-    std::vector<std::string> diff;
-    auto check = [&](const char* what, const auto& w, const auto& r) {
-        if (w != r)
-            diff.push_back(std::string(what) + ": wrote " + show(w) + ", read " + show(r));
-    };
-    if (wrote.sysIdOn.value_or(false)) {
-        // The number counts, not how it was typed ("0012" reads back "12").
-        auto num = [](const std::optional<std::string>& t) -> std::optional<long long> {
-            if (!t)
-                return std::nullopt;
-            char* end = nullptr;
-            const long long v = std::strtoll(t->c_str(), &end, 10);
-            return end && *end == 0 && !t->empty() ? std::optional<long long>(v) : std::nullopt;
-        };
-        const auto w = num(wrote.systemId), r = num(read.systemId);
-        if (!w || !r ? wrote.systemId != read.systemId : *w != *r)
-            diff.push_back("system_id: wrote " + show(wrote.systemId) + ", read " + show(read.systemId));
-    }
-    if (wrote.chanOn.value_or(false)) {
-        if (wrote.channelAuto.value_or(true))
-            check("channel_group", wrote.group, read.channelAuto.value_or(false) ? read.group : std::nullopt);
-        else
-            check("channel", wrote.channel, !read.channelAuto.value_or(true) ? read.channel : std::nullopt);
-    }
-    if (wrote.routOn.value_or(false)) {
-        check("route_destination", wrote.routeDest, read.routeDest);
-        const auto w = relayChain(wrote), r = relayChain(read);
-        if (w != r) {
-            auto join = [](const std::vector<std::string>& v) {
-                std::string t;
-                for (auto& x : v)
-                    t += (t.empty() ? "" : ",") + x;
-                return t.empty() ? std::string("(none)") : t;
-            };
-            diff.push_back("relays: wrote " + join(w) + ", read " + join(r));
+        if (a == "--version") {
+            std::printf("kd36ctl %s\n", KD36_VERSION);
+            return true;
         }
     }
-    if (wrote.framOn.value_or(false)) {
-        check("frame_bytes", wrote.frameByte, read.frameByte);
-        check("frame_idle_ms", wrote.frameIdle, read.frameIdle);
-        check("frame_wait_s", wrote.frameWait, read.frameWait);
-        check("frame_tx_count", wrote.frameTxNumber, read.frameTxNumber);
-    }
-    if (wrote.infoOn.value_or(false))
-        check("info", wrote.deviceInfo, read.deviceInfo);
-    if (wrote.seriOn.value_or(false)) {
-        check("rs232c_rate", wrote.rate, read.rate);
-        // Parity, stop bits and flow go out only in extended mode.
-        if (extension) {
-            check("rs232c_parity", wrote.parity, read.parity);
-            check("rs232c_stop_bits", wrote.stopBits, read.stopBits);
-            check("rs232c_flow", wrote.flow, read.flow);
-        }
-    }
-    return diff;
+    return false;
 }
 
-int cmdWrite(Session& s, const std::string& path)
+// The port: COMn from the catalog, or a path / the simulator under a free
+// number (pinned in `pins`). 0 when `given` names no port.
+int portNumberOf(const std::string& given, std::map<int, std::string>& pins)
 {
-    ProfileReadResult r = readProfileFile(path);
-    if (!r.ok) {
-        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(r.error).c_str());
+    int portNumber = 0;
+    if (given == "simulator") {
+        pins[kAdHocPort] = "simulator";
+        portNumber = kAdHocPort;
+    } else if (given.find('/') != std::string::npos) {
+        pins[kAdHocPort] = given;
+        portNumber = kAdHocPort;
+    } else if ((given.rfind("COM", 0) == 0 || given.rfind("com", 0) == 0) && given.size() > 3) {
+        try {
+            portNumber = int(number("PORT", given.substr(3), 1, kMaxPorts - 1));
+        } catch (const UsageError&) {
+            portNumber = 0;
+        }
+    }
+    return portNumber;
+}
+
+// SIGINT/SIGTERM end the run between passes; the port is closed as on exit.
+void catchSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        struct sigaction sa = {};
+        sa.sa_handler = onSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGHUP, &sa, nullptr);
+    }
+}
+
+// The settings file's line settings with the command line's changes.
+PortSettings lineSettings(const Options& opt, PortSettings line)
+{
+    if (opt.baud) line.BaudRate = *opt.baud;
+    if (opt.dataBits) line.ByteSize = *opt.dataBits;
+    if (opt.parity) line.Parity = *opt.parity;
+    if (opt.stopBits) line.StopBits = *opt.stopBits;
+    if (opt.flow) line.FlowCtrl = *opt.flow;
+    return line;
+}
+
+// Opens the port as the window would; says why on standard error when not.
+bool openPort(Session& s, const std::string& given, int portNumber, const PortSettings& line)
+{
+    s.boxes.quiet = true;
+    s.host.port.start();
+    if (!s.host.open(portNumber, line)) {
+        const int err = s.opener.lastError;
+        std::string why = err ? std::system_category().message(err) : s.boxes.lastDetail;
+        if (err == EACCES)
+            why += " \u2014 add the user to the group dialout";
+        else if (err == EBUSY)
+            why += " \u2014 another program holds the port";
+        std::fprintf(stderr, "kd36ctl: %s: %s\n", describePort(given, portNumber, s.catalog).c_str(),
+                     plainText(why).c_str());
+        s.host.shutDown();
+        return false;
+    }
+    s.boxes.quiet = false;
+    return true;
+}
+
+int runCommand(Session& s, const Options& opt, const std::vector<int>& stations)
+{
+    if (opt.command == "read")
+        return cmdRead(s);
+    if (opt.command == "send")
+        return cmdSend(s, opt.args[1]);
+    if (opt.command == "answerback")
+        return cmdAnswerBack(s, stations);
+    if (opt.command == "write")
+        return cmdWrite(s, opt.args[1]);
+    return cmdClone(s, opt.args[1]);
+}
+
+// One run on an opened port, from the window's start to the port's close.
+int runSession(const Options& opt, const std::map<int, std::string>& pins, const std::string& ini, int portNumber)
+{
+    Session s(opt, pins);
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &s.loopOwner, [&s] {
+        char c;
+        [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
+        s.pass(); // ends the loop
+    });
+    s.start(ini);
+    if (!s.catalog.describe(portNumber).size() && portNumber != kAdHocPort) {
+        std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
         return kUsage;
     }
-    if (!r.skipped.empty())
-        std::fprintf(stderr, "kd36ctl: profile %s: left out:\n%s\n", path.c_str(),
-                     plainText(describeIssues(r.skipped)).c_str());
-    MainEngine& e = s.host.engine;
-    applyProfile(e, r.profile);
-    // What the panel holds now is what the write sends.
-    const SettingsProfile wrote = profileFromPanel(s.main);
-    const size_t boxesBefore = s.boxes.shown;
-    s.timedOut.clear();
-    e.spbWriteClick();
-    if (!s.runUntil([&] { return e.FStep == 0 && !e.FBusy; }, 7 * 1600 + 1000))
-        return kNoAnswer;
-    int rc = kOk;
-    if (!s.timedOut.empty()) {
-        std::string t;
-        for (auto& c : s.timedOut)
-            t += " " + plainText(sjisToUtf8(c));
-        std::fprintf(stderr, "kd36ctl: no reply to:%s\n", t.c_str());
-        rc = kNoAnswer;
-    }
-    // A refused system ID (its box went to standard error) was not written.
-    if (s.boxes.shown != boxesBefore)
-        rc = kNoAnswer;
-    if (!s.opt.verify)
-        return rc;
+    const PortSettings line = lineSettings(opt, s.host.engine.portSettings);
 
-    if (!runRead(s))
+    std::vector<int> stations;
+    if (opt.command == "answerback")
+        stations = parseStations(opt.args[1]);
+
+    if (!openPort(s, opt.args[0], portNumber, line))
+        return kUsage;
+    const int rc = runCommand(s, opt, stations);
+    s.host.shutDown();
+    if (g_signal) {
+        std::fprintf(stderr, "kd36ctl: interrupted; port closed\n");
         return kNoAnswer;
-    const SettingsProfile read = profileFromReadBack(s.main, false);
-    const auto diff = differences(wrote, read, e.FExtension != 0);
-    for (const std::string& d : diff)
-        std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
-    if (!diff.empty() || !s.timedOut.empty())
-        return kNoAnswer;
+    }
     return rc;
-}
-
-int cmdClone(Session& s, const std::string& path)
-{
-    if (!runRead(s))
-        return kNoAnswer;
-    if (!s.timedOut.empty()) {
-        // A partial read would make a profile that quietly leaves items out.
-        std::string t;
-        for (auto& c : s.timedOut)
-            t += " " + plainText(sjisToUtf8(c));
-        std::fprintf(stderr, "kd36ctl: no reply to:%s; profile not written\n", t.c_str());
-        return kNoAnswer;
-    }
-    std::vector<ProfileIssue> notCopied;
-    const SettingsProfile p = profileFromReadBack(s.main, true, &notCopied);
-    if (!notCopied.empty())
-        std::fprintf(stderr, "kd36ctl: not copied:\n%s\n", plainText(describeIssues(notCopied)).c_str());
-    std::string why;
-    if (!writeProfileFile(path, p, why)) {
-        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(why).c_str());
-        return kUsage;
-    }
-    return notCopied.empty() ? kOk : kNoAnswer;
-}
-
-int listPorts(PortCatalog& catalog)
-{
-    catalog.refresh();
-    for (const auto& e : catalog.entries())
-        std::printf("COM%d \u2014 %s%s\n", e.number,
-                    e.simulator ? "simulator" : plainText(catalog.describe(e.number)).c_str(),
-                    e.pinned ? " (pinned)" : "");
-    return kOk;
 }
 
 } // namespace
 
+namespace kd36::ctl {
+volatile sig_atomic_t g_signal = 0;
+}
+
 int main(int argc, char* argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsageText, stdout);
-            return kOk;
-        }
-        if (a == "--version") {
-            std::printf("kd36ctl %s\n", KD36_VERSION);
-            return kOk;
-        }
-    }
+    if (helpOrVersion(args))
+        return kOk;
     Options opt;
     try {
         opt = parse(args);
@@ -719,94 +326,16 @@ int main(int argc, char* argv[])
         return listPorts(catalog);
     }
 
-    // The port: COMn from the catalog, or a path / the simulator under a free number.
     const std::string& given = opt.args[0];
-    int portNumber = 0;
-    if (given == "simulator") {
-        pins[kAdHocPort] = "simulator";
-        portNumber = kAdHocPort;
-    } else if (given.find('/') != std::string::npos) {
-        pins[kAdHocPort] = given;
-        portNumber = kAdHocPort;
-    } else if ((given.rfind("COM", 0) == 0 || given.rfind("com", 0) == 0) && given.size() > 3) {
-        try {
-            portNumber = int(number("PORT", given.substr(3), 1, kMaxPorts - 1));
-        } catch (const UsageError&) {
-            portNumber = 0;
-        }
-    }
+    const int portNumber = portNumberOf(given, pins);
     if (portNumber == 0) {
         std::fprintf(stderr, "kd36ctl: '%s' is not a port (COMn, a device path or simulator)\n", given.c_str());
         return kUsage;
     }
+    catchSignals();
 
-    // SIGINT/SIGTERM end the run between passes; the port is closed as on exit.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
-        struct sigaction sa = {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGHUP, &sa, nullptr);
-    }
-
-    int rc = kOk;
     try {
-        Session s(opt, pins);
-        QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(&notifier, &QSocketNotifier::activated, &s.loopOwner, [&s] {
-            char c;
-            [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
-            s.pass(); // ends the loop
-        });
-        s.start(haveIni ? ini : std::string());
-        if (!s.catalog.describe(portNumber).size() && portNumber != kAdHocPort) {
-            std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
-            return kUsage;
-        }
-        PortSettings line = s.host.engine.portSettings;
-        if (opt.baud) line.BaudRate = *opt.baud;
-        if (opt.dataBits) line.ByteSize = *opt.dataBits;
-        if (opt.parity) line.Parity = *opt.parity;
-        if (opt.stopBits) line.StopBits = *opt.stopBits;
-        if (opt.flow) line.FlowCtrl = *opt.flow;
-
-        std::vector<int> stations;
-        if (opt.command == "answerback")
-            stations = parseStations(opt.args[1]);
-
-        s.boxes.quiet = true;
-        s.host.port.start();
-        if (!s.host.open(portNumber, line)) {
-            const int err = s.opener.lastError;
-            std::string why = err ? std::system_category().message(err) : s.boxes.lastDetail;
-            if (err == EACCES)
-                why += " \u2014 add the user to the group dialout";
-            else if (err == EBUSY)
-                why += " \u2014 another program holds the port";
-            std::fprintf(stderr, "kd36ctl: %s: %s\n", describePort(given, portNumber, s.catalog).c_str(),
-                         plainText(why).c_str());
-            s.host.shutDown();
-            return kUsage;
-        }
-        s.boxes.quiet = false;
-
-        if (opt.command == "read")
-            rc = cmdRead(s);
-        else if (opt.command == "send")
-            rc = cmdSend(s, opt.args[1]);
-        else if (opt.command == "answerback")
-            rc = cmdAnswerBack(s, stations);
-        else if (opt.command == "write")
-            rc = cmdWrite(s, opt.args[1]);
-        else
-            rc = cmdClone(s, opt.args[1]);
-        s.host.shutDown();
-        if (g_signal) {
-            std::fprintf(stderr, "kd36ctl: interrupted; port closed\n");
-            rc = kNoAnswer;
-        }
+        return runSession(opt, pins, haveIni ? ini : std::string(), portNumber);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kd36ctl: %s\nTry 'kd36ctl --help'.\n", e.text.c_str());
         return kUsage;
@@ -814,5 +343,4 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "kd36ctl: %s\n", e.what());
         return kUsage;
     }
-    return rc;
 }

@@ -90,7 +90,15 @@ std::optional<int> TSettingsForm::itemNumber(const std::string& item)
 
 void TSettingsForm::fill(const std::vector<std::string>& portList, int extension)
 {
-    // 1. the port: item 0 unless an item carries the port's number
+    fillPort(portList);
+    fillLine();
+    if (extension == 0)
+        applyCompactLayout(QFontMetrics(font()).height());
+}
+
+// The port: item 0 unless an item carries the port's number.
+void TSettingsForm::fillPort(const std::vector<std::string>& portList)
+{
     for (size_t i = 0; i < portList.size(); ++i)
         ui->cmbComCh->addItem(QString::fromStdString(sjisToUtf8(portList[i])));
     ui->cmbComCh->setCurrentIndex(portList.empty() ? -1 : 0);
@@ -105,8 +113,12 @@ void TSettingsForm::fill(const std::vector<std::string>& portList, int extension
     for (size_t i = 0; i < portList.size(); ++i)
         if (auto n = itemNumber(portList[i]); n && FDescribePort)
             ui->cmbComCh->setItemData(int(i), QString::fromStdString(FDescribePort(*n)), Qt::ToolTipRole);
+}
 
-    // 2. the rate: no selection when it is not one of the list's
+// The line settings as the lists and buttons show them.
+void TSettingsForm::fillLine()
+{
+    // The rate: no selection when it is not one of the list's.
     ui->cmbBaudrate->setCurrentIndex(-1);
     for (int i = 0; i < ui->cmbBaudrate->count(); ++i)
         if (itemValue(ui->cmbBaudrate, i) == static_cast<long long>(FSettings.BaudRate)) {
@@ -114,7 +126,7 @@ void TSettingsForm::fill(const std::vector<std::string>& portList, int extension
             break;
         }
 
-    // 3. data bits, carried through unseen
+    // Data bits, carried through unseen.
     ui->cmbDataBits->setCurrentIndex(-1);
     for (int i = 0; i < ui->cmbDataBits->count(); ++i)
         if (itemValue(ui->cmbDataBits, i) == static_cast<long long>(FSettings.ByteSize)) {
@@ -122,10 +134,9 @@ void TSettingsForm::fill(const std::vector<std::string>& portList, int extension
             break;
         }
 
-    // 4. stop bits
     ui->cmbStopBits->setCurrentIndex(FSettings.StopBits == 2 ? 1 : 0);
 
-    // 5. parity: mark (3) has no item and leaves the list blank
+    // Parity: mark (3) has no item and leaves the list blank.
     switch (FSettings.Parity) {
     case 1:
         ui->cmbParity->setCurrentIndex(1);
@@ -141,8 +152,8 @@ void TSettingsForm::fill(const std::vector<std::string>& portList, int extension
         break;
     }
 
-    // 6. flow control: Xon/Xoff rides on the hidden button and leaves the
-    // visible group in its initial state
+    // Flow control: Xon/Xoff rides on the hidden button and leaves the
+    // visible group in its initial state.
     switch (FSettings.FlowCtrl) {
     case 1:
         ui->rdbFlowXonXoff->setChecked(true);
@@ -154,10 +165,6 @@ void TSettingsForm::fill(const std::vector<std::string>& portList, int extension
         ui->rdbFlowNon->setChecked(true);
         break;
     }
-
-    // 7. compact layout
-    if (extension == 0)
-        applyCompactLayout(QFontMetrics(font()).height());
 }
 
 void TSettingsForm::applyCompactLayout(int fontHeight)

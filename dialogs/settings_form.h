@@ -44,6 +44,8 @@ public slots:
 
 private:
     void fill(const std::vector<std::string>& portList, int extension);
+    void fillPort(const std::vector<std::string>& portList);
+    void fillLine();
     void updatePortHint();
 
     std::unique_ptr<Ui::TSettingsForm> ui;

@@ -126,17 +126,37 @@ void SpectrumPlot::leaveEvent(QEvent*)
 
 void SpectrumPlot::paintEvent(QPaintEvent*)
 {
+    // One painter through every layer: each draws on the state the one
+    // before it left.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(rect(), kBackground);
 
     const QRectF r = plotRect();
-    const double slot = slotWidth();
-    const QFont small = pixelFont(font(), 11);
-    const QFont tiny = pixelFont(font(), 10);
-    const QFont axisTitle = pixelFont(font(), 13, true);
+    drawGrid(p, r);
 
-    // Plot area and grid.
+    // Hovered slot.
+    if (hovered_ >= 0)
+        p.fillRect(QRectF(xOf(hovered_), r.top(), slotWidth(), r.height()), QColor(255, 255, 255, 22));
+
+    drawBars(p, r);
+    drawAxes(p, r);
+    if (hovered_ >= 0)
+        drawReadout(p, r);
+
+    if (model_.strongest() < 0) {
+        p.setFont(pixelFont(font(), 13, true));
+        p.setPen(QColor(0xc8, 0xd3, 0xe2, 170));
+        p.drawText(r, Qt::AlignCenter,
+                   running_ ? QStringLiteral("Waiting for the first sweep...")
+                            : QStringLiteral("Press Start to measure"));
+    }
+}
+
+// Plot area and grid, with the millivolt scale.
+void SpectrumPlot::drawGrid(QPainter& p, const QRectF& r)
+{
+    const QFont small = pixelFont(font(), 11);
     p.fillRect(r, kPlotFill);
     for (int mv = kMinorStepMv; mv < kFullScaleMv; mv += kMinorStepMv) {
         if (mv % kMajorStepMv == 0)
@@ -164,13 +184,14 @@ void SpectrumPlot::paintEvent(QPaintEvent*)
             p.setPen(QPen(kGridMinor, 1));
             p.drawLine(QPointF(xOf(i), r.top()), QPointF(xOf(i), r.bottom()));
         }
+}
 
-    // Hovered slot.
-    if (hovered_ >= 0)
-        p.fillRect(QRectF(xOf(hovered_), r.top(), slot, r.height()), QColor(255, 255, 255, 22));
-
-    // Bars: one gradient over the whole height, so a strong channel shows
-    // its warm top and a weak one stays green.
+// Bars: one gradient over the whole height, so a strong channel shows
+// its warm top and a weak one stays green.
+void SpectrumPlot::drawBars(QPainter& p, const QRectF& r)
+{
+    const double slot = slotWidth();
+    const QFont tiny = pixelFont(font(), 10);
     QLinearGradient g(0, r.bottom(), 0, r.top());
     g.setColorAt(0.0, QColor(0x1f, 0xa8, 0x5a));
     g.setColorAt(0.45, QColor(0x9c, 0xd6, 0x3a));
@@ -214,8 +235,15 @@ void SpectrumPlot::paintEvent(QPaintEvent*)
         p.drawText(QPointF(0, 0), t);
         p.restore();
     }
+}
 
-    // Frame and channel axis.
+// Frame, channel axis and the axis titles.
+void SpectrumPlot::drawAxes(QPainter& p, const QRectF& r)
+{
+    const double slot = slotWidth();
+    const QFont small = pixelFont(font(), 11);
+    const QFont axisTitle = pixelFont(font(), 13, true);
+    const QFontMetricsF fm(small);
     p.setPen(QPen(kAxisText, 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(r);
@@ -230,7 +258,6 @@ void SpectrumPlot::paintEvent(QPaintEvent*)
         p.drawText(QRectF(cx - slot, r.bottom() + 6, 2 * slot, fm.height()), Qt::AlignCenter, t);
     }
 
-    // Axis titles.
     p.setFont(axisTitle);
     const QFontMetricsF afm(axisTitle);
     p.drawText(QRectF(r.left(), r.bottom() + 8 + fm.height(), r.width(), afm.height() + 2),
@@ -241,32 +268,28 @@ void SpectrumPlot::paintEvent(QPaintEvent*)
     p.drawText(QRectF(-r.height() / 2, -afm.ascent(), r.height(), afm.height()), Qt::AlignCenter,
                titles_.valueAxis);
     p.restore();
+}
 
-    // Read-out of the hovered channel.
-    if (hovered_ >= 0) {
-        const QString t = QStringLiteral("Ch %1   %2 mV   peak %3 mV")
-                              .arg(hovered_ + kFirstChannel)
-                              .arg(values[hovered_])
-                              .arg(model_.peak(hovered_));
-        p.setFont(small);
-        const double w = fm.horizontalAdvance(t) + 16;
-        double x = std::clamp(xOf(hovered_) + slot / 2 - w / 2, r.left() + 4, r.right() - w - 4);
-        QRectF box(x, r.top() + 6, w, fm.height() + 8);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(QColor(0x7f, 0xe3, 0xff, 160));
-        p.setBrush(QColor(0x0b, 0x11, 0x1b, 230));
-        p.drawRoundedRect(box, 4, 4);
-        p.setPen(kValueText);
-        p.drawText(box, Qt::AlignCenter, t);
-    }
-
-    if (model_.strongest() < 0) {
-        p.setFont(axisTitle);
-        p.setPen(QColor(0xc8, 0xd3, 0xe2, 170));
-        p.drawText(r, Qt::AlignCenter,
-                   running_ ? QStringLiteral("Waiting for the first sweep...")
-                            : QStringLiteral("Press Start to measure"));
-    }
+// Read-out of the hovered channel.
+void SpectrumPlot::drawReadout(QPainter& p, const QRectF& r)
+{
+    const double slot = slotWidth();
+    const QFont small = pixelFont(font(), 11);
+    const QFontMetricsF fm(small);
+    const QString t = QStringLiteral("Ch %1   %2 mV   peak %3 mV")
+                          .arg(hovered_ + kFirstChannel)
+                          .arg(model_.values()[hovered_])
+                          .arg(model_.peak(hovered_));
+    p.setFont(small);
+    const double w = fm.horizontalAdvance(t) + 16;
+    double x = std::clamp(xOf(hovered_) + slot / 2 - w / 2, r.left() + 4, r.right() - w - 4);
+    QRectF box(x, r.top() + 6, w, fm.height() + 8);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QColor(0x7f, 0xe3, 0xff, 160));
+    p.setBrush(QColor(0x0b, 0x11, 0x1b, 230));
+    p.drawRoundedRect(box, 4, 4);
+    p.setPen(kValueText);
+    p.drawText(box, Qt::AlignCenter, t);
 }
 
 SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatus& status)
@@ -281,6 +304,17 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
     pal.setColor(QPalette::WindowText, kAxisText);
     setPalette(pal);
 
+    createControls();
+    layOut();
+    connectControls();
+    titlesChanged();
+    controlChanged();
+    setRunning(false);
+    resize(960, 540);
+}
+
+void SpectrumWindow::createControls()
+{
     plot_ = new SpectrumPlot(model_, titles_, this);
 
     lblTitle_ = new QLabel(this);
@@ -317,7 +351,10 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
 
     lblInfo_ = new QLabel(this);
     lblInfo_->setObjectName(QStringLiteral("lblInfo"));
+}
 
+void SpectrumWindow::layOut()
+{
     auto* top = new QHBoxLayout;
     top->addWidget(lblTitle_);
     top->addSpacing(16);
@@ -337,7 +374,10 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
     layout->addLayout(top);
     layout->addWidget(plot_, 1);
     layout->addWidget(lblInfo_);
+}
 
+void SpectrumWindow::connectControls()
+{
     connect(btnStart_, &QPushButton::clicked, this, [this] {
         const bool start = status_.running == 0;
         // A Start begins a new record for the export.
@@ -359,11 +399,6 @@ SpectrumWindow::SpectrumWindow(SpectrumModel& model, Titles& titles, SharedStatu
         plot_->update();
     });
     connect(&refreshTimer_, &QTimer::timeout, this, &SpectrumWindow::refresh);
-
-    titlesChanged();
-    controlChanged();
-    setRunning(false);
-    resize(960, 540);
 }
 
 void SpectrumWindow::showDisplay()

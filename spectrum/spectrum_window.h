@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPainter;
 class QPushButton;
 
 namespace kd36::spectrum {
@@ -59,6 +60,10 @@ private:
     double slotWidth() const;
     double yOf(double mv) const;
     int indexAt(const QPointF& p) const;
+    void drawGrid(QPainter& p, const QRectF& r);
+    void drawBars(QPainter& p, const QRectF& r);
+    void drawAxes(QPainter& p, const QRectF& r);
+    void drawReadout(QPainter& p, const QRectF& r);
 
     const SpectrumModel& model_;
     const Titles& titles_;
@@ -87,6 +92,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void createControls();
+    void layOut();
+    void connectControls();
     void refresh();
     void updateInfo();
     void btnCsvSaveClick();

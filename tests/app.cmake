@@ -43,8 +43,7 @@ endif()
 # The main window through a real ser2net (skipped when it is not installed).
 if(TARGET kd36_app)
   kd36_qtest(network_window_test SOURCES app/network_window_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
-             support/pty_peer.cpp support/pty_peer.h support/ser2net_server.cpp support/ser2net_server.h
-             LIBS kd36_app kd36_sim LABELS network)
+             LIBS kd36_app kd36_line_peers kd36_sim LABELS network)
 endif()
 if(TARGET kd36_app)
   kd36_gtest(port_pins_test SOURCES app/port_pins_test.cpp LIBS kd36_app)

@@ -1,16 +1,15 @@
 # kd36ctl run as a process against the built-in simulator and pty peers.
 if(TARGET kd36ctl)
-  kd36_gtest(test_kd36ctl SOURCES ctl/kd36ctl_test.cpp ctl/headless_view_test.cpp support/pty_peer.cpp
-    support/pty_peer.h LIBS kd36_host kd36_sim Qt6::Core LABELS unit)
+  kd36_gtest(test_kd36ctl SOURCES ctl/kd36ctl_test.cpp ctl/headless_view_test.cpp
+    LIBS kd36_host kd36_line_peers kd36_sim Qt6::Core LABELS unit)
   target_compile_definitions(test_kd36ctl PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>"
     KD36SETUP="$<TARGET_FILE:kd36setup>" KD36_RESOURCES="${CMAKE_SOURCE_DIR}/resources")
   add_dependencies(test_kd36ctl kd36ctl kd36setup)
 endif()
 # kd36ctl through a real ser2net (skipped when it is not installed).
 if(TARGET kd36ctl)
-  kd36_gtest(test_kd36ctl_network SOURCES ctl/kd36ctl_network_test.cpp support/pty_peer.cpp support/pty_peer.h
-    support/ser2net_server.cpp support/ser2net_server.h
-    LIBS kd36_sim Qt6::Core LABELS network)
+  kd36_gtest(test_kd36ctl_network SOURCES ctl/kd36ctl_network_test.cpp
+    LIBS kd36_line_peers kd36_sim Qt6::Core LABELS network)
   target_compile_definitions(test_kd36ctl_network PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>")
   add_dependencies(test_kd36ctl_network kd36ctl)
 endif()

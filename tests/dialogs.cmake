@@ -5,5 +5,5 @@ kd36_qtest(test_settings_form
           ${CMAKE_SOURCE_DIR}/dialogs/settings_form.cpp ${CMAKE_SOURCE_DIR}/dialogs/settings_form.h
   LIBS kd36_engine kd36_serial Qt6::Widgets)
 kd36_gtest(test_settings_file
-  SOURCES dialogs/settings_file_test.cpp ${CMAKE_SOURCE_DIR}/app/settings_file.cpp
-  LIBS simpleini LABELS unit)
+  SOURCES dialogs/settings_file_test.cpp
+  LIBS kd36_settings LABELS unit)

@@ -38,6 +38,6 @@ endif()
 # Network ports against a real ser2net on loopback (skipped when it is not
 # installed).
 kd36_gtest(serial_network_test
-  SOURCES serial/network_port_test.cpp support/ser2net_server.cpp support/ser2net_server.h
-  LIBS kd36_serial
+  SOURCES serial/network_port_test.cpp
+  LIBS kd36_serial kd36_line_peers
   LABELS network)

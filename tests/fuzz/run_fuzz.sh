@@ -18,7 +18,8 @@ lock="$work/$bin.lock"
         srcs=("$src"/engine/*.cpp "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_engine.cpp")
         extra=(-lsimpleini) ;;
       fuzz_io)
-        srcs=("$src"/serial/*.cpp "$src/app/settings_file.cpp" "$src"/engine/*.cpp
+        srcs=("$src"/serial/*.cpp "$src/app/settings_file.cpp" "$src/app/settings_io.cpp"
+              "$src"/engine/*.cpp
               "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_io.cpp")
         extra=($(pkg-config --cflags --libs Qt6Core) -lsimpleini -lgensio -lgensioosh -ludev) ;;
     esac

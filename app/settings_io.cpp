@@ -1,0 +1,435 @@
+#include "settings_io.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "settings_file.h"
+
+namespace kd36::settings_io {
+
+std::string errnoText(int err) { return std::system_category().message(err); }
+
+namespace {
+
+// Follows symbolic links by hand, so that a link to a file not yet there
+// still names where the file is to go.
+std::string followLinks(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return p.string();
+        std::error_code ec;
+        fs::path to = fs::read_symlink(p, ec);
+        if (ec)
+            return p.string();
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p.string();
+}
+
+// Reads to the end, up to the size limit; false with the reason in `why`.
+bool readBounded(int fd, std::string& data, std::string& why)
+{
+    char buf[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            why = errnoText(errno);
+            return false;
+        }
+        if (n == 0)
+            return true;
+        data.append(buf, size_t(n));
+        if (data.size() > kMaxSettingsFileBytes) {
+            why = "larger than " + std::to_string(kMaxSettingsFileBytes / 1024) + " KiB";
+            return false;
+        }
+    }
+}
+
+// Why the reader could not take the whole text, or nothing. The reader
+// stops at a NUL byte and knows no UTF-16: what follows would be lost by a
+// save.
+std::string notTakenWhole(const std::string& data)
+{
+    if (size_t z = data.find('\0'); z != std::string::npos)
+        return "a NUL byte at offset " + std::to_string(z);
+    if (data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
+        return "UTF-16 text";
+    return {};
+}
+
+} // namespace
+
+FileRead readSettingsFile(const std::string& path)
+{
+    FileRead r;
+    r.target = followLinks(path);
+    if (::stat(r.target.c_str(), &r.st) != 0) {
+        if (errno == ENOENT)
+            return r;
+        r.state = FileRead::NotWhole;
+        r.why = errnoText(errno);
+        return r;
+    }
+    if (S_ISDIR(r.st.st_mode)) {
+        r.state = FileRead::Folder;
+        return r;
+    }
+    r.state = FileRead::NotWhole;
+    if (!S_ISREG(r.st.st_mode)) {
+        r.why = "not a regular file";
+        return r;
+    }
+    int fd = ::open(r.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        r.why = errnoText(errno);
+        return r;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        r.why = "not a regular file";
+        return r;
+    }
+    r.st = st;
+    std::string data;
+    const bool whole = readBounded(fd, data, r.why);
+    ::close(fd);
+    if (!whole)
+        return r;
+    r.data = std::move(data);
+    r.why = notTakenWhole(r.data);
+    if (r.why.empty())
+        r.state = FileRead::Whole;
+    return r;
+}
+
+namespace {
+
+std::string lower(std::string_view v)
+{
+    std::string s(v);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+    return s;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view v)
+{
+    while (!v.empty() && isBlank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && isBlank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
+// One line of the file as the INI reader sees it: lines end at LF, CR LF or
+// a lone CR; a section line is "[" name "]"; an entry has a key before "=".
+struct Line {
+    size_t begin = 0, end = 0, next = 0; // text [begin, end), terminator [end, next)
+    bool section = false;
+    bool entry = false;
+    std::string name; // section name or key, lower case
+};
+
+std::vector<Line> splitLines(const std::string& data)
+{
+    std::vector<Line> lines;
+    size_t i = 0;
+    // The reader skips a UTF-8 signature.
+    const size_t bom = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    bool nameOnNextLine = false;
+    while (i < data.size()) {
+        Line l;
+        l.begin = i;
+        size_t e = data.find_first_of("\r\n", i);
+        l.end = e == std::string::npos ? data.size() : e;
+        l.next = l.end;
+        if (l.next < data.size())
+            l.next += (data[l.next] == '\r' && l.next + 1 < data.size() && data[l.next + 1] == '\n') ? 2 : 1;
+        std::string_view text(data.data() + l.begin, l.end - l.begin);
+        if (l.begin == 0)
+            text.remove_prefix(std::min(bom, text.size()));
+        text = trimmed(text);
+        // The reader takes a section name up to "]" on its line; a "[" line
+        // without one still leaves the section it was in, and what follows
+        // belongs to none of the tool's. A bare "[" takes its name from the
+        // next line that is not blank.
+        if (nameOnNextLine && !text.empty()) {
+            nameOnNextLine = false;
+            size_t close = text.find(']');
+            l.section = true;
+            l.name = close == std::string_view::npos ? std::string(1, '\0') : lower(trimmed(text.substr(0, close)));
+        } else if (!text.empty() && text[0] == '[') {
+            size_t close = text.find(']');
+            l.section = true;
+            if (close != std::string_view::npos)
+                l.name = lower(trimmed(text.substr(1, close - 1)));
+            else if (trimmed(text.substr(1)).empty())
+                nameOnNextLine = true;
+            else
+                l.name = std::string(1, '\0'); // no section name can hold a NUL
+        } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
+            size_t eq = text.find('=');
+            if (eq != std::string_view::npos && eq > 0) {
+                l.entry = true;
+                l.name = lower(trimmed(text.substr(0, eq)));
+            }
+        }
+        lines.push_back(std::move(l));
+        i = lines.back().next;
+    }
+    return lines;
+}
+
+} // namespace
+
+bool hasKey(const std::string& data, const char* section, const char* key)
+{
+    std::string current;
+    for (const Line& l : splitLines(data)) {
+        if (l.section)
+            current = l.name;
+        else if (l.entry && current == lower(section) && l.name == lower(key))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The sections whose keys the tool owns.
+const char* const kSections[] = {"URL", "Form", "Com"};
+
+int sectionIndex(const std::string& name)
+{
+    for (int i = 0; i < 3; ++i)
+        if (name == lower(kSections[i]))
+            return i;
+    return -1;
+}
+
+int keyIndex(const std::vector<Entry>& entries, int section, const std::string& key)
+{
+    for (size_t k = 0; k < entries.size(); ++k)
+        if (sectionIndex(lower(entries[k].section)) == section && lower(entries[k].key) == key)
+            return int(k);
+    return -1;
+}
+
+// Where the given keys stand in the file.
+struct KeyPlaces {
+    std::vector<int> keyOfLine;                  // the entry on each line, -1 none
+    std::array<long, 3> insertAfter{-1, -1, -1}; // per section: where its missing keys go
+};
+
+// Each section's missing keys go after the last line of the section's
+// first block that is an entry (or its header).
+KeyPlaces placesOf(const std::vector<Line>& lines, const std::vector<Entry>& entries)
+{
+    KeyPlaces at;
+    at.keyOfLine.assign(lines.size(), -1);
+    std::array<bool, 3> firstBlockOver{};
+    int current = -1; // owned section of the line, -1 none
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        if (l.section) {
+            if (current >= 0)
+                firstBlockOver[size_t(current)] = true;
+            current = sectionIndex(l.name);
+            if (current >= 0 && at.insertAfter[size_t(current)] < 0)
+                at.insertAfter[size_t(current)] = long(i);
+        } else if (l.entry && current >= 0) {
+            at.keyOfLine[i] = keyIndex(entries, current, l.name);
+            if (!firstBlockOver[size_t(current)])
+                at.insertAfter[size_t(current)] = long(i);
+        }
+    }
+    return at;
+}
+
+// The file's own line end: that of its first line that has one.
+std::string lineEndOf(const std::string& data, const std::vector<Line>& lines)
+{
+    for (const Line& l : lines)
+        if (l.next > l.end)
+            return data.substr(l.end, l.next - l.end);
+    return "\n";
+}
+
+} // namespace
+
+std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
+{
+    const std::vector<Line> lines = splitLines(data);
+    const std::string eol = lineEndOf(data, lines);
+    const KeyPlaces at = placesOf(lines, entries);
+
+    std::vector<bool> present(entries.size());
+    for (int k : at.keyOfLine)
+        if (k >= 0)
+            present[size_t(k)] = true;
+    auto missingOf = [&](int section) {
+        std::string add;
+        for (size_t k = 0; k < entries.size(); ++k)
+            if (!present[k] && sectionIndex(lower(entries[k].section)) == section)
+                add += std::string(entries[k].key) + "=" + entries[k].value + eol;
+        return add;
+    };
+
+    std::vector<bool> written(entries.size());
+    std::string out;
+    out.reserve(data.size() + 1024);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        const int k = at.keyOfLine[i];
+        if (k < 0) {
+            out.append(data, l.begin, l.next - l.begin);
+        } else if (!written[size_t(k)]) {
+            if (l.begin == 0 && data.compare(0, 3, "\xEF\xBB\xBF") == 0)
+                out += "\xEF\xBB\xBF";
+            out += std::string(entries[size_t(k)].key) + "=" + entries[size_t(k)].value;
+            out.append(data, l.end, l.next - l.end);
+            written[size_t(k)] = true;
+        }
+        for (int sct = 0; sct < 3; ++sct)
+            if (at.insertAfter[size_t(sct)] == long(i)) {
+                std::string add = missingOf(sct);
+                // The last line written had no line end (a dropped
+                // duplicate key leaves the one before it, which has).
+                if (!add.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
+                    out += eol;
+                out += add;
+            }
+    }
+    for (int sct = 0; sct < 3; ++sct) {
+        if (at.insertAfter[size_t(sct)] >= 0)
+            continue;
+        if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+            out += eol;
+        out += "[" + std::string(kSections[sct]) + "]" + eol + missingOf(sct);
+    }
+    return out;
+}
+
+namespace {
+
+bool writeAll(int fd, const char* data, size_t size, off_t at)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, data + done, size - done, at + off_t(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool rewriteInPlaceImpl(const std::string& path, const std::string& old, const std::string& data, std::string& why)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    auto fail = [&](int err) {
+        why = errnoText(err);
+        ::close(fd);
+        return false;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode) || size_t(st.st_size) != old.size()) {
+        ::close(fd);
+        why = "the file changed while it was being saved";
+        return false;
+    }
+    const size_t common = std::min(old.size(), data.size());
+    // First the part beyond the old end: when the disk or the size limit
+    // refuses it, cutting back to the old length undoes it.
+    if (data.size() > old.size() && !writeAll(fd, data.data() + common, data.size() - common, off_t(common))) {
+        const int err = errno;
+        [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
+        return fail(err);
+    }
+    // Then over the old bytes, which takes no new space; put back on failure.
+    if (!writeAll(fd, data.data(), common, 0)) {
+        const int err = errno;
+        writeAll(fd, old.data(), common, 0);
+        [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
+        return fail(err);
+    }
+    if (data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0) {
+        const int err = errno;
+        writeAll(fd, old.data(), common, 0);
+        return fail(err);
+    }
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    if (::close(fd) != 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+bool replaceFile(const FileRead& old, const std::string& data, std::string& why)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target(old.target);
+    if (target.has_parent_path())
+        fs::create_directories(target.parent_path(), ec);
+    const bool had = old.state == FileRead::Whole;
+
+    std::string tmpl = old.target + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd >= 0) {
+        ::fchmod(fd, had ? (old.st.st_mode & 07777) : mode_t(0644));
+        if (had && ::geteuid() == 0)
+            [[maybe_unused]] int ignored = ::fchown(fd, old.st.st_uid, old.st.st_gid);
+        int err = 0;
+        if (!writeAll(fd, data.data(), data.size(), 0) || ::fsync(fd) != 0)
+            err = errno;
+        if (::close(fd) != 0 && !err)
+            err = errno;
+        if (!err && ::rename(tmpl.c_str(), old.target.c_str()) != 0)
+            err = errno;
+        if (!err)
+            return true;
+        why = errnoText(err);
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    const int mkErr = errno;
+    if (had && (mkErr == EACCES || mkErr == EPERM || mkErr == EROFS))
+        return rewriteInPlaceImpl(old.target, old.data, data, why);
+    why = errnoText(mkErr);
+    return false;
+}
+
+} // namespace kd36::settings_io

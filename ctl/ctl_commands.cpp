@@ -1,0 +1,372 @@
+// kd36ctl's commands: each presses the window's buttons through the session
+// and prints what the window would show.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ctl/ctl_session.h"
+#include "ctl/ctl_text.h"
+#include "engine/link_logic.h"
+#include "engine/settings_profile.h"
+#include "engine/sjis.h"
+
+namespace kd36::ctl {
+
+namespace {
+
+// The twenty read-back fields, by the names scripts see.
+const std::pair<const char*, int> kFields[] = {
+    {"system_id", 1},         {"device_id", 2},      {"channel_group", 3},     {"channel", 4},
+    {"route_destination", 5}, {"relay1", 6},         {"relay2", 7},            {"relay3", 13},
+    {"relay4", 14},           {"relay5", 15},        {"frame_bytes", 8},       {"frame_idle_ms", 9},
+    {"frame_wait_s", 10},     {"frame_tx_count", 11}, {"info", 12},            {"rs232c_rate", 16},
+    {"rs232c_data_bits", 17}, {"rs232c_parity", 18}, {"rs232c_stop_bits", 19}, {"rs232c_flow", 20},
+};
+
+std::string field(Session& s, int n)
+{
+    return sjisToUtf8(s.main.text("edtRead" + std::to_string(n)));
+}
+
+bool runRead(Session& s)
+{
+    s.timedOut.clear();
+    s.host.engine.spbReadClick();
+    // Seven commands, each at most its reply time-out plus a pass.
+    return s.runUntil([&] { return s.host.engine.FStep == 0 && !s.host.engine.FBusy; }, 7 * 1600 + 1000);
+}
+
+void printRead(Session& s, bool json)
+{
+    if (json) {
+        std::string out = "{";
+        for (auto& [name, n] : kFields)
+            out += jsonString(name) + ":" + jsonString(field(s, n)) + ",";
+        out += "\"timed_out\":[";
+        for (size_t i = 0; i < s.timedOut.size(); ++i)
+            out += (i ? "," : "") + jsonString(sjisToUtf8(s.timedOut[i]));
+        out += "]}\n";
+        std::fputs(out.c_str(), stdout);
+        return;
+    }
+    for (auto& [name, n] : kFields)
+        std::printf("%s=%s\n", name, plainText(field(s, n)).c_str());
+    std::string t;
+    for (auto& c : s.timedOut)
+        t += (t.empty() ? "" : ",") + plainText(sjisToUtf8(c));
+    std::printf("timed_out=%s\n", t.c_str());
+}
+
+} // namespace
+
+int cmdRead(Session& s)
+{
+    if (!runRead(s))
+        return kNoAnswer;
+    printRead(s, s.opt.json);
+    return s.timedOut.empty() ? kOk : kNoAnswer;
+}
+
+int cmdSend(Session& s, const std::string& text)
+{
+    const std::string sjis = utf8ToSjis(text);
+    s.main.setText("txtEdit", sjis);
+    s.received.clear();
+    s.host.engine.spbCommandTxClick();
+    // Reply lines until the line has been quiet for the wait.
+    uint64_t lastSize = 0, quietSince = s.clock.nowMs();
+    const uint64_t wait = uint64_t(s.opt.waitMs);
+    s.runUntil(
+        [&] {
+            if (s.received.size() != lastSize) {
+                lastSize = s.received.size();
+                quietSince = s.clock.nowMs();
+            }
+            return s.clock.nowMs() - quietSince >= wait;
+        },
+        wait + 600000);
+    if (g_signal)
+        return kNoAnswer;
+    size_t pos = 0;
+    while (pos < s.received.size()) {
+        size_t end = s.received.find("\r\n", pos);
+        const size_t stop = end == std::string::npos ? s.received.size() : end;
+        std::printf("%s\n", plainText(sjisToUtf8(s.received.substr(pos, stop - pos))).c_str());
+        pos = end == std::string::npos ? s.received.size() : end + 2;
+    }
+    return s.received.empty() ? kNoAnswer : kOk;
+}
+
+std::vector<int> parseStations(const std::string& list)
+{
+    std::vector<int> st;
+    size_t pos = 0;
+    while (pos <= list.size()) {
+        size_t comma = list.find(',', pos);
+        const std::string item = list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        if (item.size() != 1 || !std::isxdigit(static_cast<unsigned char>(item[0])))
+            throw UsageError{"station '" + item + "' is not one hexadecimal digit 0-F"};
+        const int n = std::stoi(item, nullptr, 16);
+        if (std::find(st.begin(), st.end(), n) == st.end())
+            st.push_back(n);
+        if (comma == std::string::npos)
+            break;
+        pos = comma + 1;
+    }
+    return st;
+}
+
+namespace {
+
+// Polls the stations through the dialog, opened and closed with its own
+// buttons. The stations that settled, by number.
+std::map<int, StationResult> pollStations(Session& s, const std::vector<int>& stations)
+{
+    MainEngine& e = s.host.engine;
+    LinkLogic& dlg = e.linkForm();
+    std::map<int, StationResult> result;
+    std::vector<int> left = stations;
+    bool noLine = false;
+    // A station that stays silent ends the dialog's run; the stations after
+    // it are polled by starting again, as the user would.
+    while (!left.empty() && !noLine) {
+        for (int n = 0; n < LinkLogic::kStations; ++n)
+            s.link.setChecked("CheckBox" + std::to_string(n), std::find(left.begin(), left.end(), n) != left.end());
+        dlg.btnGetClick();
+        if (!s.runUntil([&] { return e.FLinkState == 3 && e.FLinkStateSeen == 3; },
+                        uint64_t(left.size()) * (LinkLogic::kWaitMs + 1000)))
+            break;
+        bool settled = false;
+        for (const StationResult& r : dlg.results()) {
+            if (r.result == LinkResult::Pending)
+                continue;
+            result[r.station] = r;
+            settled = true;
+            noLine = noLine || r.result == LinkResult::NoLine;
+        }
+        std::vector<int> next;
+        for (int n : left)
+            if (!result.count(n))
+                next.push_back(n);
+        if (!settled)
+            break; // nothing moved: do not poll for ever
+        left = next;
+    }
+    return result;
+}
+
+// Prints each station's level or why it has none; true when all have one.
+bool printStations(const std::vector<int>& stations, const std::map<int, StationResult>& result, bool json)
+{
+    bool all = true;
+    std::string out = json ? "{\"stations\":[" : "";
+    bool first = true;
+    for (int n : stations) {
+        const std::string id(1, "0123456789ABCDEF"[n]);
+        auto it = result.find(n);
+        const bool ok = it != result.end() && it->second.result == LinkResult::Ok;
+        all = all && ok;
+        const std::string level = ok ? std::to_string(it->second.level) : std::string();
+        const std::string status = it != result.end() ? linkResultName(it->second.result) : "not-polled";
+        if (json)
+            out += std::string(first ? "" : ",") + "{\"id\":\"" + id + "\",\"level\":" + (ok ? level : "null") +
+                   ",\"status\":\"" + status + "\"}";
+        else
+            out += id + "=" + (ok ? level : status) + "\n";
+        first = false;
+    }
+    if (json)
+        out += "]}\n";
+    std::fputs(out.c_str(), stdout);
+    return all;
+}
+
+} // namespace
+
+int cmdAnswerBack(Session& s, const std::vector<int>& stations)
+{
+    MainEngine& e = s.host.engine;
+    // Open the dialog as its button does.
+    e.mnuRssiInfoClick();
+    if (!s.runUntil([&] { return e.FLinkState == 1; }, 2000))
+        return kNoAnswer;
+    const std::map<int, StationResult> result = pollStations(s, stations);
+    // Close the dialog with its close button.
+    s.link.hideForm();
+    s.runUntil([&] { return e.FLinkState == 0 && e.FLinkStateSeen == 0; }, 2000);
+    if (g_signal)
+        return kNoAnswer;
+    return printStations(stations, result, s.opt.json) ? kOk : kNoAnswer;
+}
+
+namespace {
+
+// The relays as the route command carries them: up to the first "-".
+std::vector<std::string> relayChain(const SettingsProfile& p)
+{
+    std::vector<std::string> chain;
+    for (const auto& r : p.relays) {
+        if (!r || *r == "-" || r->empty())
+            break;
+        chain.push_back(*r);
+    }
+    return chain;
+}
+
+std::string show(const std::optional<std::string>& v)
+{
+    return v ? plainText(sjisToUtf8(*v)) : std::string("(nothing)");
+}
+
+std::string show(const std::optional<int>& v)
+{
+    return v ? std::to_string(*v) : std::string("(nothing)");
+}
+
+// What the modem reads back against what was written, item by item, for
+// the ticked items only. Each difference as "item: wrote X, read Y".
+std::vector<std::string> differences(const SettingsProfile& wrote, const SettingsProfile& read, bool extension)
+{
+    std::vector<std::string> diff;
+    auto check = [&](const char* what, const auto& w, const auto& r) {
+        if (w != r)
+            diff.push_back(std::string(what) + ": wrote " + show(w) + ", read " + show(r));
+    };
+    if (wrote.sysIdOn.value_or(false)) {
+        // The number counts, not how it was typed ("0012" reads back "12").
+        auto num = [](const std::optional<std::string>& t) -> std::optional<long long> {
+            if (!t)
+                return std::nullopt;
+            char* end = nullptr;
+            const long long v = std::strtoll(t->c_str(), &end, 10);
+            return end && *end == 0 && !t->empty() ? std::optional<long long>(v) : std::nullopt;
+        };
+        const auto w = num(wrote.systemId), r = num(read.systemId);
+        if (!w || !r ? wrote.systemId != read.systemId : *w != *r)
+            diff.push_back("system_id: wrote " + show(wrote.systemId) + ", read " + show(read.systemId));
+    }
+    if (wrote.chanOn.value_or(false)) {
+        if (wrote.channelAuto.value_or(true))
+            check("channel_group", wrote.group, read.channelAuto.value_or(false) ? read.group : std::nullopt);
+        else
+            check("channel", wrote.channel, !read.channelAuto.value_or(true) ? read.channel : std::nullopt);
+    }
+    if (wrote.routOn.value_or(false)) {
+        check("route_destination", wrote.routeDest, read.routeDest);
+        const auto w = relayChain(wrote), r = relayChain(read);
+        if (w != r) {
+            auto join = [](const std::vector<std::string>& v) {
+                std::string t;
+                for (auto& x : v)
+                    t += (t.empty() ? "" : ",") + x;
+                return t.empty() ? std::string("(none)") : t;
+            };
+            diff.push_back("relays: wrote " + join(w) + ", read " + join(r));
+        }
+    }
+    if (wrote.framOn.value_or(false)) {
+        check("frame_bytes", wrote.frameByte, read.frameByte);
+        check("frame_idle_ms", wrote.frameIdle, read.frameIdle);
+        check("frame_wait_s", wrote.frameWait, read.frameWait);
+        check("frame_tx_count", wrote.frameTxNumber, read.frameTxNumber);
+    }
+    if (wrote.infoOn.value_or(false))
+        check("info", wrote.deviceInfo, read.deviceInfo);
+    if (wrote.seriOn.value_or(false)) {
+        check("rs232c_rate", wrote.rate, read.rate);
+        // Parity, stop bits and flow go out only in extended mode.
+        if (extension) {
+            check("rs232c_parity", wrote.parity, read.parity);
+            check("rs232c_stop_bits", wrote.stopBits, read.stopBits);
+            check("rs232c_flow", wrote.flow, read.flow);
+        }
+    }
+    return diff;
+}
+
+} // namespace
+
+int cmdWrite(Session& s, const std::string& path)
+{
+    ProfileReadResult r = readProfileFile(path);
+    if (!r.ok) {
+        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(r.error).c_str());
+        return kUsage;
+    }
+    if (!r.skipped.empty())
+        std::fprintf(stderr, "kd36ctl: profile %s: left out:\n%s\n", path.c_str(),
+                     plainText(describeIssues(r.skipped)).c_str());
+    MainEngine& e = s.host.engine;
+    applyProfile(e, r.profile);
+    // What the panel holds now is what the write sends.
+    const SettingsProfile wrote = profileFromPanel(s.main);
+    const size_t boxesBefore = s.boxes.shown;
+    s.timedOut.clear();
+    e.spbWriteClick();
+    if (!s.runUntil([&] { return e.FStep == 0 && !e.FBusy; }, 7 * 1600 + 1000))
+        return kNoAnswer;
+    int rc = kOk;
+    if (!s.timedOut.empty()) {
+        std::string t;
+        for (auto& c : s.timedOut)
+            t += " " + plainText(sjisToUtf8(c));
+        std::fprintf(stderr, "kd36ctl: no reply to:%s\n", t.c_str());
+        rc = kNoAnswer;
+    }
+    // A refused system ID (its box went to standard error) was not written.
+    if (s.boxes.shown != boxesBefore)
+        rc = kNoAnswer;
+    if (!s.opt.verify)
+        return rc;
+
+    if (!runRead(s))
+        return kNoAnswer;
+    const SettingsProfile read = profileFromReadBack(s.main, false);
+    const auto diff = differences(wrote, read, e.FExtension != 0);
+    for (const std::string& d : diff)
+        std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
+    if (!diff.empty() || !s.timedOut.empty())
+        return kNoAnswer;
+    return rc;
+}
+
+int cmdClone(Session& s, const std::string& path)
+{
+    if (!runRead(s))
+        return kNoAnswer;
+    if (!s.timedOut.empty()) {
+        // A partial read would make a profile that quietly leaves items out.
+        std::string t;
+        for (auto& c : s.timedOut)
+            t += " " + plainText(sjisToUtf8(c));
+        std::fprintf(stderr, "kd36ctl: no reply to:%s; profile not written\n", t.c_str());
+        return kNoAnswer;
+    }
+    std::vector<ProfileIssue> notCopied;
+    const SettingsProfile p = profileFromReadBack(s.main, true, &notCopied);
+    if (!notCopied.empty())
+        std::fprintf(stderr, "kd36ctl: not copied:\n%s\n", plainText(describeIssues(notCopied)).c_str());
+    std::string why;
+    if (!writeProfileFile(path, p, why)) {
+        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(why).c_str());
+        return kUsage;
+    }
+    return notCopied.empty() ? kOk : kNoAnswer;
+}
+
+int listPorts(PortCatalog& catalog)
+{
+    catalog.refresh();
+    for (const auto& e : catalog.entries())
+        std::printf("COM%d \u2014 %s%s\n", e.number,
+                    e.simulator ? "simulator" : plainText(catalog.describe(e.number)).c_str(),
+                    e.pinned ? " (pinned)" : "");
+    return kOk;
+}
+
+} // namespace kd36::ctl

@@ -1,0 +1,219 @@
+#pragma once
+// kd36ctl's run: the options it was given and the session that presses the
+// window's buttons on headless views. The commands share it.
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/settings_file.h"
+#include "app/simulator_factory.h"
+#include "ctl/engine_host.h"
+#include "ctl/headless_boxes.h"
+#include "ctl/headless_view.h"
+#include "serial/port_catalog.h"
+
+namespace kd36::ctl {
+
+constexpr int kOk = 0;
+constexpr int kNoAnswer = 1;
+constexpr int kUsage = 2;
+
+// Set by SIGINT/SIGTERM/SIGHUP: the run ends between passes.
+extern volatile sig_atomic_t g_signal;
+
+struct Options {
+    std::string command;
+    std::vector<std::string> args;
+    bool json = false;
+    bool verify = false;
+    int waitMs = 1400;
+    std::string ini;
+    std::optional<uint32_t> baud;
+    std::optional<uint8_t> dataBits, parity, stopBits;
+    std::optional<int8_t> flow;
+};
+
+struct UsageError {
+    std::string text;
+};
+
+// The catalog's opener, remembering why the last open failed.
+class RecordingOpener final : public DeviceOpener {
+public:
+    explicit RecordingOpener(PortCatalog& c) : catalog(c) {}
+    std::unique_ptr<Device> open(int n, int& err) override
+    {
+        auto d = catalog.open(n, err);
+        lastError = d ? 0 : err;
+        return d;
+    }
+    std::vector<std::string> portNames() override { return catalog.portNames(); }
+    std::string portDescription(int n) override { return catalog.describe(n); }
+    PortCatalog& catalog;
+    int lastError = 0;
+};
+
+class Session {
+public:
+    Session(const Options& o, std::map<int, std::string> pins)
+        : opt(o)
+        , main(layout("main_form.ui"), {{"timRxWait", 1400}, {"timIntervalTx", 10000}})
+        , link(layout("link_form.ui"), {{"timWaitTime", 10000}})
+        , packet(layout("packet_form.ui"), {})
+        , catalog(std::move(pins))
+        , opener(catalog)
+        , host(EngineHost::Views{main, link, packet}, boxes, clock, opener, [this](uint64_t now) {
+            main.fireDueTimers(now);
+            link.fireDueTimers(now);
+        })
+    {
+        catalog.setSimulatorFactory([this] { return makeSimulatedModem(clock); });
+        for (HeadlessView* v : {&main, &link, &packet})
+            v->nowMs = [this] { return clock.nowMs(); };
+        main.onTimer = [this](const std::string& n) {
+            if (n == "timRxWait" && host.engine.FStep != 0 && host.engine.FStep % 2 == 0)
+                timedOut.push_back(lastCommand());
+            host.mainTimer(n);
+        };
+        link.onTimer = [this](const std::string& n) { host.linkTimer(n); };
+        link.onShow = [this] { host.linkShown(); };
+        link.onHide = [this] { host.linkHidden(); };
+        packet.onShow = [this] { host.packetShown(); };
+        packet.onHide = [this] { host.packetHidden(); };
+        // The lists the dialogs fill in code.
+        std::vector<std::string> hex, relay{"-"};
+        for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E", "F"})
+            hex.push_back(c), relay.push_back(c);
+        packet.setItems("cmbRoute0", hex, -1);
+        packet.setItems("cmbRoute6", hex, -1);
+        for (int n = 1; n <= 5; ++n)
+            packet.setItems("cmbRoute" + std::to_string(n), relay, -1);
+        host.setPieceTap([this](const std::string& p) { received += p; });
+        // From the receive thread: a queued call by name carries nothing of
+        // ours across, so the hand-over stays visible to the race detector.
+        passSoon.setSingleShot(true);
+        passSoon.setInterval(0);
+        QObject::connect(&passSoon, &QTimer::timeout, &loopOwner, [this] { pass(); });
+        host.setPieceNotify([this] { QMetaObject::invokeMethod(&passSoon, "start", Qt::QueuedConnection); });
+    }
+
+    static std::string layout(const char* name)
+    {
+        QFile f(QStringLiteral(":/kd36ctl/") + QLatin1String(name));
+        if (!f.open(QIODevice::ReadOnly))
+            throw std::runtime_error(std::string("window layout missing: ") + name);
+        return f.readAll().toStdString();
+    }
+
+    // The window's start: construction, the settings file, the templates.
+    void start(const std::string& settingsFile)
+    {
+        catalog.refresh();
+        host.constructBeforeSettings();
+        std::vector<std::string> templates = MainEngine::TemplateItems();
+        main.setItems("cmbTemplate", templates, -1);
+        if (!settingsFile.empty()) {
+            StoredSettings s;
+            s.port = host.engine.FPortNumber;
+            s.com = host.engine.portSettings;
+            s.extension = host.engine.FExtension;
+            WindowPlacement wp;
+            LoadSettings(settingsFile, s, main, wp);
+            host.engine.FPortNumber = s.port;
+            host.engine.portSettings = s.com;
+            host.engine.FExtension = s.extension;
+        }
+        host.constructAfterSettings();
+    }
+
+    // One pass; the run's loop ends when its condition holds.
+    void pass()
+    {
+        // Nothing may leave through Qt's event loop: a fault ends the run.
+        try {
+            if (fault.empty())
+                host.step();
+        } catch (const std::exception& e) {
+            fault = e.what();
+        }
+        if (loop && (!fault.empty() || until() || g_signal || clock.nowMs() >= deadline))
+            loop->quit();
+    }
+
+    // Runs passes (every 10 ms and at each hand-over) until pred() or maxMs.
+    // False when interrupted by a signal or out of time.
+    bool runUntil(std::function<bool()> pred, uint64_t maxMs)
+    {
+        if (pred())
+            return true;
+        until = std::move(pred);
+        deadline = clock.nowMs() + maxMs;
+        QEventLoop l;
+        loop = &l;
+        QTimer idle;
+        QObject::connect(&idle, &QTimer::timeout, &loopOwner, [this] { pass(); });
+        idle.start(10);
+        QMetaObject::invokeMethod(&loopOwner, [this] { pass(); }, Qt::QueuedConnection);
+        l.exec();
+        loop = nullptr;
+        if (!fault.empty())
+            throw std::runtime_error(fault);
+        return !g_signal && until();
+    }
+
+    // The last command the window echoed, without its line break.
+    std::string lastCommand() const
+    {
+        const std::string& t = host.engine.memTxRxMonitor.text();
+        size_t end = t.size();
+        while (end > 0) {
+            size_t start = t.rfind("\r\n", end >= 3 ? end - 3 : 0);
+            start = start == std::string::npos || start >= end ? 0 : start + 2;
+            if (end - start >= 2 && t[start] == '@')
+                return t.substr(start, end - start - (t.compare(end - 2, 2, "\r\n") == 0 ? 2 : 0));
+            if (start == 0)
+                break;
+            end = start;
+        }
+        return {};
+    }
+
+    const Options& opt;
+    SteadyClock clock;
+    HeadlessBoxes boxes;
+    HeadlessView main, link, packet;
+    PortCatalog catalog;
+    RecordingOpener opener;
+    QObject loopOwner;
+    QTimer passSoon;
+    EngineHost host;
+    std::vector<std::string> timedOut;
+    std::string received;
+    std::string fault;
+
+private:
+    QEventLoop* loop = nullptr;
+    std::function<bool()> until = [] { return false; };
+    uint64_t deadline = 0;
+};
+
+// The commands; each returns the exit status.
+int cmdRead(Session& s);
+int cmdSend(Session& s, const std::string& text);
+int cmdAnswerBack(Session& s, const std::vector<int>& stations);
+int cmdWrite(Session& s, const std::string& path);
+int cmdClone(Session& s, const std::string& path);
+int listPorts(PortCatalog& catalog);
+// A station list such as "2,5,9"; UsageError when an item is not one hex digit.
+std::vector<int> parseStations(const std::string& list);
+
+} // namespace kd36::ctl
