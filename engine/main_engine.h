@@ -231,6 +231,10 @@ private:
     DLLStatusFn pStatus = nullptr;
     DLLUpdateFn pUpdate = nullptr;
     DLLControlFn pControl = nullptr;
+
+    // --- steps of the longer handlers ---
+    // One complete reply line in command mode; true when it filled read-back fields.
+    bool actOnReplyLine(const std::string& line);
 };
 
 } // namespace kd36
