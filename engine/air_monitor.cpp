@@ -92,39 +92,7 @@ void MainEngine::RunAirMonitor()
             pShow();
             FAirMonitorSeen = mark;
         } else if (mark) {
-            std::string err;
-            std::unique_ptr<DisplayLibrary> lib = d.displayLoader ? d.displayLoader->load(&err) : nullptr;
-            if (!lib) {
-                d.boxes.warning("スペアナ表示用DLLをロードできません。", err);
-                mnuAirMonitorClick();
-                FAirMonitorSeen = d.main.isChecked("mnuAirMonitor");
-            } else {
-                auto show = reinterpret_cast<DLLShowFn>(lib->resolve("DLLShow"));
-                auto hide = reinterpret_cast<DLLHideFn>(lib->resolve("DLLHide"));
-                auto title = reinterpret_cast<DLLTitleFn>(lib->resolve("DLLTitle"));
-                auto status = reinterpret_cast<DLLStatusFn>(lib->resolve("DLLStatus"));
-                auto update = reinterpret_cast<DLLUpdateFn>(lib->resolve("DLLUpdate"));
-                auto control = reinterpret_cast<DLLControlFn>(lib->resolve("DLLControl"));
-                FDisplayLib = std::move(lib);
-                if (!show || !hide || !title || !status || !update || !control) {
-                    d.boxes.warning("関数アドレスを解決できませんでした。");
-                    unloadDisplay();
-                    d.main.setChecked("mnuAirMonitor", false);
-                    setAirControls(true);
-                    FAirMonitorSeen = false;
-                    return;
-                }
-                pShow = show;
-                pHide = hide;
-                pTitle = title;
-                pStatus = status;
-                pUpdate = update;
-                pControl = control;
-                pTitle(&titles());
-                pControl(&controls());
-                pShow();
-                FAirMonitorSeen = mark;
-            }
+            loadAndShowDisplay();
         } else if (FDisplayLib) {
             // Switching off completes when the display reports Shown = 0.
             pHide();
@@ -132,8 +100,49 @@ void MainEngine::RunAirMonitor()
             FAirMonitorSeen = false;
         }
     }
-    if (!FDisplayLib)
+    if (FDisplayLib)
+        followDisplay();
+}
+
+void MainEngine::loadAndShowDisplay()
+{
+    std::string err;
+    std::unique_ptr<DisplayLibrary> lib = d.displayLoader ? d.displayLoader->load(&err) : nullptr;
+    if (!lib) {
+        d.boxes.warning("スペアナ表示用DLLをロードできません。", err);
+        mnuAirMonitorClick();
+        FAirMonitorSeen = d.main.isChecked("mnuAirMonitor");
         return;
+    }
+    auto show = reinterpret_cast<DLLShowFn>(lib->resolve("DLLShow"));
+    auto hide = reinterpret_cast<DLLHideFn>(lib->resolve("DLLHide"));
+    auto title = reinterpret_cast<DLLTitleFn>(lib->resolve("DLLTitle"));
+    auto status = reinterpret_cast<DLLStatusFn>(lib->resolve("DLLStatus"));
+    auto update = reinterpret_cast<DLLUpdateFn>(lib->resolve("DLLUpdate"));
+    auto control = reinterpret_cast<DLLControlFn>(lib->resolve("DLLControl"));
+    FDisplayLib = std::move(lib);
+    if (!show || !hide || !title || !status || !update || !control) {
+        d.boxes.warning("関数アドレスを解決できませんでした。");
+        unloadDisplay();
+        d.main.setChecked("mnuAirMonitor", false);
+        setAirControls(true);
+        FAirMonitorSeen = false;
+        return;
+    }
+    pShow = show;
+    pHide = hide;
+    pTitle = title;
+    pStatus = status;
+    pUpdate = update;
+    pControl = control;
+    pTitle(&titles());
+    pControl(&controls());
+    pShow();
+    FAirMonitorSeen = true;
+}
+
+void MainEngine::followDisplay()
+{
     DisplayStatus st;
     displayStatus(st);
     if (st.Shown == 0 && FAirMonitorSeen) {

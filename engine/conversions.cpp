@@ -22,6 +22,53 @@ int hexDigit(char c)
     return -1;
 }
 
+void skipBlanks(std::string_view in, size_t& i)
+{
+    while (i < in.size() && isBlank(in[i]))
+        ++i;
+}
+
+// One number of a %d (decimal, saturating at 32 bits) or %X (hex, optional
+// 0x, low 32 bits kept as an unsigned read into an int does) at in[i], with
+// an optional sign; false, `i` where it was, when no digit follows.
+bool scanNumber(std::string_view in, size_t& i, bool hex, int64_t& out)
+{
+    const size_t start = i;
+    bool neg = false;
+    if (i < in.size() && (in[i] == '+' || in[i] == '-')) {
+        neg = in[i] == '-';
+        ++i;
+    }
+    const int base = hex ? 16 : 10;
+    if (hex && i + 1 < in.size() && in[i] == '0' && (in[i + 1] == 'x' || in[i + 1] == 'X')
+        && hexDigit(i + 2 < in.size() ? in[i + 2] : 'g') >= 0)
+        i += 2;
+    size_t digits = 0;
+    int64_t v = 0;
+    while (i < in.size()) {
+        int dgt = hex ? hexDigit(in[i]) : (in[i] >= '0' && in[i] <= '9' ? in[i] - '0' : -1);
+        if (dgt < 0)
+            break;
+        if (v <= (int64_t(1) << 40))
+            v = v * base + dgt;
+        ++digits;
+        ++i;
+    }
+    if (digits == 0) {
+        i = start;
+        return false;
+    }
+    if (neg)
+        v = -v;
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    if (hex)
+        out = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+    else
+        out = v > kMax ? kMax : (v < kMin ? kMin : v);
+    return true;
+}
+
 } // namespace
 
 std::optional<int32_t> strToInt(std::string_view s)
@@ -83,18 +130,17 @@ int scanLite(std::string_view in, std::string_view fmt, std::vector<ScanValue>& 
     out.clear();
     size_t i = 0;
     int done = 0;
-    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    // As sscanf: an input that ends before the first conversion is -1.
+    auto ended = [&] { return done == 0 ? -1 : done; };
     for (size_t f = 0; f < fmt.size(); ++f) {
         char fc = fmt[f];
         if (isBlank(fc)) {
-            while (i < in.size() && isBlank(in[i]))
-                ++i;
+            skipBlanks(in, i);
             continue;
         }
         if (fc != '%') {
             if (i >= in.size())
-                return done == 0 ? -1 : done;
+                return ended();
             if (in[i] != fc)
                 return done;
             ++i;
@@ -103,55 +149,21 @@ int scanLite(std::string_view in, std::string_view fmt, std::vector<ScanValue>& 
         if (++f >= fmt.size())
             return done;
         char conv = fmt[f];
+        ScanValue v;
         if (conv == 'c') {
             if (i >= in.size())
-                return done == 0 ? -1 : done;
-            ScanValue v;
+                return ended();
             v.ch = in[i++];
-            out.push_back(v);
-            ++done;
-            continue;
-        }
-        if (conv != 'd' && conv != 'X' && conv != 'x')
-            return done;
-        while (i < in.size() && isBlank(in[i]))
-            ++i;
-        if (i >= in.size())
-            return done == 0 ? -1 : done;
-        bool neg = false;
-        size_t start = i;
-        if (i < in.size() && (in[i] == '+' || in[i] == '-')) {
-            neg = in[i] == '-';
-            ++i;
-        }
-        int base = conv == 'd' ? 10 : 16;
-        if (base == 16 && i + 1 < in.size() && in[i] == '0' && (in[i + 1] == 'x' || in[i + 1] == 'X')
-            && hexDigit(i + 2 < in.size() ? in[i + 2] : 'g') >= 0)
-            i += 2;
-        size_t digits = 0;
-        int64_t v = 0;
-        while (i < in.size()) {
-            int dgt = base == 16 ? hexDigit(in[i]) : (in[i] >= '0' && in[i] <= '9' ? in[i] - '0' : -1);
-            if (dgt < 0)
-                break;
-            if (v <= (int64_t(1) << 40))
-                v = v * base + dgt;
-            ++digits;
-            ++i;
-        }
-        if (digits == 0) {
-            i = start;
+        } else if (conv == 'd' || conv == 'X' || conv == 'x') {
+            skipBlanks(in, i);
+            if (i >= in.size())
+                return ended();
+            if (!scanNumber(in, i, conv != 'd', v.number))
+                return done;
+        } else {
             return done;
         }
-        if (neg)
-            v = -v;
-        if (base == 10)
-            v = v > kMax ? kMax : (v < kMin ? kMin : v);
-        else // %X keeps the low 32 bits, as an unsigned read into an int does
-            v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
-        ScanValue sv;
-        sv.number = v;
-        out.push_back(sv);
+        out.push_back(v);
         ++done;
     }
     return done;

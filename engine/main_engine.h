@@ -231,6 +231,14 @@ private:
     DLLStatusFn pStatus = nullptr;
     DLLUpdateFn pUpdate = nullptr;
     DLLControlFn pControl = nullptr;
+
+    // --- steps of the longer handlers ---
+    // One complete reply line in command mode; true when it filled read-back fields.
+    bool actOnReplyLine(const std::string& line);
+    // The air monitor was switched on with no display library loaded yet.
+    void loadAndShowDisplay();
+    // Follows the loaded display: closed by its user, or measuring started or stopped there.
+    void followDisplay();
 };
 
 } // namespace kd36

@@ -28,6 +28,116 @@ bool at(const std::string& s, size_t pos, std::string_view what)
     return s.size() >= pos + what.size() && s.compare(pos, what.size(), what) == 0;
 }
 
+// Each settings reply fills its read-back fields; false when the line is
+// not the reply it names and nothing was shown.
+
+bool showInit(View& v, const std::string& line)
+{
+    std::vector<ScanValue> vals;
+    int n = scanLite(rest(line, 6), "F=%d/I=%d/S=%d/T=%d/W=%d", vals);
+    if (n == 0)
+        return false;
+    static const char* fields[] = {"edtRead8", "edtRead9", "edtRead1", "edtRead11", "edtRead10"};
+    for (size_t i = 0; i < vals.size() && i < 5; ++i)
+        if (vals[i].number != -1)
+            v.setText(fields[i], std::to_string(vals[i].number));
+    return true;
+}
+
+bool showEqid(View& v, const std::string& line)
+{
+    if (!at(line, 5, ":E="))
+        return false;
+    v.setText("edtRead2", rest(line, 8));
+    return true;
+}
+
+bool showFreq(View& v, const std::string& line)
+{
+    if (at(line, 6, "A=")) {
+        v.setText("edtRead3", rest(line, 8));
+        v.setText("edtRead4", "");
+        return true;
+    }
+    if (at(line, 6, "M=")) {
+        v.setText("edtRead4", rest(line, 8));
+        v.setText("edtRead3", "");
+        return true;
+    }
+    return false;
+}
+
+bool showRout(View& v, const std::string& line)
+{
+    if (!at(line, 6, "D="))
+        return false;
+    size_t p = line.find(";N=");
+    v.setText("edtRead5", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
+    v.setText("edtRead6", "");
+    v.setText("edtRead7", "");
+    if (p == std::string::npos)
+        return true;
+    // 1-based positions 13, 15, ... 21 hold relays 1 to 5.
+    static const char* relays[] = {"edtRead6", "edtRead7", "edtRead13", "edtRead14", "edtRead15"};
+    for (size_t pos = p + 1 + 3; pos <= line.size(); pos += 2)
+        if (pos >= 13 && pos <= 21 && pos % 2 == 1)
+            v.setText(relays[(pos - 13) / 2], std::string(1, line[pos - 1]));
+    return true;
+}
+
+bool showInfo(View& v, const std::string& line)
+{
+    if (!at(line, 5, ":U="))
+        return false;
+    size_t p = line.find("/N=");
+    v.setText("edtRead12", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
+    if (p != std::string::npos)
+        v.setText("edtRead2", rest(line, p + 3));
+    return true;
+}
+
+bool showComs(View& v, const std::string& line)
+{
+    bool seen = false;
+    const size_t npos = std::string::npos;
+    size_t c = line.find(':');
+    size_t s = c == npos ? npos : line.find('/', c + 1);
+    size_t pD = line.find("/D="), pP = line.find("/P="), pS = line.find("/S="), pF = line.find("/F=");
+    // A value ends only at the key that follows it in the order D, P, S, F.
+    auto value = [&](size_t key, size_t next) {
+        size_t start = key + 3;
+        return (next != npos && next >= start) ? span(line, start, next) : rest(line, start);
+    };
+    if (at(line, 5, ":R=")) {
+        v.setText("edtRead16", s == npos ? rest(line, 8) : span(line, 8, s));
+        seen = true;
+    }
+    if (pD != npos) {
+        v.setText("edtRead17", value(pD, pP));
+        seen = true;
+    }
+    if (pP != npos) {
+        v.setText("edtRead18", value(pP, pS));
+        seen = true;
+    }
+    if (pS != npos) {
+        v.setText("edtRead19", value(pS, pF));
+        seen = true;
+    }
+    if (pF != npos) {
+        v.setText("edtRead20", rest(line, pF + 3));
+        seen = true;
+    }
+    return seen;
+}
+
+struct SettingsReply {
+    const char* word;
+    bool (*show)(View&, const std::string&);
+};
+const SettingsReply kSettingsReplies[] = {{"INIT", showInit}, {"EQID", showEqid}, {"FREQ", showFreq},
+                                          {"ROUT", showRout}, {"INFO", showInfo}, {"COMS", showComs}};
+
 } // namespace
 
 void MainEngine::ResponseParser()
@@ -63,18 +173,7 @@ void MainEngine::ResponseParser()
                 }
                 std::string line = FRxText.substr(pos, e - pos);
                 pos = e + 2;
-                if (line.empty() || line[0] != '>')
-                    continue;
-                std::string word = line.substr(1, 4);
-                std::string payload = rest(line, 6);
-                if (word == "ANLZ")
-                    AirMonitorData(payload);
-                else if (word == "AIRC")
-                    AircReply(payload);
-                else if (word == "ERR2") {
-                    if (FPacketShown == 1)
-                        Err2Reply();
-                } else if (parseSettingsLine(word, line))
+                if (actOnReplyLine(line))
                     advance = true;
             }
         }
@@ -92,107 +191,30 @@ void MainEngine::ResponseParser()
     }
 }
 
+bool MainEngine::actOnReplyLine(const std::string& line)
+{
+    if (line.empty() || line[0] != '>')
+        return false;
+    std::string word = line.substr(1, 4);
+    std::string payload = rest(line, 6);
+    if (word == "ANLZ")
+        AirMonitorData(payload);
+    else if (word == "AIRC")
+        AircReply(payload);
+    else if (word == "ERR2") {
+        if (FPacketShown == 1)
+            Err2Reply();
+    } else {
+        return parseSettingsLine(word, line);
+    }
+    return false;
+}
+
 bool MainEngine::parseSettingsLine(const std::string& word, const std::string& line)
 {
-    View& v = d.main;
-    const size_t L = line.size();
-    if (word == "INIT") {
-        std::vector<ScanValue> vals;
-        int n = scanLite(rest(line, 6), "F=%d/I=%d/S=%d/T=%d/W=%d", vals);
-        if (n == 0)
-            return false;
-        static const char* fields[] = {"edtRead8", "edtRead9", "edtRead1", "edtRead11", "edtRead10"};
-        for (size_t i = 0; i < vals.size() && i < 5; ++i)
-            if (vals[i].number != -1)
-                v.setText(fields[i], std::to_string(vals[i].number));
-        return true;
-    }
-    if (word == "EQID") {
-        if (!at(line, 5, ":E="))
-            return false;
-        v.setText("edtRead2", rest(line, 8));
-        return true;
-    }
-    if (word == "FREQ") {
-        if (at(line, 6, "A=")) {
-            v.setText("edtRead3", rest(line, 8));
-            v.setText("edtRead4", "");
-            return true;
-        }
-        if (at(line, 6, "M=")) {
-            v.setText("edtRead4", rest(line, 8));
-            v.setText("edtRead3", "");
-            return true;
-        }
-        return false;
-    }
-    if (word == "ROUT") {
-        if (!at(line, 6, "D="))
-            return false;
-        size_t p = line.find(";N=");
-        v.setText("edtRead5", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
-        v.setText("edtRead6", "");
-        v.setText("edtRead7", "");
-        if (p != std::string::npos) {
-            // 1-based positions 13, 15, ... 21 hold relays 1 to 5.
-            for (size_t pos = p + 1 + 3; pos <= L; pos += 2) {
-                const char* field = nullptr;
-                switch (pos) {
-                case 13: field = "edtRead6"; break;
-                case 15: field = "edtRead7"; break;
-                case 17: field = "edtRead13"; break;
-                case 19: field = "edtRead14"; break;
-                case 21: field = "edtRead15"; break;
-                default: break;
-                }
-                if (field)
-                    v.setText(field, std::string(1, line[pos - 1]));
-            }
-        }
-        return true;
-    }
-    if (word == "INFO") {
-        if (!at(line, 5, ":U="))
-            return false;
-        size_t p = line.find("/N=");
-        v.setText("edtRead12", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
-        if (p != std::string::npos)
-            v.setText("edtRead2", rest(line, p + 3));
-        return true;
-    }
-    if (word == "COMS") {
-        bool seen = false;
-        const size_t npos = std::string::npos;
-        size_t c = line.find(':');
-        size_t s = c == npos ? npos : line.find('/', c + 1);
-        size_t pD = line.find("/D="), pP = line.find("/P="), pS = line.find("/S="), pF = line.find("/F=");
-        // A value ends only at the key that follows it in the order D, P, S, F.
-        auto value = [&](size_t key, size_t next) {
-            size_t start = key + 3;
-            return (next != npos && next >= start) ? span(line, start, next) : rest(line, start);
-        };
-        if (at(line, 5, ":R=")) {
-            v.setText("edtRead16", s == npos ? rest(line, 8) : span(line, 8, s));
-            seen = true;
-        }
-        if (pD != npos) {
-            v.setText("edtRead17", value(pD, pP));
-            seen = true;
-        }
-        if (pP != npos) {
-            v.setText("edtRead18", value(pP, pS));
-            seen = true;
-        }
-        if (pS != npos) {
-            v.setText("edtRead19", value(pS, pF));
-            seen = true;
-        }
-        if (pF != npos) {
-            v.setText("edtRead20", rest(line, pF + 3));
-            seen = true;
-        }
-        return seen;
-    }
+    for (const SettingsReply& r : kSettingsReplies)
+        if (word == r.word)
+            return r.show(d.main, line);
     return false;
 }
 

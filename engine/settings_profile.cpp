@@ -320,6 +320,47 @@ bool readSmallFile(const std::string& path, std::string& out, std::string& why)
     return true;
 }
 
+// The panel's read-back fields; a value that cannot be taken is noted.
+struct ReadBack {
+    const View& v;
+    std::vector<ProfileIssue>* notCopied;
+
+    std::string field(int n) const { return v.text("edtRead" + std::to_string(n)); }
+    void bad(const char* section, int n, const std::string& value) const
+    {
+        if (notCopied)
+            notCopied->push_back({section, "edtRead" + std::to_string(n), sjisToUtf8(value), kBadValue});
+    }
+    // The item text the read-back value stands for: the same text, or for
+    // parity and flow the item its first letter names (the modem answers "N").
+    std::optional<std::string> pick(const char* section, int n, const List& items, bool byInitial) const
+    {
+        std::string s = field(n);
+        if (s.empty())
+            return std::nullopt;
+        if (indexOf(items, s) >= 0)
+            return s;
+        if (byInitial && s.size() == 1)
+            for (const std::string& it : items)
+                if (it[0] == s[0])
+                    return it;
+        bad(section, n, s);
+        return std::nullopt;
+    }
+};
+
+// Ticks exactly the items whose read-back was complete.
+void tickWhatWasRead(SettingsProfile& p)
+{
+    p.sysIdOn = p.systemId.has_value();
+    p.chanOn = p.channelAuto.has_value();
+    p.routOn = p.routeDest && std::all_of(p.relays.begin(), p.relays.end(), [](auto& r) { return r.has_value(); });
+    p.framOn = p.frameByte && p.frameIdle && p.frameWait && p.frameTxNumber;
+    p.infoOn = p.deviceInfo.has_value();
+    p.seriOn = p.rate.has_value();
+    p.seriSetOn = false;
+}
+
 } // namespace
 
 std::string formatProfile(const SettingsProfile& p)
@@ -472,81 +513,54 @@ bool applyProfile(MainEngine& e, const SettingsProfile& p)
 SettingsProfile profileFromReadBack(const View& v, bool tick, std::vector<ProfileIssue>* notCopied)
 {
     SettingsProfile p;
-    auto field = [&](int n) { return v.text("edtRead" + std::to_string(n)); };
-    auto bad = [&](const char* section, int n, const std::string& value) {
-        if (notCopied)
-            notCopied->push_back({section, "edtRead" + std::to_string(n), sjisToUtf8(value), kBadValue});
-    };
-    // The item text the read-back value stands for: the same text, or for
-    // parity and flow the item its first letter names (the modem answers "N").
-    auto pick = [&](const char* section, int n, const List& items, bool byInitial) -> std::optional<std::string> {
-        std::string s = field(n);
-        if (s.empty())
-            return std::nullopt;
-        if (indexOf(items, s) >= 0)
-            return s;
-        if (byInitial && s.size() == 1)
-            for (const std::string& it : items)
-                if (it[0] == s[0])
-                    return it;
-        bad(section, n, s);
-        return std::nullopt;
-    };
-
-    if (std::string s = field(1); !s.empty()) {
+    const ReadBack r{v, notCopied};
+    if (std::string s = r.field(1); !s.empty()) {
         if (validSystemId(s))
             p.systemId = s;
         else
-            bad("SystemID", 1, s);
+            r.bad("SystemID", 1, s);
     }
-    if (auto g = pick("Channel", 3, kGroups, false)) {
+    if (auto g = r.pick("Channel", 3, kGroups, false)) {
         p.channelAuto = true;
         p.group = g;
-    } else if (auto c = pick("Channel", 4, kChannels, false)) {
+    } else if (auto c = r.pick("Channel", 4, kChannels, false)) {
         p.channelAuto = false;
         p.channel = c;
     }
-    if ((p.routeDest = pick("Route", 5, kDest, false))) {
+    if ((p.routeDest = r.pick("Route", 5, kDest, false))) {
         // A reply without a relay leaves its field empty: no relay there.
         const int relayFields[] = {6, 7, 13, 14, 15};
         for (int n = 0; n < 5; ++n) {
-            std::string s = field(relayFields[n]);
+            std::string s = r.field(relayFields[n]);
             p.relays[size_t(n)] = s.empty() ? std::optional<std::string>("-")
-                                            : pick("Route", relayFields[n], kRelays, false);
+                                            : r.pick("Route", relayFields[n], kRelays, false);
         }
     }
     const int frameFields[] = {8, 9, 10, 11};
     for (int i = 0; i < 4; ++i) {
-        std::string s = field(frameFields[i]);
+        std::string s = r.field(frameFields[i]);
         if (s.empty())
             continue;
         auto n = strictInt(s);
         if (n && *n >= kSpins[i].lo && *n <= kSpins[i].hi)
             p.*kSpins[i].field = *n;
         else
-            bad("Frame", frameFields[i], s);
+            r.bad("Frame", frameFields[i], s);
     }
-    if (std::string s = field(12); !s.empty()) {
+    if (std::string s = r.field(12); !s.empty()) {
         if (validDeviceInfo(s))
             p.deviceInfo = s;
         else
-            bad("DeviceInfo", 12, s);
+            r.bad("DeviceInfo", 12, s);
     }
-    p.rate = pick("RS232C", 16, kRates, false);
-    p.dataBits = pick("RS232C", 17, kDataBits, false);
-    p.parity = pick("RS232C", 18, kParity, true);
-    p.stopBits = pick("RS232C", 19, kStopBits, false);
-    p.flow = pick("RS232C", 20, kFlow, true);
+    p.rate = r.pick("RS232C", 16, kRates, false);
+    p.dataBits = r.pick("RS232C", 17, kDataBits, false);
+    p.parity = r.pick("RS232C", 18, kParity, true);
+    p.stopBits = r.pick("RS232C", 19, kStopBits, false);
+    p.flow = r.pick("RS232C", 20, kFlow, true);
 
-    if (tick) {
-        p.sysIdOn = p.systemId.has_value();
-        p.chanOn = p.channelAuto.has_value();
-        p.routOn = p.routeDest && std::all_of(p.relays.begin(), p.relays.end(), [](auto& r) { return r.has_value(); });
-        p.framOn = p.frameByte && p.frameIdle && p.frameWait && p.frameTxNumber;
-        p.infoOn = p.deviceInfo.has_value();
-        p.seriOn = p.rate.has_value();
-        p.seriSetOn = false;
-    }
+    if (tick)
+        tickWhatWasRead(p);
     return p;
 }
 

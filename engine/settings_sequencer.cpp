@@ -18,6 +18,120 @@ std::string firstChar(const std::string& s)
     return s.empty() ? std::string() : s.substr(0, 1);
 }
 
+// Each write step below returns its command, or nothing when its box is not
+// ticked (or its value is refused); a step that sends first clears the
+// read-back fields its reply will fill.
+
+std::string systemIdCommand(View& v, MessageBoxes& boxes)
+{
+    if (!v.isChecked("chkSYID"))
+        return {};
+    std::string id = v.text("edtSYIDWrite");
+    bool valid = false;
+    if (id.empty()) {
+        boxes.warning("システムIDが設定されていません。");
+    } else if (auto n = strToInt(id); !n) {
+        boxes.warning("システムIDには整数をセットしてください。");
+    } else if (*n == 0) {
+        valid = boxes.question("システムIDを 0 に設定しようとしています。\r\nよろしいですか？", true);
+    } else {
+        valid = true;
+    }
+    if (!valid)
+        return {};
+    v.setText("edtRead1", "");
+    return command(W_INIT, "S=" + id);
+}
+
+std::string channelCommand(View& v)
+{
+    if (!v.isChecked("chkCHAN"))
+        return {};
+    v.setText("edtRead3", "");
+    v.setText("edtRead4", "");
+    return v.isChecked("radChAuto") ? command(W_FREQ, "A=" + v.text("cmbCHANGroup"))
+                                    : command(W_FREQ, "M=" + v.text("cmbCHANCh"));
+}
+
+std::string routeCommand(View& v)
+{
+    if (!v.isChecked("chkROUT"))
+        return {};
+    for (const char* f : {"edtRead5", "edtRead6", "edtRead7", "edtRead13", "edtRead14", "edtRead15"})
+        v.setText(f, "");
+    std::string p = "D=" + v.text("cmbROUTDest");
+    std::string r1 = v.text("cmbROUTNode1");
+    if (r1 != "-") {
+        p += ";N=" + r1;
+        for (int n = 2; n <= 5; ++n) {
+            std::string r = v.text("cmbROUTNode" + std::to_string(n));
+            if (r == "-")
+                break;
+            p += "," + r;
+        }
+    }
+    return command(W_ROUT, p);
+}
+
+std::string frameCommand(View& v)
+{
+    if (!v.isChecked("chkFRAM"))
+        return {};
+    for (const char* f : {"edtRead8", "edtRead9", "edtRead10", "edtRead11"})
+        v.setText(f, "");
+    return command(W_INIT, "F=" + v.text("speFRAMByte") + "/I=" + v.text("speFRAMIdle") + "/W="
+                               + v.text("speFRAMWait") + "/T=" + v.text("speFRAMTxNumber"));
+}
+
+std::string infoCommand(View& v)
+{
+    if (!v.isChecked("chkINFO"))
+        return {};
+    v.setText("edtRead12", "");
+    return command(W_INFO, "U=" + v.text("edtINFOWrite"));
+}
+
+// Without the extension the modem takes the rate alone.
+std::string serialCommand(View& v, bool extension)
+{
+    if (!v.isChecked("chkSERI"))
+        return {};
+    for (int i = 16; i <= 20; ++i)
+        v.setText("edtRead" + std::to_string(i), "");
+    std::string p = "R=" + v.text("cmbSERI");
+    if (extension) {
+        // A list without a selection has no first character;
+        // its default keeps the command well formed.
+        std::string parity = firstChar(v.text("cmbSERIParity"));
+        std::string flow = firstChar(v.text("cmbSERIFlow"));
+        p += "/P=" + (parity.empty() ? std::string("N") : parity);
+        p += "/S=" + v.text("cmbSERIStopBits");
+        p += "/F=" + (flow.empty() ? std::string("H") : flow);
+    }
+    return command(W_COMS, p);
+}
+
+// The command of an odd write step.
+std::string writeCommand(int step, View& v, MessageBoxes& boxes, bool extension)
+{
+    switch (step) {
+    case 1: return systemIdCommand(v, boxes);
+    case 3: return {}; // the device ID is set on the modem's switch, never written
+    case 5: return channelCommand(v);
+    case 7: return routeCommand(v);
+    case 9: return frameCommand(v);
+    case 11: return infoCommand(v);
+    case 13: return serialCommand(v, extension);
+    default: return {};
+    }
+}
+
+std::string readCommand(int step)
+{
+    static const CommandWordIndex reads[] = {W_INIT, W_EQID, W_FREQ, W_ROUT, W_INIT, W_INFO, W_COMS};
+    return command(reads[(step - 1) / 2]);
+}
+
 } // namespace
 
 void MainEngine::spbWriteClick()
@@ -71,102 +185,14 @@ void MainEngine::SettingsSequencer()
 {
     if (FStep <= 0 || FStep > 13 || FStep % 2 == 0)
         return;
-    View& v = d.main;
-    std::string cmd;
     const int step = FStep;
-    if (FReadMode) {
-        static const CommandWordIndex reads[] = {W_INIT, W_EQID, W_FREQ, W_ROUT, W_INIT, W_INFO, W_COMS};
-        cmd = command(reads[(step - 1) / 2]);
-    } else {
-        switch (step) {
-        case 1:
-            if (v.isChecked("chkSYID")) {
-                std::string id = v.text("edtSYIDWrite");
-                bool valid = false;
-                if (id.empty()) {
-                    d.boxes.warning("システムIDが設定されていません。");
-                } else if (auto n = strToInt(id); !n) {
-                    d.boxes.warning("システムIDには整数をセットしてください。");
-                } else if (*n == 0) {
-                    valid = d.boxes.question("システムIDを 0 に設定しようとしています。\r\nよろしいですか？", true);
-                } else {
-                    valid = true;
-                }
-                if (valid) {
-                    v.setText("edtRead1", "");
-                    cmd = command(W_INIT, "S=" + id);
-                }
-            }
-            break;
-        case 3: // the device ID is set on the modem's switch, never written
-            break;
-        case 5:
-            if (v.isChecked("chkCHAN")) {
-                v.setText("edtRead3", "");
-                v.setText("edtRead4", "");
-                cmd = v.isChecked("radChAuto") ? command(W_FREQ, "A=" + v.text("cmbCHANGroup"))
-                                               : command(W_FREQ, "M=" + v.text("cmbCHANCh"));
-            }
-            break;
-        case 7:
-            if (v.isChecked("chkROUT")) {
-                for (const char* f : {"edtRead5", "edtRead6", "edtRead7", "edtRead13", "edtRead14", "edtRead15"})
-                    v.setText(f, "");
-                std::string p = "D=" + v.text("cmbROUTDest");
-                std::string r1 = v.text("cmbROUTNode1");
-                if (r1 != "-") {
-                    p += ";N=" + r1;
-                    for (int n = 2; n <= 5; ++n) {
-                        std::string r = v.text("cmbROUTNode" + std::to_string(n));
-                        if (r == "-")
-                            break;
-                        p += "," + r;
-                    }
-                }
-                cmd = command(W_ROUT, p);
-            }
-            break;
-        case 9:
-            if (v.isChecked("chkFRAM")) {
-                for (const char* f : {"edtRead8", "edtRead9", "edtRead10", "edtRead11"})
-                    v.setText(f, "");
-                cmd = command(W_INIT, "F=" + v.text("speFRAMByte") + "/I=" + v.text("speFRAMIdle") + "/W="
-                                          + v.text("speFRAMWait") + "/T=" + v.text("speFRAMTxNumber"));
-            }
-            break;
-        case 11:
-            if (v.isChecked("chkINFO")) {
-                v.setText("edtRead12", "");
-                cmd = command(W_INFO, "U=" + v.text("edtINFOWrite"));
-            }
-            break;
-        case 13:
-            if (!v.isChecked("chkSERI")) {
-                endSequence();
-                return;
-            }
-            for (int i = 16; i <= 20; ++i)
-                v.setText("edtRead" + std::to_string(i), "");
-            {
-                std::string p = "R=" + v.text("cmbSERI");
-                if (FExtension != 0) {
-                    // A list without a selection has no first character;
-                    // its default keeps the command well formed.
-                    std::string parity = firstChar(v.text("cmbSERIParity"));
-                    std::string flow = firstChar(v.text("cmbSERIFlow"));
-                    p += "/P=" + (parity.empty() ? std::string("N") : parity);
-                    p += "/S=" + v.text("cmbSERIStopBits");
-                    p += "/F=" + (flow.empty() ? std::string("H") : flow);
-                }
-                cmd = command(W_COMS, p);
-            }
-            break;
-        default:
-            break;
-        }
-    }
+    const std::string cmd = FReadMode ? readCommand(step) : writeCommand(step, d.main, d.boxes, FExtension != 0);
     if (cmd.empty()) {
-        FStep = step + 2;
+        // Nothing to write at the last step: the sequence is over.
+        if (step == 13)
+            endSequence();
+        else
+            FStep = step + 2;
         return;
     }
     FStep = step + 1;

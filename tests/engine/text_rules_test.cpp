@@ -1,4 +1,6 @@
 // Number reading, Shift-JIS handling and the monitor's 16 kB rule.
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "engine/command_words.h"
@@ -48,6 +50,36 @@ TEST(ScanLite, BehavesLikeScanfOnReplyPayloads)
     EXPECT_EQ(scanLite("Q", "%X=%c", v), 0);
     EXPECT_EQ(scanLite("07=3FF,08=1ff", "07=%X,08=%X", v), 2);
     EXPECT_EQ(v[1].number, 0x1FF);
+}
+
+// Signs, hex prefixes, blanks and early ends, with the C library as the judge.
+TEST(ScanLite, AgreesWithScanfWithinRange)
+{
+    union Slot {
+        int d;
+        unsigned x;
+        char c;
+    };
+    for (const char* f : {"%d", "%X", "%x", "%d %X", "A=%x,%c", "%d%c", "%d/%q"})
+        for (const char* in : {"-12", "+7", " \t42", "0x1F", "-0x10", "0xg", "ffffffff", "-1", "- 5", "+", "", "  ",
+                               "12abc", "3 4", "A=b,q", "A= -c,", "A=", "1\n 0X2a", "5/6"}) {
+            std::string convs;
+            for (const char* p = f; *p; ++p)
+                if (*p == '%')
+                    convs += *++p;
+            Slot s[2]{};
+            auto slot = [&](size_t k) -> void* {
+                return k < convs.size() && convs[k] == 'c' ? (void*)&s[k].c : &s[k].d;
+            };
+            std::vector<ScanValue> v;
+            const int n = scanLite(in, f, v);
+            ASSERT_EQ(n, std::sscanf(in, f, slot(0), slot(1))) << f << " on '" << in << "'";
+            for (int k = 0; k < n; ++k)
+                if (convs[size_t(k)] == 'c')
+                    EXPECT_EQ(v[size_t(k)].ch, s[k].c) << f << " on '" << in << "'";
+                else
+                    EXPECT_EQ(int32_t(v[size_t(k)].number), s[k].d) << f << " on '" << in << "'";
+        }
 }
 
 TEST(Sjis, RoundTripsJapaneseAndSurvivesGarbage)
