@@ -65,8 +65,8 @@ public:
     std::string currentPage(std::string_view pageControl) const override;
     void setStatusText(int panel, const std::string& s) override { status_[panel & 3] = s; }
     std::string statusText(int panel) const override { return status_[panel & 3]; }
-    void setStatusHint(int panel, const std::string& s) override { hints_[panel & 3] = s; }
-    std::string statusHint(int panel) const { return hints_[panel & 3]; }
+    // No pointer, no tooltip.
+    void setStatusHint(int, const std::string&) override {}
     void startTimer(std::string_view n, int intervalMs) override;
     void stopTimer(std::string_view n) override { timer(n).active = false; }
     bool timerActive(std::string_view n) const override;
@@ -103,7 +103,6 @@ private:
     std::set<std::string, std::less<>> hiddenTabs_;
     std::map<std::string, Timer, std::less<>> timers_;
     std::string status_[4];
-    std::string hints_[4];
     std::string focus_;
     bool shown_ = false;
 };
