@@ -65,6 +65,8 @@ public:
     std::string currentPage(std::string_view pageControl) const override;
     void setStatusText(int panel, const std::string& s) override { status_[panel & 3] = s; }
     std::string statusText(int panel) const override { return status_[panel & 3]; }
+    // No pointer, no tooltip.
+    void setStatusHint(int, const std::string&) override {}
     void startTimer(std::string_view n, int intervalMs) override;
     void stopTimer(std::string_view n) override { timer(n).active = false; }
     bool timerActive(std::string_view n) const override;

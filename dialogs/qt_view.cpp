@@ -536,6 +536,18 @@ void QtView::setStatusText(int panel, const std::string& sjis)
     fitToWidth(label);
 }
 
+void QtView::setStatusHint(int panel, const std::string& sjis)
+{
+    if (panel < 0 || panel > 3 || !panels_[size_t(panel)]) {
+        complain("StatusBar", "setStatusHint");
+        return;
+    }
+    // A tooltip guesses whether it holds markup; escaped inside a paragraph
+    // it is always markup and shows the text as written.
+    const QString tip = sjis.empty() ? QString() : "<p style='white-space:pre'>" + toQt(sjis).toHtmlEscaped() + "</p>";
+    panels_[size_t(panel)]->setToolTip(tip);
+}
+
 std::string QtView::statusText(int panel) const
 {
     if (panel < 0 || panel > 3 || !panels_[size_t(panel)]) {

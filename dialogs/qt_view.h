@@ -51,6 +51,7 @@ public:
     std::string currentPage(std::string_view pageControl) const override;
     void setStatusText(int panel, const std::string& sjis) override;
     std::string statusText(int panel) const override;
+    void setStatusHint(int panel, const std::string& sjis) override;
     void startTimer(std::string_view name, int intervalMs) override;
     void stopTimer(std::string_view name) override;
     bool timerActive(std::string_view name) const override;

@@ -42,6 +42,17 @@ std::string portStatusText(int port, const PortSettings& s)
     return t;
 }
 
+// The panel shows what was asked for; when the device took something else
+// (a rate it rounded, a format it refused) its tooltip says what runs.
+std::string actualSettingsHint(int port, const PortSettings& asked, const PortSettings& actual)
+{
+    if (actual.BaudRate == asked.BaudRate && actual.ByteSize == asked.ByteSize && actual.Parity == asked.Parity
+        && actual.StopBits == asked.StopBits)
+        return {};
+    const std::string t = portStatusText(port, actual);
+    return sj("実際の設定: ") + t.substr(t.find(": ") + 2);
+}
+
 } // namespace
 
 MainEngine::MainEngine(EngineDeps deps)
@@ -181,6 +192,7 @@ void MainEngine::mnuCommOpenClick()
         v.setText("btnComPort", sj("通信ポート OFF"));
         v.setColor("shpLump", kGreen);
         v.setStatusText(1, portStatusText(FPortNumber, portSettings));
+        v.setStatusHint(1, actualSettingsHint(FPortNumber, portSettings, d.port.actualSettings()));
         for (const char* b : kPortButtons)
             v.setEnabled(b, true);
         EnableDevelopButtons(true);
@@ -198,6 +210,7 @@ void MainEngine::mnuCommOpenClick()
         v.repaintNow();
         v.setText("btnComPort", sj("通信ポート ON "));
         v.setStatusText(1, "");
+        v.setStatusHint(1, "");
         for (const char* b : kPortButtons)
             v.setEnabled(b, false);
         v.setEnabled("mnuFunction", false);

@@ -44,6 +44,8 @@ public:
     // Status bar panels 0..3.
     virtual void setStatusText(int panel, const std::string& sjis) = 0;
     virtual std::string statusText(int panel) const = 0;
+    // A status panel's tooltip (plain text); empty removes it.
+    virtual void setStatusHint(int panel, const std::string& sjis) = 0;
     // Named timers (timRxWait, timIntervalTx, timWaitTime).
     virtual void startTimer(std::string_view name, int intervalMs) = 0;
     virtual void stopTimer(std::string_view name) = 0;

@@ -26,6 +26,9 @@ public:
     virtual bool GetModemStatus(uint32_t& bits) = 0;
     virtual bool OpenPort(int n, const PortSettings& settings) = 0;
     virtual bool ClosePort() = 0;
+    // The line settings in force since the last successful open: the device
+    // may have taken a rate or format other than the one asked for.
+    virtual PortSettings actualSettings() const = 0;
     // Number of ports the system lists; sets their flags.
     virtual int EnumeratePorts(PortPresentFlags& flags) = 0;
     virtual void setHexDisplay(bool on) = 0;

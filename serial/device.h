@@ -1,11 +1,13 @@
 #pragma once
-// One open serial line. Implemented on termios and by the simulated modem.
-// Both implementations are used from the receive thread and the
+// One open serial line. Implemented on termios, on gensio (network ports)
+// and by the simulated modem.
+// Every implementation is used from the receive thread and the
 // user-interface thread at once, so every member must be thread-safe.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "port_settings.h"
 
@@ -43,6 +45,10 @@ public:
 
     // Applies the line settings. False when refused; errorCode() tells why.
     virtual bool configure(const PortSettings& settings) = 0;
+    // What the line runs at after the last configure that succeeded: the
+    // driver or server may round the rate or refuse a setting. Fields the
+    // device cannot tell are those asked for.
+    virtual PortSettings actualSettings() const = 0;
     // Never blocks. Returns bytes read (0 when nothing waits), -1 on failure.
     virtual int read(uint8_t* buf, size_t max) = 0;
     // Never blocks. Returns bytes accepted (may be fewer than len), -1 on failure.
@@ -62,6 +68,18 @@ public:
     // errno of the last failed call made on the calling thread (0 if none):
     // a call failing on the other thread meanwhile does not change it.
     virtual int errorCode() const = 0;
+};
+
+// Opens the device behind COMn (the port catalog decides what that is).
+class DeviceOpener {
+public:
+    virtual ~DeviceOpener() = default;
+    // nullptr when it cannot be opened; errorCode gets the errno.
+    virtual std::unique_ptr<Device> open(int portNumber, int& errorCode) = 0;
+    // Names "COMn" of the ports present, in the catalog's order.
+    virtual std::vector<std::string> portNames() = 0;
+    // What stands behind COMn (a device path), for messages; may be empty.
+    virtual std::string portDescription(int /*portNumber*/) { return {}; }
 };
 
 } // namespace kd36

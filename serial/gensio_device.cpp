@@ -562,7 +562,7 @@ bool GensioDevice::close()
 
 int GensioDevice::errorCode() const { return d->lastError.load(); }
 
-PortSettings GensioDevice::actual() const
+PortSettings GensioDevice::actualSettings() const
 {
     std::lock_guard g(d->mu);
     return d->actual;

@@ -36,6 +36,8 @@ public:
     ~GensioDevice() override;
 
     bool configure(const PortSettings& settings) override;
+    // What the server confirmed after the last configure.
+    PortSettings actualSettings() const override;
     int read(uint8_t* buf, size_t max) override;
     int write(const uint8_t* data, size_t len) override;
     bool setDtr(bool on) override;
@@ -48,8 +50,6 @@ public:
     bool close() override;
     int errorCode() const override;
 
-    // What the server confirmed after the last configure.
-    PortSettings actual() const;
     // The connection dropped (the server went away or closed it).
     bool connectionLost() const;
 

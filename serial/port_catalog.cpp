@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "comm_port.h"
 #include "gensio_device.h"
 #include "termios_device.h"
 

@@ -11,7 +11,6 @@
 
 #include "device.h"
 #include "device_identity.h"
-#include "rs_comm_thread.h"
 
 namespace kd36 {
 

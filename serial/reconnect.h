@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "clock.h"
+#include "device.h"
 #include "device_identity.h"
-#include "rs_comm_thread.h"
 
 namespace kd36 {
 

@@ -3,24 +3,15 @@
 #include <QDeadlineTimer>
 
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <cstring>
-#include <exception>
 #include <system_error>
 
-#include "gensio_device.h"
+#include "rs_comm_thread_impl.h"
 #include "termios_device.h"
 
 namespace kd36 {
 
 namespace {
 
-constexpr int kChunkSize = 1024;
-constexpr int kLineSize = 2048;
-// Code display renders a control byte as up to five bytes ("[0A]" CR LF).
-constexpr int kCodeRenderLimit = 2042;
-constexpr uint64_t kSilenceMs = 200;
 constexpr uint64_t kSettleMs = 200;
 constexpr uint64_t kWriteDeadlineMs = 3000;
 // Longest the owner's thread waits for the loop to end.
@@ -48,92 +39,6 @@ constexpr ErrorText kErrorTexts[] = {
 
 } // namespace
 
-struct RsCommThread::Impl {
-    Impl(Clock& c, MessageBoxes& b, DeviceOpener& o) : clock(c), boxes(b), opener(o) {}
-
-    Clock& clock;
-    MessageBoxes& boxes;
-    DeviceOpener& opener;
-    // Until then the loop passes every 2 ms: a reply to what was just
-    // written is handed over without waiting out a whole 10 ms pause.
-    std::atomic<uint64_t> briskUntilMs{0};
-
-    // The pointer changes only on the user-interface thread, always under
-    // ioMutex; the loop holds ioMutex only across device calls that never
-    // block, so a close waits for at most one such call and never for a box
-    // or a hand-over the loop is busy with.
-    std::mutex ioMutex;
-    std::shared_ptr<Device> device;
-    std::atomic<PortState> state{PortState::Closed};
-    // Counts the opens; changes under ioMutex. A piece carries the one its
-    // bytes were read in, so nothing of an earlier open reaches the window.
-    std::atomic<uint64_t> session{0};
-
-    // The loop sleeps on `wake` while no port is open, and pauses on it
-    // between passes; open, close and terminate notify it.
-    std::mutex waitMutex;
-    std::condition_variable wake;
-    std::atomic<bool> terminated{false};
-    std::atomic<bool> lost{false};
-
-    // The window's flags; read and unbound under flagsMutex so an unbind
-    // leaves no read in flight.
-    std::mutex flagsMutex;
-    const std::atomic<uint8_t>* portOpen = nullptr;
-    const std::atomic<uint8_t>* commandMode = nullptr;
-    std::atomic<uint8_t> evtChar{10};
-
-    mutable std::mutex settingsMutex;
-    PortSettings applied;
-
-    // The loop calls deliver and deviceLost while holding callbackMutex
-    // (both only post), so clearing them leaves no call in flight.
-    std::mutex callbackMutex;
-    std::function<void(const std::string&)> deliver;
-    std::function<void()> processEvents;
-    std::function<void()> deviceLost;
-
-    // Receive state: touched only by whoever runs the passes (the loop).
-    uint64_t rxSession = 0;      // the open the state below belongs to
-    uint64_t pieceSession = 0;   // the open of the piece being handed over
-    bool passCommandMode = true; // the window's mode, read at the start of each pass
-    uint8_t firstByte = 0;
-    uint8_t secondByte = 0;
-    uint8_t chunk[kChunkSize] = {};
-    int bytesRead = 0;
-    int chunkPos = 0; // bytes of the chunk already assembled
-    char line[kLineSize + 1] = {};
-    int lineLength = 0;
-    uint64_t silenceDeadline = 0; // ms on the clock; 0 = none
-
-    void resetReceive()
-    {
-        lineLength = 0;
-        bytesRead = 0;
-        chunkPos = 0;
-        silenceDeadline = 0;
-        firstByte = secondByte = 0;
-    }
-    // The loop polls only while the window shows the port open.
-    bool windowLetsPoll()
-    {
-        std::lock_guard lock(flagsMutex);
-        return portOpen && portOpen->load() == 1;
-    }
-    bool windowCommandMode()
-    {
-        std::lock_guard lock(flagsMutex);
-        return commandMode ? commandMode->load() == 1 : true;
-    }
-    void setState(PortState s)
-    {
-        {
-            std::lock_guard lock(waitMutex);
-            state = s;
-        }
-        wake.notify_all();
-    }
-};
 
 RsCommThread::RsCommThread(Clock& clock, MessageBoxes& boxes, DeviceOpener& opener)
     : d(std::make_unique<Impl>(clock, boxes, opener))
@@ -199,14 +104,12 @@ void RsCommThread::setDeviceLost(std::function<void()> lost)
     d->deviceLost = std::move(lost);
 }
 
-bool RsCommThread::isHeld() const { return d->state.load() != PortState::Closed; }
-PortState RsCommThread::state() const { return d->state.load(); }
 bool RsCommThread::deviceLost() const { return d->lost.load(); }
 
-PortSettings RsCommThread::appliedSettings() const
+PortSettings RsCommThread::actualSettings() const
 {
     std::lock_guard lock(d->settingsMutex);
-    return d->applied;
+    return d->actual;
 }
 
 void RsCommThread::Terminate()
@@ -263,14 +166,9 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
 
     bool ok = dev->configure(settings);
     if (ok) {
-        PortSettings actual = settings;
-        if (auto* t = dynamic_cast<TermiosDevice*>(dev.get()))
-            actual = t->actual();
-        else if (auto* g = dynamic_cast<GensioDevice*>(dev.get()))
-            actual = g->actual();
         {
             std::lock_guard lock(d->settingsMutex);
-            d->applied = actual;
+            d->actual = dev->actualSettings();
         }
         d->clock.sleepMs(kSettleMs);
         dev->purge();
@@ -339,13 +237,7 @@ int RsCommThread::WritePort(const char* bytes, uint32_t length)
         if (uint32_t e = dev->takeErrors())
             ReportCommErrors(e);
 
-        std::function<void()> hook;
-        {
-            std::lock_guard lock(d->callbackMutex);
-            hook = d->processEvents;
-        }
-        if (hook)
-            hook();
+        d->runEvents();
         // Something run from the events may have closed the port.
         if (d->device != dev || d->lost)
             return result;
@@ -474,174 +366,6 @@ void RsCommThread::markDeviceLost()
     std::lock_guard lock(d->callbackMutex);
     if (d->deviceLost)
         d->deviceLost();
-}
-
-// ---------------------------------------------------------------- receive
-
-void RsCommThread::run()
-{
-    using std::chrono::milliseconds;
-    std::unique_lock lock(d->waitMutex);
-    while (!d->terminated) {
-        if (d->state != PortState::Open) {
-            // Nothing to poll: sleep until a port opens or the end.
-            d->wake.wait(lock, [this] { return d->terminated || d->state == PortState::Open; });
-            continue;
-        }
-        lock.unlock();
-        if (d->windowLetsPoll()) {
-            try {
-                PollPort();
-            } catch (const std::system_error& e) {
-                ShowSystemError(e.code().value());
-            } catch (const std::exception& e) {
-                // A fault in one pass is shown; the next pass starts normally.
-                d->boxes.information(e.what());
-            } catch (...) {
-                d->boxes.information("不明なエラーが発生しました。");
-            }
-        }
-        const bool brisk = d->clock.nowMs() < d->briskUntilMs.load();
-        lock.lock();
-        d->wake.wait_for(lock, milliseconds(brisk ? 2 : 10), [this] { return d->terminated.load(); });
-    }
-}
-
-void RsCommThread::PollPort()
-{
-    if (d->lost)
-        return;
-    d->passCommandMode = d->windowCommandMode();
-    uint32_t errors = 0;
-    int n = 0;
-    int err = 0;
-    {
-        std::lock_guard lock(d->ioMutex);
-        if (!d->device)
-            return;
-        if (d->rxSession != d->session.load()) {
-            // A new open: nothing collected before it belongs to it.
-            d->resetReceive();
-            d->rxSession = d->session.load();
-        }
-        errors = d->device->takeErrors();
-        n = d->device->read(d->chunk, kChunkSize);
-        if (n < 0)
-            err = d->device->errorCode();
-    }
-    if (errors && !d->terminated)
-        ReportCommErrors(errors);
-
-    if (n < 0) {
-        if (isVanishedError(err)) {
-            // Hand over what was collected, then say once that the line is gone.
-            if (d->lineLength > 0)
-                DeliverLine(true);
-            markDeviceLost();
-            return;
-        }
-        n = 0;
-    }
-    d->bytesRead = n;
-    d->chunkPos = 0;
-    if (d->bytesRead == 0) {
-        DeliverLine(false);
-        return;
-    }
-    // Bytes after a terminator are kept: each piece of the read is
-    // assembled and handed over in turn.
-    do {
-        bool terminated = AssembleChunk();
-        DeliverLine(terminated);
-    } while (d->bytesRead != 0);
-}
-
-bool RsCommThread::AssembleChunk()
-{
-    const uint8_t evt = d->evtChar.load();
-    bool terminated = false;
-
-    if (HexDisplay.load() == 0) {
-        const bool cutAtTerminator = d->passCommandMode;
-        while (d->chunkPos < d->bytesRead) {
-            uint8_t b = d->chunk[d->chunkPos++];
-            if (d->lineLength == 0) {
-                d->firstByte = b;
-                d->secondByte = 0;
-            } else if (d->lineLength == 1) {
-                d->secondByte = b;
-            }
-            d->line[d->lineLength++] = char(b);
-            if (cutAtTerminator && d->firstByte != '$' && d->secondByte != 'D' && b == evt) {
-                terminated = true;
-                break;
-            }
-            // A full buffer is handed over as it stands.
-            if (d->lineLength >= kLineSize) {
-                terminated = true;
-                break;
-            }
-        }
-        d->silenceDeadline = d->clock.nowMs() + kSilenceMs;
-    } else {
-        static const char kHex[] = "0123456789ABCDEF";
-        while (d->chunkPos < d->bytesRead) {
-            uint8_t b = d->chunk[d->chunkPos];
-            if (b >= 0x20 && b <= 0x7E) {
-                if (d->lineLength >= kLineSize) {
-                    terminated = true; // full: this byte starts the next piece
-                    break;
-                }
-                d->line[d->lineLength++] = char(b);
-            } else {
-                if (d->lineLength >= kCodeRenderLimit) {
-                    terminated = true;
-                    break;
-                }
-                char* p = d->line + d->lineLength;
-                p[0] = '[';
-                p[1] = kHex[b >> 4];
-                p[2] = kHex[b & 0x0F];
-                p[3] = ']';
-                d->lineLength += 4;
-                if (b == 0x0A) {
-                    p[4] = '\r';
-                    p[5] = '\n';
-                    d->lineLength += 2;
-                }
-            }
-            ++d->chunkPos;
-            if (b == evt) {
-                terminated = true;
-                break;
-            }
-        }
-    }
-    if (d->chunkPos >= d->bytesRead) {
-        d->bytesRead = 0;
-        d->chunkPos = 0;
-    }
-    return terminated;
-}
-
-void RsCommThread::DeliverLine(bool terminated)
-{
-    if (!terminated && d->lineLength > 0 && d->clock.nowMs() > d->silenceDeadline)
-        terminated = true;
-    if (!terminated)
-        return;
-    d->line[d->lineLength] = '\0';
-    // The text ends at the first NUL, as the display takes it.
-    std::string text(d->line, strnlen(d->line, size_t(d->lineLength)));
-    d->lineLength = 0;
-    d->silenceDeadline = 0;
-    // Collected before a close that was followed by a new open: dropped.
-    if (d->rxSession != d->session.load())
-        return;
-    d->pieceSession = d->rxSession;
-    std::lock_guard lock(d->callbackMutex);
-    if (d->deliver)
-        d->deliver(text);
 }
 
 } // namespace kd36

@@ -21,22 +21,6 @@
 
 namespace kd36 {
 
-// Opens the device behind COMn (the port catalog decides what that is).
-class DeviceOpener {
-public:
-    virtual ~DeviceOpener() = default;
-    // nullptr when it cannot be opened; errorCode gets the errno.
-    virtual std::unique_ptr<Device> open(int portNumber, int& errorCode) = 0;
-    // Names "COMn" of the ports present, in the catalog's order.
-    virtual std::vector<std::string> portNames() = 0;
-    // What stands behind COMn (a device path), for messages; may be empty.
-    virtual std::string portDescription(int /*portNumber*/) { return {}; }
-};
-
-// Closed: no device. Held: opened but its configuration was refused.
-// Open: opened and configured.
-enum class PortState { Closed, Held, Open };
-
 class RsCommThread : public QThread, public CommPort {
 public:
     RsCommThread(Clock& clock, MessageBoxes& boxes, DeviceOpener& opener);
@@ -63,6 +47,7 @@ public:
     bool EscapeLine(int code) override;
     bool GetModemStatus(uint32_t& bits) override;
     int EnumeratePorts(PortPresentFlags& flags) override;
+    PortSettings actualSettings() const override;
     void setHexDisplay(bool on) override { HexDisplay = on ? 1 : 0; }
     bool hexDisplay() const override { return HexDisplay != 0; }
     // Pure rule over a list of "COMn" names; flags[n-1] set for each.
@@ -82,13 +67,8 @@ public:
     // False when it is still running: the owner must then keep this object
     // and what it was given alive.
     bool shutdown(unsigned long boundMs);
-    // A device is held (Open or Held).
-    bool isHeld() const;
-    PortState state() const;
     // The device vanished since the last OpenPort (reported once).
     bool deviceLost() const;
-    // Settings actually in force after the last configure (requested vs actual).
-    PortSettings appliedSettings() const;
 
     std::atomic<uint8_t> HexDisplay{0};
 

@@ -236,7 +236,6 @@ bool TermiosDevice::configure(const PortSettings& settings)
     if (rate == 0)
         rate = rateOf(cfgetospeed(&back));
     std::lock_guard lock(mutex_);
-    requested_ = settings;
     actual_ = decodeTermios(back, rate, settings);
     return true;
 }
@@ -352,13 +351,7 @@ bool TermiosDevice::close()
     return true;
 }
 
-PortSettings TermiosDevice::requested() const
-{
-    std::lock_guard lock(mutex_);
-    return requested_;
-}
-
-PortSettings TermiosDevice::actual() const
+PortSettings TermiosDevice::actualSettings() const
 {
     std::lock_guard lock(mutex_);
     return actual_;

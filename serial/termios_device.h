@@ -51,6 +51,7 @@ public:
     ~TermiosDevice() override;
 
     bool configure(const PortSettings& settings) override;
+    PortSettings actualSettings() const override;
     int read(uint8_t* buf, size_t max) override;
     int write(const uint8_t* data, size_t len) override;
     bool setDtr(bool on) override;
@@ -63,9 +64,6 @@ public:
     int errorCode() const override;
 
     const std::string& path() const { return path_; }
-    // The settings last asked for, and what the driver actually took.
-    PortSettings requested() const;
-    PortSettings actual() const;
 
 private:
     TermiosDevice(int fd, std::string path);
@@ -77,8 +75,7 @@ private:
     mutable std::mutex mutex_; // guards the fields below
     LineErrorCounts lastCounts_;
     bool haveCounts_ = false;
-    PortSettings requested_;
-    PortSettings actual_;
+    PortSettings actual_; // what the driver took at the last configure
 };
 
 } // namespace kd36

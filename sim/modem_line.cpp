@@ -199,6 +199,12 @@ bool SimulatedModem::configure(const PortSettings& settings)
     return true;
 }
 
+PortSettings SimulatedModem::actualSettings() const
+{
+    std::lock_guard lock(mu_);
+    return pc_;
+}
+
 int SimulatedModem::read(uint8_t* buf, size_t max)
 {
     std::lock_guard lock(mu_);

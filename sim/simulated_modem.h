@@ -103,6 +103,8 @@ public:
 
     // Device
     bool configure(const PortSettings& settings) override;
+    // The simulated driver takes every rate it accepts as it is.
+    PortSettings actualSettings() const override;
     int read(uint8_t* buf, size_t max) override;
     int write(const uint8_t* data, size_t len) override;
     bool setDtr(bool on) override;

@@ -299,6 +299,10 @@ void QtViewTest::timersStatusLampProgress()
     QCOMPARE(t.panels[0]->text(), QString("コマンドモード"));
     QCOMPARE(v.statusText(0), sj("コマンドモード"));
     QCOMPARE(v.statusText(4), std::string()); // no such panel
+    v.setStatusHint(1, sj("実際の設定: <b>9615bps"));
+    QVERIFY(t.panels[1]->toolTip().contains("&lt;b&gt;9615bps")); // shown as written
+    v.setStatusHint(1, "");
+    QVERIFY(t.panels[1]->toolTip().isEmpty());
 
     v.setColor("shpLump", 0x93EABC);
     QCOMPARE(t.lamp->color(), qRgb(147, 234, 188));

@@ -73,6 +73,22 @@ TEST_F(MainWindow, StatusTextNamesTheLineSettings)
     }
 }
 
+TEST_F(MainWindow, StatusTooltipSaysWhatTheDeviceTookWhenItDiffers)
+{
+    openPort();
+    EXPECT_EQ(main.statusHints[1], "");
+    engine.mnuCommOpenClick();
+
+    PortSettings taken;
+    taken.BaudRate = 9615; // the driver's nearest rate
+    port.actual = taken;
+    openPort();
+    EXPECT_EQ(main.statusText(1), "COM1: 9600bps D8 PNON S1");
+    EXPECT_EQ(main.statusHints[1], sj("実際の設定: 9615bps D8 PNON S1"));
+    engine.mnuCommOpenClick();
+    EXPECT_EQ(main.statusHints[1], "");
+}
+
 TEST_F(MainWindow, FailedOpenLeavesEverythingClosed)
 {
     port.openSucceeds = false;

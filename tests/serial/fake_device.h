@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/rs_comm_thread.h"
+#include "serial/device.h"
 
 namespace kd36::test {
 
@@ -26,6 +26,8 @@ struct FakeLine {
     uint32_t status = 0x30;
     int statusError = 0;
     bool configureOk = true;
+    PortSettings configured;
+    uint32_t takenRate = 0; // nonzero: the rate the driver reports taking
     bool dtr = true;
     int readCalls = 0, writeCalls = 0, purges = 0, closes = 0, configures = 0, errorTakes = 0;
 };
@@ -33,13 +35,24 @@ struct FakeLine {
 class FakeDevice final : public Device {
 public:
     explicit FakeDevice(std::shared_ptr<FakeLine> line) : l_(std::move(line)) {}
-    bool configure(const PortSettings&) override
+    bool configure(const PortSettings& s) override
     {
         std::lock_guard g(l_->m);
         ++l_->configures;
-        if (!l_->configureOk)
+        if (!l_->configureOk) {
             err_ = EINVAL;
-        return l_->configureOk;
+            return false;
+        }
+        l_->configured = s;
+        return true;
+    }
+    PortSettings actualSettings() const override
+    {
+        std::lock_guard g(l_->m);
+        PortSettings a = l_->configured;
+        if (l_->takenRate)
+            a.BaudRate = l_->takenRate;
+        return a;
     }
     int read(uint8_t* buf, size_t max) override
     {

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "serial/port_catalog.h"
+#include "serial/rs_comm_thread.h"
 #include "tests/serial/fake_device.h"
 
 namespace fs = std::filesystem;

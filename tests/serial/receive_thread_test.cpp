@@ -136,6 +136,21 @@ TEST(ReceiveThread, SleepsWhileNoPortIsOpen)
     std::this_thread::sleep_for(500ms);
     EXPECT_LE(receiveThreadWakeUps() - before, 2) << "the loop wakes while no port is open";
 
+    // A device whose configuration was refused is held but never read.
+    {
+        std::lock_guard g(line->m);
+        line->configureOk = false;
+    }
+    EXPECT_FALSE(port.OpenPort(2, noFlow()));
+    window.portOpen = 1;
+    std::this_thread::sleep_for(100ms);
+    {
+        std::lock_guard g(line->m);
+        EXPECT_EQ(line->readCalls, 0);
+        line->configureOk = true;
+    }
+    window.portOpen = 0;
+
     // Opening wakes it at once.
     ASSERT_TRUE(port.OpenPort(2, noFlow()));
     window.portOpen = 1;

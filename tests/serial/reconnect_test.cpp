@@ -141,7 +141,6 @@ TEST(PortReconnector, PtyBehindALinkIsTakenUpAgainWhenTheLinkComesBack)
     }
     EXPECT_TRUE(back);
     EXPECT_EQ(reopened, 1);
-    EXPECT_EQ(port.state(), PortState::Open);
     EXPECT_EQ(lines, std::vector<std::string>{"ポートを再接続しました: COM4"});
     // And it carries bytes again.
     EXPECT_EQ(port.WritePort("@EQID\r\n", 7), 7);

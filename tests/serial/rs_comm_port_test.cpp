@@ -104,8 +104,21 @@ TEST_F(PortFixture, OpenConfiguresSettlesAndPurges)
     EXPECT_LT(clock.nowMs() - t0, 250u);
     EXPECT_EQ(line->configures, 1);
     EXPECT_EQ(line->purges, 1);
-    EXPECT_EQ(port.state(), PortState::Open);
+    uint32_t bits = 0;
+    EXPECT_TRUE(port.GetModemStatus(bits));
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"ハードウェアがブレーク条件を検出しました。"}));
+}
+
+TEST_F(PortFixture, ActualSettingsAreWhatTheDeviceTook)
+{
+    PortSettings asked;
+    asked.BaudRate = 31250;
+    asked.ByteSize = 7;
+    line->takenRate = 31348; // the divisor's nearest rate
+    ASSERT_TRUE(port.OpenPort(3, asked));
+    PortSettings expected = asked;
+    expected.BaudRate = 31348;
+    EXPECT_EQ(port.actualSettings(), expected);
 }
 
 TEST_F(PortFixture, OpenFailuresAndRefusals)
@@ -115,14 +128,15 @@ TEST_F(PortFixture, OpenFailuresAndRefusals)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, kOpenFailed);
     EXPECT_NE(boxes.shown[0].detail.find(std::system_category().message(ENOENT)), std::string::npos);
-    EXPECT_EQ(port.state(), PortState::Closed);
+    uint32_t bits = 0;
+    EXPECT_FALSE(port.GetModemStatus(bits));
 
     // Configuration refused: no box, the device stays held.
     boxes.shown.clear();
     line->configureOk = false;
     EXPECT_FALSE(port.OpenPort(3, PortSettings{}));
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(port.state(), PortState::Held);
+    EXPECT_TRUE(port.GetModemStatus(bits));
 
     // Port above 99: refused silently, the held device untouched.
     int opens = opener.opens;
@@ -130,7 +144,7 @@ TEST_F(PortFixture, OpenFailuresAndRefusals)
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(opener.opens, opens);
     EXPECT_EQ(line->closes, 0);
-    EXPECT_EQ(port.state(), PortState::Held);
+    EXPECT_TRUE(port.GetModemStatus(bits));
 
     // The next open closes the held device first.
     line->configureOk = true;
@@ -150,7 +164,6 @@ TEST_F(PortFixture, CloseWithNothingHeldAndAfterOpen)
     // The loop is not running, so there is nobody to wait for.
     EXPECT_LT(clock.nowMs() - t0, 10u);
     EXPECT_EQ(line->closes, 1);
-    EXPECT_EQ(port.state(), PortState::Closed);
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"文字バッファがいっぱいです。次に送られる文字は失われます。"}));
     EXPECT_FALSE(port.EscapeLine(SETDTR));
     uint32_t bits = 0;

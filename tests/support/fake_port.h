@@ -1,5 +1,6 @@
 #pragma once
 // A port that records what is written and reports the lines it is told.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ public:
         ++closes;
         return true;
     }
+    PortSettings actualSettings() const override { return actual.value_or(lastSettings); }
     int EnumeratePorts(PortPresentFlags& flags) override
     {
         int count = 0;
@@ -71,6 +73,7 @@ public:
     int lastPort = 0;
     int closes = 0;
     PortSettings lastSettings;
+    std::optional<PortSettings> actual; // what the device took; unset: as asked
     std::vector<int> present{1};
     std::string written;
     std::vector<std::string> writes;

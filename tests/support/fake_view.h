@@ -55,6 +55,7 @@ public:
     std::string currentPage(std::string_view pc) const override;
     void setStatusText(int panel, const std::string& s) override { status[panel & 3] = s; }
     std::string statusText(int panel) const override { return status[panel & 3]; }
+    void setStatusHint(int panel, const std::string& s) override { statusHints[panel & 3] = s; }
     void startTimer(std::string_view n, int ms) override;
     void stopTimer(std::string_view n) override { timers[std::string(n)].active = false; }
     bool timerActive(std::string_view n) const override;
@@ -82,6 +83,7 @@ public:
     std::map<std::string, std::string, std::less<>> pages; // page control -> current page
     std::map<std::string, FakeTimer, std::less<>> timers;
     std::string status[4];
+    std::string statusHints[4];
     std::string focus;
     bool shown = false;
     int repaints = 0;
