@@ -130,7 +130,7 @@ void PortCatalog::refresh()
         entries_.push_back(e);
     }
     if (!pins_.count(1))
-        entries_.push_back({1, {}, true, false});
+        entries_.push_back({1, {}, true, false, std::nullopt});
 
     int n = 2;
     for (const auto& path : scanDevices()) {
@@ -140,7 +140,7 @@ void PortCatalog::refresh()
             ++n;
         if (n > kMaxPorts)
             break;
-        entries_.push_back({n++, path, false, false});
+        entries_.push_back({n++, path, false, false, std::nullopt});
     }
     std::sort(entries_.begin(), entries_.end(),
               [](const Entry& a, const Entry& b) { return a.number < b.number; });

@@ -100,9 +100,11 @@ TEST_P(ReplyFormTest, ShowsWhatIsValidAndAlwaysPollsTheNextStation)
     pass();
     EXPECT_EQ(port.writes.back(), "@AIRC:N=6\r\n");
     EXPECT_EQ(link.value("prgLevel5"), c.bar5 < 0 ? -7 : c.bar5);
-    for (int n = 0; n < 16; ++n)
-        if (n != 5)
+    for (int n = 0; n < 16; ++n) {
+        if (n != 5) {
             EXPECT_EQ(link.value("prgLevel" + std::to_string(n)), 0) << n;
+        }
+    }
     EXPECT_EQ(log()[1], sj("#5 を確認中･･･ ") + sj(c.tail));
     expectLogMirrorsMemo();
 }

@@ -84,8 +84,9 @@ bool Ser2netServer::start()
     pid_ = ::fork();
     if (pid_ == 0) {
         // Quiet, in the foreground, no lock files in /var/lock.
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr); // it says it has no mDNS
+        // Quiet (it says it has no mDNS); a failed redirect only leaves it talking.
+        (void)!std::freopen("/dev/null", "w", stdout);
+        (void)!std::freopen("/dev/null", "w", stderr);
         ::execl(kSer2net, kSer2net, "-n", "-u", "-Y", yaml.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
