@@ -69,6 +69,9 @@ public:
     // Wall-clock milliseconds since 1970 for the results' time stamps.
     std::function<int64_t()> wallClockMs;
 
+    // 0 hidden, 1 shown, 2 polling, 3 run ended; the main window's pass acts on each change.
+    int state() const { return FState; }
+
     bool FAbortByKey = false;
     int FNextStation = 0;
     static bool CheckAllNext; // one per process
@@ -81,6 +84,7 @@ private:
     void settleLast(LinkResult r);
     void updateCsvButton();
     std::vector<StationResult> FResults;
+    int FState = 0;
     void appendToLastLine(const std::string& sjis);
     void addEmptyLine();
     // Adds a line as it stands: no trimming, no size rule.

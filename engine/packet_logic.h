@@ -56,7 +56,7 @@ public:
     bool FShiftHeld = false;
 
 private:
-    void setRelayEnabled(int n, bool on, bool withArrow);
+    void setRelayEnabled(int n, bool on); // combo, label and arrow
     MainEngine& main_;
     View& v_;
 };
