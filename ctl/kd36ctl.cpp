@@ -227,7 +227,7 @@ public:
         for (HeadlessView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](const std::string& n) {
-            if (n == "timRxWait" && host.engine.FStep != 0 && host.engine.FStep % 2 == 0)
+            if (n == "timRxWait" && host.engine.step() != 0 && host.engine.step() % 2 == 0)
                 timedOut.push_back(lastCommand());
             host.mainTimer(n);
         };
@@ -270,14 +270,13 @@ public:
         main.setItems("cmbTemplate", templates, -1);
         if (!settingsFile.empty()) {
             StoredSettings s;
-            s.port = host.engine.FPortNumber;
-            s.com = host.engine.portSettings;
-            s.extension = host.engine.FExtension;
+            s.port = host.engine.portNumber();
+            s.com = host.engine.portSettings();
+            s.extension = host.engine.extension();
             WindowPlacement wp;
             LoadSettings(settingsFile, s, main, wp);
-            host.engine.FPortNumber = s.port;
-            host.engine.portSettings = s.com;
-            host.engine.FExtension = s.extension;
+            host.engine.setPort(s.port, s.com);
+            host.engine.setExtension(s.extension);
         }
         host.constructAfterSettings();
     }
@@ -320,7 +319,7 @@ public:
     // The last command the window echoed, without its line break.
     std::string lastCommand() const
     {
-        const std::string& t = host.engine.memTxRxMonitor.text();
+        const std::string& t = host.engine.txRxMonitor().text();
         size_t end = t.size();
         while (end > 0) {
             size_t start = t.rfind("\r\n", end >= 3 ? end - 3 : 0);
@@ -372,7 +371,7 @@ bool runRead(Session& s)
     s.timedOut.clear();
     s.host.engine.spbReadClick();
     // Seven commands, each at most its reply time-out plus a pass.
-    return s.runUntil([&] { return s.host.engine.FStep == 0 && !s.host.engine.FBusy; }, 7 * 1600 + 1000);
+    return s.runUntil([&] { return s.host.engine.step() == 0 && !s.host.engine.busy(); }, 7 * 1600 + 1000);
 }
 
 void printRead(Session& s, bool json)
@@ -459,7 +458,7 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
     LinkLogic& dlg = e.linkForm();
     // Open the dialog as its button does.
     e.mnuRssiInfoClick();
-    if (!s.runUntil([&] { return e.FLinkState == 1; }, 2000))
+    if (!s.runUntil([&] { return e.linkState() == 1; }, 2000))
         return kNoAnswer;
     std::map<int, StationResult> result;
     std::vector<int> left = stations;
@@ -470,7 +469,7 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
         for (int n = 0; n < LinkLogic::kStations; ++n)
             s.link.setChecked("CheckBox" + std::to_string(n), std::find(left.begin(), left.end(), n) != left.end());
         dlg.btnGetClick();
-        if (!s.runUntil([&] { return e.FLinkState == 3 && e.FLinkStateSeen == 3; },
+        if (!s.runUntil([&] { return e.linkState() == 3 && e.linkStateActedOn(); },
                         uint64_t(left.size()) * (LinkLogic::kWaitMs + 1000)))
             break;
         bool settled = false;
@@ -491,7 +490,7 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
     }
     // Close the dialog with its close button.
     s.link.hideForm();
-    s.runUntil([&] { return e.FLinkState == 0 && e.FLinkStateSeen == 0; }, 2000);
+    s.runUntil([&] { return e.linkState() == 0 && e.linkStateActedOn(); }, 2000);
     if (g_signal)
         return kNoAnswer;
 
@@ -618,7 +617,7 @@ int cmdWrite(Session& s, const std::string& path)
     const size_t boxesBefore = s.boxes.shown;
     s.timedOut.clear();
     e.spbWriteClick();
-    if (!s.runUntil([&] { return e.FStep == 0 && !e.FBusy; }, 7 * 1600 + 1000))
+    if (!s.runUntil([&] { return e.step() == 0 && !e.busy(); }, 7 * 1600 + 1000))
         return kNoAnswer;
     int rc = kOk;
     if (!s.timedOut.empty()) {
@@ -637,7 +636,7 @@ int cmdWrite(Session& s, const std::string& path)
     if (!runRead(s))
         return kNoAnswer;
     const SettingsProfile read = profileFromReadBack(s.main, false);
-    const auto diff = differences(wrote, read, e.FExtension != 0);
+    const auto diff = differences(wrote, read, e.extension() != 0);
     for (const std::string& d : diff)
         std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
     if (!diff.empty() || !s.timedOut.empty())
@@ -765,7 +764,7 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
             return kUsage;
         }
-        PortSettings line = s.host.engine.portSettings;
+        PortSettings line = s.host.engine.portSettings();
         if (opt.baud) line.BaudRate = *opt.baud;
         if (opt.dataBits) line.ByteSize = *opt.dataBits;
         if (opt.parity) line.Parity = *opt.parity;
