@@ -120,10 +120,6 @@ TEST_F(Parser, StepAdvancesOncePerPass)
     engine.timRxWaitTimer();
     take(">EQID:E=1\r\n");
     EXPECT_EQ(engine.step(), 9);
-    // That wait was used up: the next step waits for its own reply.
-    engine.SettingsSequencer();
-    engine.ResponseParser();
-    EXPECT_EQ(engine.step(), 10);
 }
 
 TEST_F(Parser, LateReplyAtAnOddStepDoesNotStallTheSequence)
