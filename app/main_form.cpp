@@ -699,8 +699,8 @@ void TMainForm::mnuAboutClick()
 {
     int extension = FEngine->extension();
     TAboutForm about(this, QtView::toQt(FEngine->homeUrl()), extension, *FBoxes);
+    connect(&about, &TAboutForm::extensionChanged, this, [this](int on) { FEngine->setExtension(on); });
     about.exec();
-    FEngine->setExtension(extension);
     scheduleIdle(); // the extended-mode switch may have changed
 }
 
