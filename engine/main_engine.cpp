@@ -236,11 +236,11 @@ void MainEngine::portLost()
 void MainEngine::RefreshPortList()
 {
     FPortList.clear();
-    FPortPresent.fill(0);
-    int remaining = d.port.EnumeratePorts(FPortPresent);
+    PortPresentFlags present{};
+    int remaining = d.port.EnumeratePorts(present);
     for (int n = 1; n <= kMaxPorts; ++n) {
         char buf[16];
-        if (FPortPresent[size_t(n - 1)]) {
+        if (present[size_t(n - 1)]) {
             std::snprintf(buf, sizeof buf, " COM%d", n);
             --remaining;
         } else {

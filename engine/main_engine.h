@@ -218,7 +218,6 @@ private:
 
     // The window's state, named as its members were.
     std::string FHomeUrl;
-    PortPresentFlags FPortPresent{};
     std::atomic<uint8_t> FCommandMode{0};
     std::atomic<uint8_t> FPortOpen{0};
     bool FSending = false;
