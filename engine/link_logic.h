@@ -73,7 +73,6 @@ public:
     int state() const { return FState; }
 
     bool FAbortByKey = false;
-    int FNextStation = 0;
     static bool CheckAllNext; // one per process
     MonitorBuffer memInfo;
 
@@ -85,6 +84,7 @@ private:
     void updateCsvButton();
     std::vector<StationResult> FResults;
     int FState = 0;
+    int FNextStation = 0;
     void appendToLastLine(const std::string& sjis);
     void addEmptyLine();
     // Adds a line as it stands: no trimming, no size rule.
