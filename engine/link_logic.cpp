@@ -161,17 +161,12 @@ void LinkLogic::btnAbortClick(EndReason reason)
     FState = 3;
     v_.setVisible("btnAbort", false);
     v_.setVisible("btnGet", true);
-    if (FAbortByKey) {
-        FAbortByKey = false;
-        AddMessage(sj("中止しました。"));
-    } else {
-        switch (reason) {
-        case EndReason::Completed: AddMessage(sj("完了しました。")); break;
-        case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
-        case EndReason::TimedOut: break; // already on the station's line
-        case EndReason::UserAbort:
-        case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
-        }
+    switch (reason) {
+    case EndReason::Completed: AddMessage(sj("完了しました。")); break;
+    case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
+    case EndReason::TimedOut: break; // already on the station's line
+    case EndReason::UserAbort:
+    case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
     }
     addEmptyLine();
     updateCsvButton();
@@ -202,7 +197,6 @@ void LinkLogic::FormKeyPress(int key)
     if (key != 13)
         return;
     if (FState == 2) {
-        FAbortByKey = true;
         btnAbortClick(EndReason::KeyAbort);
     } else {
         btnGetClick();

@@ -72,7 +72,6 @@ public:
     // 0 hidden, 1 shown, 2 polling, 3 run ended; the main window's pass acts on each change.
     int state() const { return FState; }
 
-    bool FAbortByKey = false;
     static bool CheckAllNext; // one per process
     MonitorBuffer memInfo;
 
