@@ -221,7 +221,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     EngineDeps deps{*FView, FLinkWindow->view(), FPacketWindow->view(), *FBoxes, *FClock, *FCommPort, FDisplayLoader.get(),
                     [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }};
     FEngine = std::make_unique<MainEngine>(deps);
-    FCommPort->bindWindowFlags(&FEngine->FPortOpen, &FEngine->FCommandMode);
+    FCommPort->bindWindowFlags(FEngine->portOpenFlag(), FEngine->commandModeFlag());
     auto dialogGuard = [this](const std::function<void()>& handler) { guard(handler); };
     FLinkWindow->bind(FEngine->linkForm(), dialogGuard);
     FPacketWindow->bind(FEngine->packetForm(), dialogGuard);
@@ -280,7 +280,7 @@ TMainForm::~TMainForm()
         // A box the loop waits on will not be shown now: let it go on.
         if (FQtBoxes)
             FQtBoxes->cancelWaits();
-        if (!FClosed && FEngine && FEngine->portButtonTag)
+        if (!FClosed && FEngine && FEngine->portOpen())
             FCommPort->ClosePort();
         // Unbinds the engine's flags and the callbacks into this window
         // before anything is freed, then waits a bounded time.
@@ -321,10 +321,10 @@ void TMainForm::takePiece()
 void TMainForm::takeDeviceLost()
 {
     guard([&] {
-        const bool wasOpen = FEngine->portButtonTag;
+        const bool wasOpen = FEngine->portOpen();
         FEngine->portLost();
-        if (wasOpen && !FEngine->portButtonTag) {
-            FReconnector->portLost(FEngine->FPortNumber);
+        if (wasOpen && !FEngine->portOpen()) {
+            FReconnector->portLost(FEngine->portNumber());
             if (FReconnector->watching())
                 FReconnectTimer.start(100);
         }
@@ -391,10 +391,10 @@ void TMainForm::limitToSjisBytes(const char* editName, int maxBytes)
 StoredSettings TMainForm::storedSettings() const
 {
     StoredSettings s;
-    s.home = FEngine->FHomeUrl;
-    s.port = FEngine->FPortNumber;
-    s.com = FEngine->portSettings;
-    s.extension = FEngine->FExtension;
+    s.home = FEngine->homeUrl();
+    s.port = FEngine->portNumber();
+    s.com = FEngine->portSettings();
+    s.extension = FEngine->extension();
     s.autoReconnect = FAutoReconnect;
     return s;
 }
@@ -434,10 +434,9 @@ void TMainForm::loadSettings()
                 FBoxes->warning("設定ファイルを読み取れないため、このファイルは変更しません。", detail);
         });
     }
-    FEngine->FHomeUrl = s.home;
-    FEngine->FPortNumber = s.port;
-    FEngine->portSettings = s.com;
-    FEngine->FExtension = s.extension;
+    FEngine->setHomeUrl(s.home);
+    FEngine->setPort(s.port, s.com);
+    FEngine->setExtension(s.extension);
     FAutoReconnect = s.autoReconnect;
     if (FReconnector)
         FReconnector->setEnabled(FAutoReconnect);
@@ -513,7 +512,7 @@ void TMainForm::idlePass()
     if (FClosed || !FEngine)
         return;
     // No pass inside another, inside a write, or while a message box is open.
-    if (FEngine->idleDepth > 0 || FEngine->FSending)
+    if (!FEngine->passAllowed())
         return;
     if (FQtBoxes && FQtBoxes->openCount() > 0)
         return;
@@ -698,7 +697,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 
 void TMainForm::mnuAboutClick()
 {
-    TAboutForm about(this, QtView::toQt(FEngine->FHomeUrl), FEngine->FExtension, *FBoxes);
+    int extension = FEngine->extension();
+    TAboutForm about(this, QtView::toQt(FEngine->homeUrl()), extension, *FBoxes);
+    connect(&about, &TAboutForm::extensionChanged, this, [this](int on) { FEngine->setExtension(on); });
     about.exec();
     scheduleIdle(); // the extended-mode switch may have changed
 }
@@ -708,7 +709,7 @@ void TMainForm::setUpReconnect()
     PortReconnector::Hooks hooks;
     hooks.reopen = [this] {
         FEngine->mnuCommOpenClick();
-        return FEngine->FPortOpen == 1;
+        return FEngine->portOpen();
     };
     hooks.announce = [this](const std::string& line) { FEngine->EchoMonitor(sj(line) + "\r\n"); };
     hooks.describe = [this](int n) -> std::optional<LostPort> {
@@ -730,7 +731,7 @@ void TMainForm::setUpReconnect()
     FReconnector = std::make_unique<PortReconnector>(*FReconnectOpener, *FClock, makeUdevEventSource(), hooks);
     connect(&FReconnectTimer, &QTimer::timeout, this, [this] {
         // A port the user opened or chose meanwhile ends the watch.
-        if (FEngine->portButtonTag || FEngine->idleDepth > 0 || FEngine->FSending)
+        if (FEngine->portOpen() || !FEngine->passAllowed())
             FReconnector->cancel();
         else
             guard([&] { FReconnector->pass(); });
@@ -755,8 +756,8 @@ void TMainForm::closeEvent(QCloseEvent* e)
         return;
     }
     // A close asked for inside a write waits until the write is over.
-    if (FEngine->FSending) {
-        FEngine->FClosing = true; // no further write starts meanwhile
+    if (FEngine->sending()) {
+        FEngine->beginClose(); // no further write starts meanwhile
         e->ignore();
         QTimer::singleShot(50, this, &QWidget::close);
         return;

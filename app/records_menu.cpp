@@ -126,7 +126,7 @@ void RecordsMenu::mnuProfileSaveClick()
 
 void RecordsMenu::mnuProfileLoadClick()
 {
-    if (FEngine.FBusy) {
+    if (FEngine.busy()) {
         FBoxes.beep();
         return;
     }
@@ -149,7 +149,7 @@ void RecordsMenu::mnuProfileLoadClick()
 
 void RecordsMenu::mnuReadToWriteClick()
 {
-    if (FEngine.FBusy) {
+    if (FEngine.busy()) {
         FBoxes.beep();
         return;
     }

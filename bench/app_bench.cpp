@@ -78,7 +78,9 @@ struct Window {
         };
         o.displayFolders << QStringLiteral("/nonexistent");
         form = std::make_unique<TMainForm>(o);
-        form->engine().portSettings.BaudRate = baud;
+        PortSettings line = form->engine().portSettings();
+        line.BaudRate = baud;
+        form->engine().setPort(form->engine().portNumber(), line);
         form->show();
     }
     ~Window()
@@ -91,7 +93,7 @@ struct Window {
     {
         click("btnComPort");
         wait(100);
-        return form->engine().FPortOpen == 1 && modem.load();
+        return form->engine().portOpen() && modem.load();
     }
     static void wait(int ms)
     {
@@ -153,7 +155,7 @@ int runComm(uint32_t baud, int seconds)
     }
     w.click("spbCommunicationMode");
     w.wait(100);
-    if (w.form->engine().FCommandMode != 0 || !w.modem.load()->dtr()) {
+    if (w.form->engine().commandMode() || !w.modem.load()->dtr()) {
         std::printf("# comm-%u: not in communication mode\n", baud);
         return 1;
     }
@@ -204,7 +206,7 @@ int runComm(uint32_t baud, int seconds)
                 "memTerm=%zu bytes, timer periods late by >20 ms: %d, boxes: %d\n",
                 baud, static_cast<unsigned long long>(produced), static_cast<unsigned long long>(received),
                 static_cast<unsigned long long>(matched), static_cast<unsigned long long>(pieces),
-                static_cast<unsigned long long>(st.bytesDropped), int(corrupt), form->engine().memTerm.text().size(),
+                static_cast<unsigned long long>(st.bytesDropped), int(corrupt), form->engine().terminalMonitor().text().size(),
                 stall.over20ms, w.boxes.count);
     const std::string rate = std::to_string(baud);
     figure("comm-" + rate + "-lost", double(lost), "bytes", 0, "0");
@@ -399,7 +401,7 @@ int runBacklog(int megabytes)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (handed.load() == total && closedAt == 0) {
-            queued = form->engine().RxQueue.size();
+            queued = form->engine().receivedPending();
             closedAt = nowUs();
             box.accept();
         }
@@ -411,7 +413,7 @@ int runBacklog(int megabytes)
     // Caught up: the last line is in its field and in the monitor, painted.
     QElapsedTimer limit;
     limit.start();
-    while ((field->text().toStdString() != lastValue || !form->engine().RxQueue.empty()) && limit.elapsed() < 600000)
+    while ((field->text().toStdString() != lastValue || form->engine().receivedPending() != 0) && limit.elapsed() < 600000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const bool shown = monitor->toPlainText().endsWith(QString::fromStdString(lineText(lines - 1)).trimmed());
     form->repaint();

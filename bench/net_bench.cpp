@@ -52,7 +52,7 @@ struct Rig {
         const uint64_t t0 = bench::nowUs();
         e.spbReadClick();
         const uint64_t end = clock.nowMs() + 15000;
-        while (!(e.FStep == 0 && !e.FBusy)) {
+        while (!(e.step() == 0 && !e.busy())) {
             if (clock.nowMs() > end)
                 return -1;
             host.waitForPiece(10);

@@ -21,7 +21,7 @@ struct Run {
     double lineMs = 0;
     uint64_t bytes = 0;
     bool ok = false;
-    std::vector<std::pair<int, double>> steps; // FStep and when it was first seen (ms after the click)
+    std::vector<std::pair<int, double>> steps; // the sequence step and when it was first seen (ms after the click)
 };
 
 void tickEverything(test::FakeView& v, uint32_t baud)
@@ -48,6 +48,13 @@ Run once(test::HeadlessRig& rig, bool read, uint32_t baud)
     Run r;
     rig.run(50); // a quiet line and an idle window to start from
     const SimulatorStats s0 = rig.modem().stats();
+    // A reply wait that ran out makes the run a failure.
+    int waitsRunOut = 0;
+    const auto fire = rig.main.onTimer;
+    rig.main.onTimer = [&](const std::string& n) {
+        waitsRunOut += n == "timRxWait";
+        fire(n);
+    };
     const uint64_t t0 = nowUs();
     if (read)
         rig.engine.spbReadClick();
@@ -56,11 +63,11 @@ Run once(test::HeadlessRig& rig, bool read, uint32_t baud)
     int seen = -1;
     r.ok = rig.runUntil(
         [&] {
-            if (rig.engine.FStep != seen) {
-                seen = rig.engine.FStep;
+            if (rig.engine.step() != seen) {
+                seen = rig.engine.step();
                 r.steps.emplace_back(seen, double(nowUs() - t0) / 1000.0);
             }
-            return rig.engine.FStep == 0;
+            return rig.engine.step() == 0;
         },
         20000);
     const uint64_t t1 = nowUs();
@@ -70,7 +77,8 @@ Run once(test::HeadlessRig& rig, bool read, uint32_t baud)
     r.lineMs = double(r.bytes) * 10.0 * 1000.0 / double(baud);
     if (read && rig.main.text("edtRead1").empty())
         r.ok = false;
-    if (rig.engine.FRxTimedOut)
+    rig.main.onTimer = fire;
+    if (waitsRunOut != 0)
         r.ok = false;
     return r;
 }
@@ -137,7 +145,7 @@ int runSettingsDiag()
                 std::atomic<bool> stop{false};
                 std::thread poller([&] {
                     while (!stop.load()) {
-                        if (rig.engine.FPortOpen.load() == 1)
+                        if (rig.engine.portOpen())
                             rig.port.PollPort();
                         std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
                     }

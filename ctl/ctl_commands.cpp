@@ -38,7 +38,7 @@ bool runRead(Session& s)
     s.timedOut.clear();
     s.host.engine.spbReadClick();
     // Seven commands, each at most its reply time-out plus a pass.
-    return s.runUntil([&] { return s.host.engine.FStep == 0 && !s.host.engine.FBusy; }, 7 * 1600 + 1000);
+    return s.runUntil([&] { return s.host.engine.step() == 0 && !s.host.engine.busy(); }, 7 * 1600 + 1000);
 }
 
 void printRead(Session& s, bool json)
@@ -138,7 +138,7 @@ std::map<int, StationResult> pollStations(Session& s, const std::vector<int>& st
         for (int n = 0; n < LinkLogic::kStations; ++n)
             s.link.setChecked("CheckBox" + std::to_string(n), std::find(left.begin(), left.end(), n) != left.end());
         dlg.btnGetClick();
-        if (!s.runUntil([&] { return e.FLinkState == 3 && e.FLinkStateSeen == 3; },
+        if (!s.runUntil([&] { return e.linkState() == 3 && e.linkStateActedOn(); },
                         uint64_t(left.size()) * (LinkLogic::kWaitMs + 1000)))
             break;
         bool settled = false;
@@ -193,12 +193,12 @@ int cmdAnswerBack(Session& s, const std::vector<int>& stations)
     MainEngine& e = s.host.engine;
     // Open the dialog as its button does.
     e.mnuRssiInfoClick();
-    if (!s.runUntil([&] { return e.FLinkState == 1; }, 2000))
+    if (!s.runUntil([&] { return e.linkState() == 1; }, 2000))
         return kNoAnswer;
     const std::map<int, StationResult> result = pollStations(s, stations);
     // Close the dialog with its close button.
     s.link.hideForm();
-    s.runUntil([&] { return e.FLinkState == 0 && e.FLinkStateSeen == 0; }, 2000);
+    s.runUntil([&] { return e.linkState() == 0 && e.linkStateActedOn(); }, 2000);
     if (g_signal)
         return kNoAnswer;
     return printStations(stations, result, s.opt.json) ? kOk : kNoAnswer;
@@ -308,7 +308,7 @@ int cmdWrite(Session& s, const std::string& path)
     const size_t boxesBefore = s.boxes.shown;
     s.timedOut.clear();
     e.spbWriteClick();
-    if (!s.runUntil([&] { return e.FStep == 0 && !e.FBusy; }, 7 * 1600 + 1000))
+    if (!s.runUntil([&] { return e.step() == 0 && !e.busy(); }, 7 * 1600 + 1000))
         return kNoAnswer;
     int rc = kOk;
     if (!s.timedOut.empty()) {
@@ -327,7 +327,7 @@ int cmdWrite(Session& s, const std::string& path)
     if (!runRead(s))
         return kNoAnswer;
     const SettingsProfile read = profileFromReadBack(s.main, false);
-    const auto diff = differences(wrote, read, e.FExtension != 0);
+    const auto diff = differences(wrote, read, e.extension() != 0);
     for (const std::string& d : diff)
         std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
     if (!diff.empty() || !s.timedOut.empty())

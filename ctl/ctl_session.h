@@ -80,7 +80,7 @@ public:
         for (HeadlessView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](const std::string& n) {
-            if (n == "timRxWait" && host.engine.FStep != 0 && host.engine.FStep % 2 == 0)
+            if (n == "timRxWait" && host.engine.step() != 0 && host.engine.step() % 2 == 0)
                 timedOut.push_back(lastCommand());
             host.mainTimer(n);
         };
@@ -123,14 +123,13 @@ public:
         main.setItems("cmbTemplate", templates, -1);
         if (!settingsFile.empty()) {
             StoredSettings s;
-            s.port = host.engine.FPortNumber;
-            s.com = host.engine.portSettings;
-            s.extension = host.engine.FExtension;
+            s.port = host.engine.portNumber();
+            s.com = host.engine.portSettings();
+            s.extension = host.engine.extension();
             WindowPlacement wp;
             LoadSettings(settingsFile, s, main, wp);
-            host.engine.FPortNumber = s.port;
-            host.engine.portSettings = s.com;
-            host.engine.FExtension = s.extension;
+            host.engine.setPort(s.port, s.com);
+            host.engine.setExtension(s.extension);
         }
         host.constructAfterSettings();
     }
@@ -173,7 +172,7 @@ public:
     // The last command the window echoed, without its line break.
     std::string lastCommand() const
     {
-        const std::string& t = host.engine.memTxRxMonitor.text();
+        const std::string& t = host.engine.txRxMonitor().text();
         size_t end = t.size();
         while (end > 0) {
             size_t start = t.rfind("\r\n", end >= 3 ? end - 3 : 0);

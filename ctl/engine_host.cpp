@@ -12,7 +12,7 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
     , engine(EngineDeps{views.main, views.link, views.packet, boxes, clk, port, displayLoader})
     , fireTimers_(std::move(fireTimers))
 {
-    port.bindWindowFlags(&engine.FPortOpen, &engine.FCommandMode);
+    port.bindWindowFlags(engine.portOpenFlag(), engine.commandModeFlag());
     port.setDeliver([this](const std::string& piece) {
         {
             std::lock_guard g(mu_);
@@ -49,21 +49,20 @@ void EngineHost::constructAfterSettings()
 
 bool EngineHost::open(int portNumber, const PortSettings& settings)
 {
-    engine.FPortNumber = portNumber;
-    engine.portSettings = settings;
+    engine.setPort(portNumber, settings);
     return open();
 }
 
 bool EngineHost::open()
 {
-    if (!engine.portButtonTag)
+    if (!engine.portOpen())
         engine.mnuCommOpenClick();
-    return engine.FPortOpen == 1;
+    return engine.portOpen();
 }
 
 void EngineHost::close()
 {
-    if (engine.portButtonTag)
+    if (engine.portOpen())
         engine.mnuCommOpenClick();
 }
 
@@ -117,7 +116,7 @@ void EngineHost::waitForPiece(uint64_t ms)
 
 void EngineHost::step()
 {
-    if (inStep_ || engine.idleDepth > 0 || engine.FSending)
+    if (inStep_ || !engine.passAllowed())
         return;
     inStep_ = true;
     struct Done {

@@ -37,7 +37,7 @@ public:
 
     // Opens COMn as the port button does (DTR then follows the mode).
     bool open(int portNumber, const PortSettings& settings);
-    bool open();  // with the engine's own FPortNumber and portSettings
+    bool open();  // with the port the engine has chosen
     void close(); // as the port button, when open
     // FormClose, then the receive thread is told to end and awaited (bounded).
     void shutDown();

@@ -273,7 +273,7 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
         std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
         return kUsage;
     }
-    const PortSettings line = lineSettings(opt, s.host.engine.portSettings);
+    const PortSettings line = lineSettings(opt, s.host.engine.portSettings());
 
     std::vector<int> stations;
     if (opt.command == "answerback")

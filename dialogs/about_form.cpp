@@ -138,6 +138,7 @@ void TAboutForm::lblTypeDblClick()
     if (!FShiftHeld)
         return;
     FExtension = FExtension == 0 ? 1 : 0;
+    emit extensionChanged(FExtension);
     FBoxes.information(FExtension != 0 ? "拡張通信機能を使用できます。" : "拡張通信機能を使用できません。");
     ui->lblVersion->setText(versionText(FExtension));
 }

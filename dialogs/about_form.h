@@ -14,12 +14,15 @@ class TAboutForm;
 class TAboutForm : public QDialog {
     Q_OBJECT
 public:
-    // `extension` is the main window's flag (0 off, 1 on); the dialog
-    // writes it directly, the main window reads it where it needs it.
+    // `extension` is the flag (0 off, 1 on) the dialog shows and switches;
+    // each switch is also told through extensionChanged.
     TAboutForm(QWidget* parent, const QString& homeUrl, int& extension, kd36::MessageBoxes& boxes);
     ~TAboutForm() override;
 
     static const QString& versionText(int extension);
+
+signals:
+    void extensionChanged(int extension);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,7 +3,6 @@
 // monitor.
 #include "link_logic.h"
 #include "main_engine.h"
-#include "sjis.h"
 
 namespace kd36 {
 
@@ -33,19 +32,19 @@ void MainEngine::RunAnswerBack()
 {
     const bool checked = d.main.isChecked("mnuRssiInfo");
     if (checked != FLinkCheckedSeen) {
-        if (checked && FLinkState == 0)
+        if (checked && linkState() == 0)
             d.link.showForm(); // FormShow moves the state to 1
-        else if (!checked && FLinkState == 1)
+        else if (!checked && linkState() == 1)
             d.link.hideForm(); // FormHide moves it to 0
-        FLinkStateSeen = FLinkState;
+        FLinkStateSeen = linkState();
         FLinkCheckedSeen = checked;
         return;
     }
-    if (!checked || FLinkState == FLinkStateSeen)
+    if (!checked || linkState() == FLinkStateSeen)
         return;
 
     std::string command;
-    switch (FLinkState) {
+    switch (linkState()) {
     case 0:
         d.main.setChecked("mnuRssiInfo", false);
         setLinkControls(true);
@@ -75,7 +74,7 @@ void MainEngine::RunAnswerBack()
     }
     if (!command.empty())
         sendFunctionCommand(command);
-    FLinkStateSeen = FLinkState;
+    FLinkStateSeen = linkState();
     FLinkCheckedSeen = d.main.isChecked("mnuRssiInfo");
 }
 
@@ -90,7 +89,7 @@ void MainEngine::AircReply(const std::string& payload)
         return;
     }
     // A station outside 0..F names no bar; the run still moves on.
-    if (r->level && FLinkState == 2 && r->station >= 0 && r->station < LinkLogic::kStations)
+    if (r->level && linkState() == 2 && r->station >= 0 && r->station < LinkLogic::kStations)
         FLinkForm->ShowLevel(r->station, *r->level);
     else
         FLinkForm->ReplyNotShown();
@@ -99,11 +98,8 @@ void MainEngine::AircReply(const std::string& payload)
 
 void MainEngine::sendFunctionCommand(const std::string& sjis)
 {
-    if (d.port.EscapeLine(CLRDTR)) {
-        EchoMonitor(sjis);
-        if (!SendText(sjis))
-            EchoMonitor(sj("送信失敗") + "\r\n");
-    }
+    if (d.port.EscapeLine(CLRDTR))
+        SendCommand(sjis);
     FRxTimedOut = false;
     d.main.stopTimer("timRxWait");
 }

@@ -57,7 +57,6 @@ const char* linkResultName(LinkResult r)
 
 LinkLogic::LinkLogic(MainEngine& main, View& view) : main_(main), v_(view)
 {
-    main_.FLinkState = 0;
     wallClockMs = [] {
         using namespace std::chrono;
         return int64_t(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
@@ -72,12 +71,12 @@ void LinkLogic::settleLast(LinkResult r)
 
 void LinkLogic::updateCsvButton()
 {
-    v_.setEnabled("btnCsvSave", !FResults.empty() && main_.FLinkState != 2);
+    v_.setEnabled("btnCsvSave", !FResults.empty() && FState != 2);
 }
 
 void LinkLogic::ReplyNotShown()
 {
-    if (main_.FLinkState == 2)
+    if (FState == 2)
         settleLast(LinkResult::Invalid);
 }
 
@@ -102,16 +101,16 @@ bool LinkLogic::btnCsvSaveClick(const std::string& path)
 
 void LinkLogic::FormShow()
 {
-    main_.FLinkState = 1;
+    FState = 1;
 }
 
 void LinkLogic::FormHide()
 {
-    if (main_.FLinkState == 2) {
+    if (FState == 2) {
         settleLast(LinkResult::Aborted);
         AddMessage(sj("中止しました。"));
     }
-    main_.FLinkState = 0;
+    FState = 0;
     v_.setVisible("btnAbort", false);
     v_.setVisible("btnGet", true);
     v_.stopTimer("timWaitTime");
@@ -128,7 +127,7 @@ void LinkLogic::btnGetClick()
         AddMessage(sj("IDを選択してください。"));
         return;
     }
-    main_.FLinkState = 2;
+    FState = 2;
     FNextStation = 0;
     FResults.clear();
     updateCsvButton();
@@ -142,7 +141,7 @@ void LinkLogic::btnGetClick()
 void LinkLogic::btnAbortClick(EndReason reason)
 {
     v_.stopTimer("timWaitTime");
-    if (main_.FLinkState == 2) {
+    if (FState == 2) {
         switch (reason) {
         case EndReason::TimedOut: settleLast(LinkResult::NoReply); break;
         case EndReason::UserAbort:
@@ -159,20 +158,15 @@ void LinkLogic::btnAbortClick(EndReason reason)
         case EndReason::Completed: break;
         }
     }
-    main_.FLinkState = 3;
+    FState = 3;
     v_.setVisible("btnAbort", false);
     v_.setVisible("btnGet", true);
-    if (FAbortByKey) {
-        FAbortByKey = false;
-        AddMessage(sj("中止しました。"));
-    } else {
-        switch (reason) {
-        case EndReason::Completed: AddMessage(sj("完了しました。")); break;
-        case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
-        case EndReason::TimedOut: break; // already on the station's line
-        case EndReason::UserAbort:
-        case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
-        }
+    switch (reason) {
+    case EndReason::Completed: AddMessage(sj("完了しました。")); break;
+    case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
+    case EndReason::TimedOut: break; // already on the station's line
+    case EndReason::UserAbort:
+    case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
     }
     addEmptyLine();
     updateCsvButton();
@@ -202,8 +196,7 @@ void LinkLogic::FormKeyPress(int key)
 {
     if (key != 13)
         return;
-    if (main_.FLinkState == 2) {
-        FAbortByKey = true;
+    if (FState == 2) {
         btnAbortClick(EndReason::KeyAbort);
     } else {
         btnGetClick();

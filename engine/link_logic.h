@@ -69,8 +69,9 @@ public:
     // Wall-clock milliseconds since 1970 for the results' time stamps.
     std::function<int64_t()> wallClockMs;
 
-    bool FAbortByKey = false;
-    int FNextStation = 0;
+    // 0 hidden, 1 shown, 2 polling, 3 run ended; the main window's pass acts on each change.
+    int state() const { return FState; }
+
     static bool CheckAllNext; // one per process
     MonitorBuffer memInfo;
 
@@ -81,6 +82,8 @@ private:
     void settleLast(LinkResult r);
     void updateCsvButton();
     std::vector<StationResult> FResults;
+    int FState = 0;
+    int FNextStation = 0;
     void appendToLastLine(const std::string& sjis);
     void addEmptyLine();
     // Adds a line as it stands: no trimming, no size rule.

@@ -59,7 +59,6 @@ MainEngine::MainEngine(EngineDeps deps)
     : d(std::move(deps))
 {
     FLinkForm = std::make_unique<LinkLogic>(*this, d.link);
-    FLinkStateSeen = 0;
     FPacketForm = std::make_unique<PacketLogic>(*this, d.packet);
     displayData.Values = FAirData.data();
     displayData.Count = int32_t(FAirData.size());
@@ -180,19 +179,19 @@ void MainEngine::mnuCommOpenClick()
 {
     View& v = d.main;
     if (!portButtonTag) {
-        FPortOpen = d.port.OpenPort(FPortNumber, portSettings) ? 1 : 0;
+        FPortOpen = d.port.OpenPort(FPortNumber, FPortSettings) ? 1 : 0;
         if (FPortOpen != 1) {
             if (FObserver)
                 FObserver->error("COM" + std::to_string(FPortNumber) + " を開けません");
             return;
         }
         if (FObserver)
-            FObserver->portOpened(FPortNumber, portSettings);
+            FObserver->portOpened(FPortNumber, FPortSettings);
         portButtonTag = true;
         v.setText("btnComPort", sj("通信ポート OFF"));
         v.setColor("shpLump", kGreen);
-        v.setStatusText(1, portStatusText(FPortNumber, portSettings));
-        v.setStatusHint(1, actualSettingsHint(FPortNumber, portSettings, d.port.actualSettings()));
+        v.setStatusText(1, portStatusText(FPortNumber, FPortSettings));
+        v.setStatusHint(1, actualSettingsHint(FPortNumber, FPortSettings, d.port.actualSettings()));
         for (const char* b : kPortButtons)
             v.setEnabled(b, true);
         EnableDevelopButtons(true);
@@ -225,9 +224,15 @@ void MainEngine::mnuCommSettingsClick(PortDialogRunner& dialog)
     if (wasOpen)
         mnuCommOpenClick();
     RefreshPortList();
-    dialog.run(FPortNumber, portSettings, FPortList, FExtension);
+    dialog.run(FPortNumber, FPortSettings, FPortList, FExtension);
     if (wasOpen)
         mnuCommOpenClick();
+}
+
+void MainEngine::setPort(int number, const PortSettings& settings)
+{
+    FPortNumber = number;
+    FPortSettings = settings;
 }
 
 void MainEngine::portLost()
@@ -244,11 +249,11 @@ void MainEngine::portLost()
 void MainEngine::RefreshPortList()
 {
     FPortList.clear();
-    FPortPresent.fill(0);
-    int remaining = d.port.EnumeratePorts(FPortPresent);
+    PortPresentFlags present{};
+    int remaining = d.port.EnumeratePorts(present);
     for (int n = 1; n <= kMaxPorts; ++n) {
         char buf[16];
-        if (FPortPresent[size_t(n - 1)]) {
+        if (present[size_t(n - 1)]) {
             std::snprintf(buf, sizeof buf, " COM%d", n);
             --remaining;
         } else {
@@ -327,11 +332,13 @@ bool MainEngine::SendText(const std::string& text)
     return ok;
 }
 
-void MainEngine::SendCommand(const std::string& text)
+bool MainEngine::SendCommand(const std::string& text, const std::string& echoPrefix)
 {
-    EchoMonitor(text);
-    if (!SendText(text))
-        EchoMonitor(sj("送信失敗") + "\r\n");
+    EchoMonitor(echoPrefix + text);
+    if (SendText(text))
+        return true;
+    EchoMonitor(sj("送信失敗") + "\r\n");
+    return false;
 }
 
 void MainEngine::spbCommandTxClick()
@@ -368,6 +375,11 @@ void MainEngine::handOver(const std::string& piece)
 
 // ---------------------------------------------------------------- idle loop
 
+int MainEngine::linkState() const
+{
+    return FLinkForm->state();
+}
+
 void MainEngine::OnIdle()
 {
     if (idleDepth > 0 || FSending)
@@ -392,7 +404,7 @@ bool MainEngine::PassCanChange()
 {
     if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplayLib || !FLampsAtRest)
         return true;
-    if (FAirMonitorSeen || FLinkCheckedSeen || FLinkState != 0 || FLinkState != FLinkStateSeen
+    if (FAirMonitorSeen || FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen
         || FPacketShown != FPacketShownApplied)
         return true;
     // Menu marks the next pass would act on.

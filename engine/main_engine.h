@@ -79,7 +79,9 @@ public:
     // --- command line and transmission ---
     void EchoMonitor(const std::string& sjis);
     bool SendText(const std::string& sjis);
-    void SendCommand(const std::string& sjis);
+    // Every sender's path: echoes `echoPrefix + sjis` to the monitor of the
+    // mode, sends `sjis` and echoes 送信失敗 when the write fails.
+    bool SendCommand(const std::string& sjis, const std::string& echoPrefix = {});
     void spbCommandTxClick();
     // Enter (13) previewed by the window; the key always goes on to the control.
     void FormKeyPress(int key);
@@ -121,7 +123,6 @@ public:
     void chkINFOClick();
     void chkSERIClick();
     void chkSERISetClick();
-    void endSequence();
 
     // --- air monitor and development tab ---
     void mnuAirMonitorClick();
@@ -156,12 +157,67 @@ public:
     void ReceBlock(const std::string& payload); // hand-off of a "$RECE:" block
     void Err2Reply();
 
+    // --- what the window, the tools and the tests read ---
+    bool portOpen() const { return FPortOpen == 1; }
+    bool commandMode() const { return FCommandMode == 1; }
+    // The two flags the receive thread reads without a lock.
+    const std::atomic<uint8_t>* portOpenFlag() const { return &FPortOpen; }
+    const std::atomic<uint8_t>* commandModeFlag() const { return &FCommandMode; }
+    int portNumber() const { return FPortNumber; }
+    const PortSettings& portSettings() const { return FPortSettings; }
+    const std::vector<std::string>& portList() const { return FPortList; }
+    const std::string& homeUrl() const { return FHomeUrl; }
+    int extension() const { return FExtension; }
+    // Step of the settings sequence: 0 idle, odd sends next, even awaits a reply.
+    int step() const { return FStep; }
+    bool busy() const { return FBusy; }
+    bool sending() const { return FSending; }
+    bool closing() const { return FClosing; }
+    // False inside a pass or a write: a pass started then would nest.
+    bool passAllowed() const { return idleDepth == 0 && !FSending; }
+    bool packetShown() const { return FPacketShown != 0; }
+    int linkState() const; // the answer-back dialog's state
+    // True once the pass has acted on the dialog's present state.
+    bool linkStateActedOn() const { return FLinkStateSeen == linkState(); }
+    bool airMonitorShown() const { return FAirMonitorSeen; }
+    // Bytes handed over that no pass has read yet.
+    size_t receivedPending() const { return RxQueue.size() + FRxText.size(); }
+    const MonitorBuffer& txRxMonitor() const { return memTxRxMonitor; }
+    const MonitorBuffer& terminalMonitor() const { return memTerm; }
+
+    // --- what the settings file and the dialogs change ---
+    // The port the next open uses; an open port keeps its line until reopened.
+    void setPort(int number, const PortSettings& settings);
+    void setHomeUrl(const std::string& url) { FHomeUrl = url; }
+    // The extended-mode switch of the version dialog; the panel follows on the next pass.
+    void setExtension(int on) { FExtension = on; }
+    // A close is coming: no further write starts.
+    void beginClose() { FClosing = true; }
+    // The packet dialog tells of its showing and hiding.
+    void packetFormShown(bool shown) { FPacketShown = shown ? 1 : 0; }
+
+    View& mainView() { return d.main; }
+    MessageBoxes& boxes() { return d.boxes; }
+    LinkLogic& linkForm() { return *FLinkForm; }
+    PacketLogic& packetForm() { return *FPacketForm; }
+    bool displayLoaded() const { return FDisplayLib != nullptr; }
+    // Who is told of sends, pieces, port and mode changes; none by default.
+    void setObserver(SessionObserver* o) { FObserver = o; }
+    SessionObserver* observer() const { return FObserver; }
+
+private:
     // Air-monitor or answer-back command: DTR low first, then echo and send.
     void sendFunctionCommand(const std::string& sjis);
+    void endSequence();
+    void sendSettingsCommand(const std::string& sjis);
+    bool displayStatus(DisplayStatus& st);
+    void unloadDisplay();
+    void setAirControls(bool on);
+    void setLinkControls(bool on);
+    bool parseSettingsLine(const std::string& word, const std::string& line);
 
-    // --- state shared by the Parts (names as the window's members) ---
+    // The window's state, named as its members were.
     std::string FHomeUrl;
-    PortPresentFlags FPortPresent{};
     std::atomic<uint8_t> FCommandMode{0};
     std::atomic<uint8_t> FPortOpen{0};
     bool FSending = false;
@@ -169,7 +225,7 @@ public:
     bool FShiftHeld = false;
     int FPortNumber = 1;
     int FStep = 0;
-    PortSettings portSettings;
+    PortSettings FPortSettings;
     std::vector<std::string> FPortList;
     bool FRxReady = false;
     std::string RxQueue;
@@ -181,7 +237,6 @@ public:
     int FExtensionShown = -1;
     int FPacketShown = 0;
     int FPacketShownApplied = 0;
-    int FLinkState = 0;
     int FLinkStateSeen = 0;
     bool FLinkCheckedSeen = false;
     bool FAirMonitorSeen = false;
@@ -196,29 +251,6 @@ public:
 
     MonitorBuffer memTxRxMonitor;
     MonitorBuffer memTerm;
-
-    View& mainView() { return d.main; }
-    View& linkView() { return d.link; }
-    View& packetView() { return d.packet; }
-    MessageBoxes& boxes() { return d.boxes; }
-    Clock& clock() { return d.clock; }
-    CommPort& port() { return d.port; }
-    LinkLogic& linkForm() { return *FLinkForm; }
-    PacketLogic& packetForm() { return *FPacketForm; }
-    bool displayLoaded() const { return FDisplayLib != nullptr; }
-    // Who is told of sends, pieces, port and mode changes; none by default.
-    void setObserver(SessionObserver* o) { FObserver = o; }
-    SessionObserver* observer() const { return FObserver; }
-
-private:
-    void applyOpenedPort();
-    void applyClosedPort();
-    void sendSettingsCommand(const std::string& sjis);
-    bool displayStatus(DisplayStatus& st);
-    void unloadDisplay();
-    void setAirControls(bool on);
-    void setLinkControls(bool on);
-    bool parseSettingsLine(const std::string& word, const std::string& line);
 
     EngineDeps d;
     SessionObserver* FObserver = nullptr;

@@ -2,6 +2,7 @@
 
 #include "conversions.h"
 #include "main_engine.h"
+#include "relay_chain.h"
 #include "sjis.h"
 
 namespace kd36 {
@@ -90,20 +91,20 @@ void PacketLogic::Construct()
     for (int n = 1; n <= 5; ++n)
         v_.setItemIndex(numbered("cmbRoute", n), 0);
     cmbRouteChange(1);
-    main_.FPacketShown = 0;
+    main_.packetFormShown(false);
     memUserDataChange();
 }
 
 void PacketLogic::FormShow()
 {
-    main_.FPacketShown = 1;
+    main_.packetFormShown(true);
     if (FOwnIdIndex != -1)
         v_.setItemIndex("cmbRoute0", FOwnIdIndex);
 }
 
 void PacketLogic::FormHide()
 {
-    main_.FPacketShown = 0;
+    main_.packetFormShown(false);
 }
 
 void PacketLogic::ClearReceiveView()
@@ -151,49 +152,32 @@ void PacketLogic::spbPacketClick()
         route = composeRoute(v_.text("cmbRoute0"), relays, v_.text("cmbRoute6"));
     }
     FTxLine = composeSendLine(route, v_.text("memUserData"));
-    main_.EchoMonitor(FTxLine);
-    if (!main_.SendText(FTxLine))
-        main_.EchoMonitor(sj("送信失敗") + "\r\n");
+    main_.SendCommand(FTxLine);
 }
 
-void PacketLogic::setRelayEnabled(int n, bool on, bool withArrow)
+void PacketLogic::setRelayEnabled(int n, bool on)
 {
     v_.setEnabled(numbered("cmbRoute", n), on);
     v_.setEnabled(numbered("lblRoute", n), on);
-    if (withArrow)
-        v_.setEnabled(numbered("lblArrow", n), on);
+    v_.setEnabled(numbered("lblArrow", n), on);
 }
 
 void PacketLogic::chkRouteClick()
 {
     const bool on = v_.isChecked("chkRoute");
-    setRelayEnabled(0, on, true);
+    setRelayEnabled(0, on);
     bool e = on;
     for (int n = 1; n <= 5; ++n) {
-        setRelayEnabled(n, e, true);
+        setRelayEnabled(n, e);
         if (e && v_.text(numbered("cmbRoute", n)) == "-")
             e = false;
     }
-    setRelayEnabled(6, on, true);
+    setRelayEnabled(6, on);
 }
 
 void PacketLogic::cmbRouteChange(int k)
 {
-    if (k < 1 || k > 4)
-        return;
-    if (v_.text(numbered("cmbRoute", k)) == "-") {
-        for (int n = k + 1; n <= 5; ++n)
-            setRelayEnabled(n, false, false);
-        return;
-    }
-    for (int n = k + 1; n <= 5; ++n) {
-        setRelayEnabled(n, true, false);
-        if (v_.text(numbered("cmbRoute", n)) == "-") {
-            for (int m = n + 1; m <= 5; ++m)
-                setRelayEnabled(m, false, false);
-            return;
-        }
-    }
+    relayChainChanged(v_, "cmbRoute", "lblRoute", k);
 }
 
 void PacketLogic::spbClearClick(const std::string& senderName)

@@ -50,13 +50,14 @@ public:
     bool memUserDataKeyPress(int key);
     void grpTxMouseDown(bool shift) { FShiftHeld = shift; }
     void grpTxDblClick();
+    // The own station the next showing selects; -1 leaves the list as it is.
+    void presetOwnStation(int index) { FOwnIdIndex = index; }
 
+private:
     std::string FTxLine;
     int FOwnIdIndex = -1;
     bool FShiftHeld = false;
-
-private:
-    void setRelayEnabled(int n, bool on, bool withArrow);
+    void setRelayEnabled(int n, bool on); // combo, label and arrow
     MainEngine& main_;
     View& v_;
 };

@@ -471,7 +471,7 @@ SettingsProfile profileFromPanel(const View& v)
 bool applyProfile(MainEngine& e, const SettingsProfile& p)
 {
     // A running write reads the controls item by item.
-    if (e.FBusy)
+    if (e.busy())
         return false;
     View& v = e.mainView();
     if (p.systemId)
@@ -567,7 +567,7 @@ SettingsProfile profileFromReadBack(const View& v, bool tick, std::vector<Profil
 std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& e)
 {
     std::vector<ProfileIssue> notCopied;
-    if (e.FBusy)
+    if (e.busy())
         return notCopied;
     SettingsProfile p = profileFromReadBack(e.mainView(), false, &notCopied);
     applyProfile(e, p);

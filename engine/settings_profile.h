@@ -7,7 +7,7 @@
 //   applyProfile(engine, r.profile);           // fills the panel as clicks would
 //   engine.spbWriteClick();                    // then run the idle loop
 // and the other way:
-//   engine.spbReadClick(); ... run until FStep == 0 ...
+//   engine.spbReadClick(); ... run until engine.step() == 0 ...
 //   auto p = profileFromReadBack(engine.mainView(), true);
 //   writeProfileFile(path, p, why);
 #include <array>

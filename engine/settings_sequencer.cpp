@@ -5,6 +5,7 @@
 #include "command_words.h"
 #include "conversions.h"
 #include "main_engine.h"
+#include "relay_chain.h"
 #include "sjis.h"
 
 namespace kd36 {
@@ -174,9 +175,7 @@ void MainEngine::ClearReadFields()
 void MainEngine::sendSettingsCommand(const std::string& cmd)
 {
     FRxTimedOut = false;
-    EchoMonitor(cmd);
-    if (!SendText(cmd))
-        EchoMonitor(sj("送信失敗") + "\r\n");
+    SendCommand(cmd);
     d.main.stopTimer("timRxWait");
     d.main.startTimer("timRxWait", 1400);
 }
@@ -282,26 +281,7 @@ void MainEngine::chkROUTClick()
 
 void MainEngine::cmbROUTNodeChange(int k)
 {
-    if (k < 1 || k > 4)
-        return;
-    View& v = d.main;
-    auto setRelay = [&](int n, bool on) {
-        v.setEnabled("cmbROUTNode" + std::to_string(n), on);
-        v.setEnabled("lblROUTNode" + std::to_string(n), on);
-    };
-    if (v.text("cmbROUTNode" + std::to_string(k)) == "-") {
-        for (int n = k + 1; n <= 5; ++n)
-            setRelay(n, false);
-        return;
-    }
-    for (int n = k + 1; n <= 5; ++n) {
-        setRelay(n, true);
-        if (v.text("cmbROUTNode" + std::to_string(n)) == "-") {
-            for (int m = n + 1; m <= 5; ++m)
-                setRelay(m, false);
-            return;
-        }
-    }
+    relayChainChanged(d.main, "cmbROUTNode", "lblROUTNode", k);
 }
 
 void MainEngine::chkFRAMClick()

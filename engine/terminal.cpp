@@ -2,7 +2,6 @@
 #include <string>
 
 #include "main_engine.h"
-#include "sjis.h"
 
 namespace kd36 {
 
@@ -13,9 +12,7 @@ void MainEngine::btnTermTxClick()
         return;
     if (d.main.isChecked("chkCRLF"))
         t += "\r\n";
-    EchoMonitor("Tx:" + t);
-    if (!SendText(t))
-        EchoMonitor(sj("送信失敗") + "\r\n");
+    SendCommand(t, "Tx:");
 }
 
 void MainEngine::spbTermClearClick()

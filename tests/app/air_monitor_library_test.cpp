@@ -199,11 +199,11 @@ private slots:
         setStatus_(1, 1);
         r->pass(5);
         QCOMPARE(r->sent("@ANLZ:S\r\n"), 1);
-        QVERIFY(r->engine.FBusy);
+        QVERIFY(r->engine.busy());
         setStatus_(0, 1);
         r->pass(5);
         QCOMPARE(r->sent("@ANLZ:Q\r\n"), 1);
-        QVERIFY(!r->engine.FBusy);
+        QVERIFY(!r->engine.busy());
         QCOMPARE(r->port.writes.size(), size_t(2));
         // The library is polled on every pass.
         QVERIFY(callCount_("DLLStatus") >= 10);
@@ -221,7 +221,7 @@ private slots:
         setStatus_(1, 0); // the window closed; Running still reads 1
         r->pass(3);
         QCOMPARE(r->sent("@ANLZ:Q\r\n"), 1);
-        QVERIFY(!r->engine.FBusy);
+        QVERIFY(!r->engine.busy());
         QVERIFY(!r->main.isChecked("mnuAirMonitor"));
         QVERIFY(r->elevenEnabled(true));
         QVERIFY(r->boxes.shown.empty());
@@ -254,7 +254,7 @@ private slots:
         QVERIFY(!r.engine.displayLoaded());
         QVERIFY(!r.main.isChecked("mnuAirMonitor"));
         QVERIFY(r.elevenEnabled(true));
-        QVERIFY(!r.engine.FAirMonitorSeen);
+        QVERIFY(!r.engine.airMonitorShown());
         r.pass(3);
         QCOMPARE(r.boxes.shown.size(), size_t(1));
         QVERIFY(r.port.writes.empty());
@@ -334,7 +334,7 @@ private slots:
         QCOMPARE(read().Running, 1);
         r.pass(2);
         QCOMPARE(r.sent("@ANLZ:S\r\n"), 1);
-        QVERIFY(r.engine.FBusy);
+        QVERIFY(r.engine.busy());
 
         for (int i = 0; i < 3; ++i) {
             r.engine.handOver(sweepLine(readings()));
@@ -351,7 +351,7 @@ private slots:
         QCOMPARE(read().Shown, 0);
         r.pass(2);
         QCOMPARE(r.sent("@ANLZ:Q\r\n"), 1);
-        QVERIFY(!r.engine.FBusy);
+        QVERIFY(!r.engine.busy());
         QVERIFY(!r.main.isChecked("mnuAirMonitor"));
         QVERIFY(r.elevenEnabled(true));
 

@@ -222,10 +222,10 @@ void MainFormTest::idlePassesRunOnlyWhileTheyCanChangeSomething()
     QCOMPARE(ui().lblTxableSignal->text(), QString("送信不可    ［CTS信号］"));
 
     // A layout still owed to the extended page is applied with the port closed.
-    form->engine().FExtension = 0;
+    form->engine().setExtension(0);
     ui().PageControlSetting->setCurrentIndex(1);
     QCOMPARE(ui().grpSERI->height(), 49);
-    form->engine().FExtension = 1;
+    form->engine().setExtension(1);
     ui().spbMode->click(); // any handled event looks again
     QTRY_COMPARE(ui().grpSERI->height(), 121);
     QTRY_VERIFY(!timer->isActive());
@@ -340,7 +340,7 @@ void MainFormTest::closeWithPortOpenClosesAndSaves()
     const QString ini = dir->filePath("kd36setup.ini");
     form->close();
     QVERIFY(!form->isVisible());
-    QVERIFY(!form->engine().FPortOpen);
+    QVERIFY(!form->engine().portOpen());
     QVERIFY(QFile::exists(ini));
     QFile f(ini);
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -382,14 +382,14 @@ void MainFormTest::screenshots()
     openPort();
     ui().cmbTemplate->setCurrentIndex(4);
     ui().spbRead->click();
-    QTRY_VERIFY_WITH_TIMEOUT(form->engine().FStep == 0 && !ui().edtRead20->text().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form->engine().step() == 0 && !ui().edtRead20->text().isEmpty(), 5000);
     shot("command_basic");
     ui().PageControlSetting->setCurrentIndex(1);
-    form->engine().FExtension = 1;
+    form->engine().setExtension(1);
     shot("command_extend");
     QCOMPARE(ui().grpSERI->height(), 121);
     QVERIFY(ui().edtRead17->isVisible());
-    form->engine().FExtension = 0;
+    form->engine().setExtension(0);
     shot("command_extend_compact");
     QCOMPARE(ui().grpSERI->height(), 49);
     QVERIFY(!ui().edtRead17->isVisible());

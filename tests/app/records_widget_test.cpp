@@ -51,7 +51,7 @@ private:
     void readAll()
     {
         ui().spbRead->click();
-        QTRY_VERIFY_WITH_TIMEOUT(form->engine().FStep == 0 && !ui().edtRead20->text().isEmpty(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->engine().step() == 0 && !ui().edtRead20->text().isEmpty(), 8000);
     }
     QStringList logLines(const QString& path)
     {
@@ -141,7 +141,7 @@ void RecordsWidgetTest::logHoldsAFullReadInOrder()
     ui().mnuLog->trigger();
     QVERIFY(!ui().mnuLog->isChecked());
     ui().spbRead->click(); // nothing logged once unchecked
-    QTRY_VERIFY_WITH_TIMEOUT(form->engine().FStep == 0, 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(form->engine().step() == 0, 8000);
 
     QStringList data;
     for (const QString& l : logLines(nextFile)) {
@@ -184,7 +184,7 @@ void RecordsWidgetTest::logFolderRemovedStopsLoggingWithOneBoxAndThePortGoesOn()
 void RecordsWidgetTest::profileBringsBackEveryControlAndTheSameWrite()
 {
     openPort();
-    form->engine().FExtension = 1;
+    form->engine().setExtension(1);
     // A panel as a user sets it: boxes ticked by clicks, values chosen.
     ui().chkSYID->click();
     ui().edtSYIDWrite->setText("7654321");
@@ -213,7 +213,7 @@ void RecordsWidgetTest::profileBringsBackEveryControlAndTheSameWrite()
     auto written = [&] {
         const size_t from = modem.load()->receivedLines().size();
         ui().spbWrite->click();
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(form->engine().FStep == 0, 12000); }();
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(form->engine().step() == 0, 12000); }();
         auto all = modem.load()->receivedLines();
         return std::vector<std::string>(all.begin() + long(from), all.end());
     };

@@ -53,7 +53,7 @@ void RestartAccessTest::settingsSurviveARestart()
         auto f = make(ini);
         Ui::TMainForm& ui = f->form();
         ui.btnComPort->click(); // open COM1: the dialog must close and reopen it
-        QCOMPARE(f->engine().FPortOpen.load(), uint8_t(1));
+        QVERIFY(f->engine().portOpen());
         bool dialogSeen = false;
         QTimer::singleShot(0, [&] {
             auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -64,27 +64,27 @@ void RestartAccessTest::settingsSurviveARestart()
         });
         ui.btnComSet->click();
         QVERIFY(dialogSeen);
-        QCOMPARE(f->engine().portSettings.BaudRate, 38400u);
-        QCOMPARE(f->engine().FPortOpen.load(), uint8_t(1));
+        QCOMPARE(f->engine().portSettings().BaudRate, 38400u);
+        QVERIFY(f->engine().portOpen());
         ui.cmbCHANGroup->setCurrentIndex(5);
         ui.cmbROUTNode2->setCurrentIndex(7);
         ui.speFRAMIdle->setValue(250);
         ui.radChHand->setChecked(true);
-        f->engine().FExtension = 0;
+        f->engine().setExtension(0);
         f->move(40, 87); // on the 800-pixel offscreen screen: positions are clamped onto it
         f->close();
     }
     {
         auto f = make(ini);
         Ui::TMainForm& ui = f->form();
-        QCOMPARE(f->engine().FPortNumber, 1);
-        QCOMPARE(f->engine().portSettings.BaudRate, 38400u);
-        QCOMPARE(f->engine().portSettings.FlowCtrl, int8_t(2));
+        QCOMPARE(f->engine().portNumber(), 1);
+        QCOMPARE(f->engine().portSettings().BaudRate, 38400u);
+        QCOMPARE(f->engine().portSettings().FlowCtrl, int8_t(2));
         QCOMPARE(ui.cmbCHANGroup->currentIndex(), 5);
         QCOMPARE(ui.cmbROUTNode2->currentIndex(), 7);
         QCOMPARE(ui.speFRAMIdle->value(), 250);
         QVERIFY(ui.radChHand->isChecked());
-        QCOMPARE(f->engine().FExtension, 0);
+        QCOMPARE(f->engine().extension(), 0);
         QCOMPARE(f->pos(), QPoint(40, 87));
         f->close();
     }

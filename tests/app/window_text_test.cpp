@@ -276,10 +276,10 @@ void WindowTextTest::captionsFitInEveryWindow()
     form->view().setStatusText(1, "COM1: 9600bps D8 PNON S1");
     ui().cmbTemplate->setCurrentIndex(4);
     ui().spbRead->click();
-    QTRY_VERIFY_WITH_TIMEOUT(form->engine().FStep == 0 && !ui().edtRead20->text().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(form->engine().step() == 0 && !ui().edtRead20->text().isEmpty(), 5000);
     check(form.get());
     shot(form.get(), "main_window");
-    form->engine().FExtension = 1;
+    form->engine().setExtension(1);
     for (int page = 0; page < ui().PageControlSetting->count(); ++page) {
         ui().PageControlSetting->setCurrentIndex(page);
         QTest::qWait(30);
@@ -346,7 +346,7 @@ void WindowTextTest::screenReaderHearsTheCaptionsInEveryState()
     };
     ui().PageControlSetting->setTabVisible(2, true);
     for (State s : {State{false, true}, State{false, false}, State{true, false}, State{true, true}}) {
-        if ((form->engine().portButtonTag) != s.open)
+        if ((form->engine().portOpen()) != s.open)
             ui().btnComPort->click();
         (s.command ? ui().spbMode : ui().spbCommunicationMode)->click();
         QTRY_COMPARE(ui().shpSupplySignal->color(), s.open ? qRgb(0, 255, 0) : qRgb(255, 0, 0));

@@ -136,13 +136,13 @@ TEST_F(AirMonitor, RunningEdgesSendStartAndStopOnce)
     engine.OnIdle();
     engine.OnIdle();
     EXPECT_EQ(count("@ANLZ:S\r\n"), 1);
-    EXPECT_TRUE(engine.FBusy);
+    EXPECT_TRUE(engine.busy());
     EXPECT_EQ(port.escapes, std::vector<int>{CLRDTR});
     g.status.Running = 0;
     engine.OnIdle();
     engine.OnIdle();
     EXPECT_EQ(count("@ANLZ:Q\r\n"), 1);
-    EXPECT_FALSE(engine.FBusy);
+    EXPECT_FALSE(engine.busy());
     EXPECT_EQ(monitor(main), (std::vector<std::string>{"@ANLZ:S", "@ANLZ:Q"}));
 }
 
@@ -172,17 +172,18 @@ TEST_F(AirMonitor, SwitchingOffWhileMeasuringHidesAndStops)
     engine.OnIdle();
     EXPECT_EQ(g.hides, 1);
     EXPECT_EQ(count("@ANLZ:Q\r\n"), 1);
-    EXPECT_FALSE(engine.FAirMonitorSeen);
+    EXPECT_FALSE(engine.airMonitorShown());
 }
 
 TEST_F(AirMonitor, StartAskedDuringASequenceWaitsForIt)
 {
     switchOn();
-    engine.FBusy = true;
+    engine.spbWriteClick(); // nothing ticked: the write only walks its steps
     g.status.Running = 1;
-    engine.OnIdle();
+    for (int i = 0; i < 20 && engine.busy(); ++i)
+        engine.OnIdle();
+    ASSERT_FALSE(engine.busy());
     EXPECT_EQ(count("@ANLZ:S\r\n"), 0);
-    engine.FBusy = false;
     engine.OnIdle();
     EXPECT_EQ(count("@ANLZ:S\r\n"), 1);
 }

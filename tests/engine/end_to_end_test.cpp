@@ -14,7 +14,7 @@ class EndToEnd : public ::testing::Test {
 protected:
     EndToEnd() { EXPECT_TRUE(rig.open(9600)); }
     std::string f(int n) { return rig.main.text("edtRead" + std::to_string(n)); }
-    bool sequenceDone() { return rig.engine.FStep == 0; }
+    bool sequenceDone() { return rig.engine.step() == 0; }
     HeadlessRig rig{false};
 };
 
@@ -103,12 +103,12 @@ TEST_F(EndToEnd, AnswerBackShowsTheSimulatedLevels)
 {
     rig.engine.mnuRssiInfoClick();
     rig.run(20);
-    ASSERT_EQ(rig.engine.FLinkState, 1);
+    ASSERT_EQ(rig.engine.linkState(), 1);
     for (int n : {1, 2, 3})
         rig.link.setChecked("CheckBox" + std::to_string(n), true);
     rig.engine.linkForm().btnGetClick();
     // Station 2 is absent: its poll waits the full 10 s.
-    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FLinkState == 3; }, 20000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 3; }, 20000));
     EXPECT_EQ(rig.link.value("prgLevel1"), 3);
     std::vector<std::string> log = rig.link.memoLines("memInfo");
     ASSERT_GE(log.size(), 3u);
@@ -157,7 +157,7 @@ TEST_F(EndToEnd, RemovedDeviceIsReportedOnceAndTheWindowStaysUsable)
     rig.run(50);
     ASSERT_TRUE(lost);
     rig.engine.portLost();
-    EXPECT_EQ(rig.engine.FPortOpen, 0);
+    EXPECT_FALSE(rig.engine.portOpen());
     EXPECT_EQ(rig.boxes.shown.size(), 1u);
     // It can be opened again.
     EXPECT_TRUE(rig.open(9600));
@@ -175,7 +175,7 @@ TEST(EndToEndThreaded, ReadAndEchoWithTheReceiveThreadRunning)
     HeadlessRig rig(true);
     ASSERT_TRUE(rig.open(38400));
     rig.engine.spbReadClick();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 5000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 5000));
     EXPECT_EQ(rig.main.text("edtRead12"), "KD36SIM1");
     rig.engine.spbModeClick(0, true);
     rig.main.setText("txtTerm", "ping");
@@ -183,7 +183,7 @@ TEST(EndToEndThreaded, ReadAndEchoWithTheReceiveThreadRunning)
     ASSERT_TRUE(rig.runUntil([&] { return rig.main.memoLines("memTerm").size() >= 2; }, 3000));
     EXPECT_EQ(rig.main.memoLines("memTerm")[1], "Rx:ping");
     rig.close();
-    EXPECT_EQ(rig.engine.FPortOpen, 0);
+    EXPECT_FALSE(rig.engine.portOpen());
 }
 
 } // namespace

@@ -31,7 +31,7 @@ protected:
     void openPort()
     {
         engine.mnuCommOpenClick();
-        ASSERT_EQ(engine.FPortOpen, 1);
+        ASSERT_TRUE(engine.portOpen());
     }
     // One idle pass after the timers due by now.
     void pass()

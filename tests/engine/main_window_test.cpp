@@ -15,8 +15,8 @@ TEST_F(MainWindow, StartsClosedInCommandMode)
     EXPECT_EQ(main.statusText(1), "");
     EXPECT_EQ(main.statusText(2), sj("テキスト"));
     EXPECT_FALSE(main.statusText(3).empty());
-    EXPECT_EQ(engine.FCommandMode, 1);
-    EXPECT_EQ(engine.FPortOpen, 0);
+    EXPECT_TRUE(engine.commandMode());
+    EXPECT_FALSE(engine.portOpen());
     EXPECT_TRUE(main.isVisible("pnlCommand"));
     EXPECT_FALSE(main.isVisible("pnlCommunication"));
     EXPECT_FALSE(main.isTabVisible("tabDevelop"));
@@ -30,7 +30,7 @@ TEST_F(MainWindow, StartsClosedInCommandMode)
 
 TEST_F(MainWindow, OpenAndCloseFollowTheStateTable)
 {
-    engine.FPortNumber = 3;
+    engine.setPort(3, engine.portSettings());
     openPort();
     EXPECT_EQ(main.text("btnComPort"), sj("通信ポート OFF"));
     EXPECT_EQ(main.get("shpLump").color, 0x00FF00u);
@@ -44,7 +44,7 @@ TEST_F(MainWindow, OpenAndCloseFollowTheStateTable)
     EXPECT_EQ(port.escapes, std::vector<int>{CLRDTR});
 
     engine.mnuCommOpenClick();
-    EXPECT_EQ(engine.FPortOpen, 0);
+    EXPECT_FALSE(engine.portOpen());
     EXPECT_EQ(main.text("btnComPort"), sj("通信ポート ON "));
     EXPECT_EQ(main.get("shpLump").color, 0x93EABCu);
     EXPECT_EQ(main.statusText(1), "");
@@ -63,10 +63,12 @@ TEST_F(MainWindow, StatusTextNamesTheLineSettings)
     } cases[] = {{1, 1, "COM1: 19200bps D7 PODD S1.5"}, {2, 2, "COM1: 19200bps D7 PEVEN S2"},
                  {3, 0, "COM1: 19200bps D7 PMARK S1"}, {4, 7, "COM1: 19200bps D7"}};
     for (const Case& c : cases) {
-        engine.portSettings.BaudRate = 19200;
-        engine.portSettings.ByteSize = 7;
-        engine.portSettings.Parity = c.parity;
-        engine.portSettings.StopBits = c.stop;
+        PortSettings line = engine.portSettings();
+        line.BaudRate = 19200;
+        line.ByteSize = 7;
+        line.Parity = c.parity;
+        line.StopBits = c.stop;
+        engine.setPort(engine.portNumber(), line);
         engine.mnuCommOpenClick();
         EXPECT_EQ(main.statusText(1), c.text);
         engine.mnuCommOpenClick();
@@ -93,8 +95,7 @@ TEST_F(MainWindow, FailedOpenLeavesEverythingClosed)
 {
     port.openSucceeds = false;
     engine.mnuCommOpenClick();
-    EXPECT_EQ(engine.FPortOpen, 0);
-    EXPECT_FALSE(engine.portButtonTag);
+    EXPECT_FALSE(engine.portOpen());
     EXPECT_NE(main.text("btnComPort"), sj("通信ポート OFF"));
     for (const char* b : kPortButtons)
         EXPECT_FALSE(main.isEnabled(b)) << b;
@@ -118,21 +119,21 @@ TEST_F(MainWindow, ModeSwitchDrivesDtrOnlyWhileOpen)
     EXPECT_TRUE(port.dtr);
     // Releasing the pressed button changes nothing.
     engine.spbModeClick(1, false);
-    EXPECT_EQ(engine.FCommandMode, 0);
+    EXPECT_FALSE(engine.commandMode());
 }
 
 TEST_F(MainWindow, PortListMarksMissingPorts)
 {
     port.present = {2, 5};
     engine.RefreshPortList();
-    EXPECT_EQ(engine.FPortList, (std::vector<std::string>{"*COM1", " COM2", "*COM3", "*COM4", " COM5"}));
+    EXPECT_EQ(engine.portList(), (std::vector<std::string>{"*COM1", " COM2", "*COM3", "*COM4", " COM5"}));
     port.present = {};
     engine.RefreshPortList();
-    EXPECT_EQ(engine.FPortList, std::vector<std::string>{"*COM1"});
+    EXPECT_EQ(engine.portList(), std::vector<std::string>{"*COM1"});
     // A port beyond the flags still counts: the list then runs to COM99.
     port.present = {2, 120};
     engine.RefreshPortList();
-    EXPECT_EQ(engine.FPortList.size(), 99u);
+    EXPECT_EQ(engine.portList().size(), 99u);
 }
 
 struct RecordingDialog : PortDialogRunner {
@@ -156,17 +157,17 @@ TEST_F(MainWindow, PortPropertiesCloseAndReopenWhateverTheButton)
     EXPECT_EQ(port.closes, 1);
     EXPECT_EQ(port.lastPort, 2);
     EXPECT_EQ(port.lastSettings.BaudRate, 38400u);
-    EXPECT_EQ(engine.FPortOpen, 1);
+    EXPECT_TRUE(engine.portOpen());
     EXPECT_FALSE(dlg.seenList.empty());
 
     dlg.ok = false; // Cancel
     engine.mnuCommSettingsClick(dlg);
     EXPECT_EQ(port.closes, 2);
-    EXPECT_EQ(engine.FPortOpen, 1);
+    EXPECT_TRUE(engine.portOpen());
     // Reopen failing leaves the window closed.
     port.openSucceeds = false;
     engine.mnuCommSettingsClick(dlg);
-    EXPECT_EQ(engine.FPortOpen, 0);
+    EXPECT_FALSE(engine.portOpen());
     EXPECT_FALSE(main.isChecked("mnuCommOpen"));
 }
 
@@ -224,12 +225,12 @@ TEST_F(MainWindow, PacketDialogLocksNineControlsOnlyOnChange)
     main.setEnabled("spbWrite", false);
     pass(); // nothing applied yet: untouched
     EXPECT_FALSE(main.isEnabled("spbWrite"));
-    engine.FPacketShown = 1;
+    engine.packetForm().FormShow();
     engine.UpdatePacketLock();
     EXPECT_TRUE(main.isChecked("mnuPacket"));
     for (const char* c : nine)
         EXPECT_FALSE(main.isEnabled(c)) << c;
-    engine.FPacketShown = 0;
+    engine.packetForm().FormHide();
     engine.UpdatePacketLock();
     EXPECT_FALSE(main.isChecked("mnuPacket"));
     for (const char* c : nine)
@@ -241,12 +242,12 @@ TEST_F(MainWindow, ExtendedPageFollowsTheExtensionSwitch)
     pass();
     EXPECT_EQ(main.get("grpSERI").height, 0); // page not showing: untouched
     main.pages["PageControlSetting"] = "tabExtendSetting";
-    engine.FExtension = 1;
+    engine.setExtension(1);
     pass();
     EXPECT_EQ(main.get("grpSERI").height, 121);
     EXPECT_TRUE(main.isVisible("lblSERIData"));
     EXPECT_TRUE(main.isVisible("Label2"));
-    engine.FExtension = 0;
+    engine.setExtension(0);
     pass();
     EXPECT_EQ(main.get("grpSERI").height, 49);
     EXPECT_FALSE(main.isVisible("Label2"));
@@ -256,10 +257,10 @@ TEST_F(MainWindow, CloseShutsThePortFirst)
 {
     openPort();
     engine.FormClose();
-    EXPECT_EQ(engine.FPortOpen, 0);
+    EXPECT_FALSE(engine.portOpen());
     EXPECT_EQ(port.closes, 1);
     EXPECT_FALSE(main.isChecked("mnuCommOpen"));
-    EXPECT_TRUE(engine.FClosing);
+    EXPECT_TRUE(engine.closing());
     EXPECT_FALSE(engine.SendText("x"));
     EXPECT_TRUE(boxes.shown.empty()); // a send during the close shows no box
 }
@@ -270,7 +271,7 @@ TEST_F(MainWindow, VanishedDeviceIsReportedOnceAndClosed)
     engine.portLost();
     engine.portLost();
     EXPECT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(engine.FPortOpen, 0);
+    EXPECT_FALSE(engine.portOpen());
 }
 
 } // namespace

@@ -14,6 +14,20 @@ protected:
         reply(text);
         engine.ResponseParser();
     }
+    // Walks a read to `step` as the idle pass would, each reply wait running out.
+    void readTo(int step)
+    {
+        engine.spbReadClick();
+        for (int i = 0; i < 30 && engine.step() != step; ++i) {
+            if (engine.step() % 2) {
+                engine.SettingsSequencer();
+            } else {
+                engine.timRxWaitTimer();
+                engine.ResponseParser();
+            }
+        }
+        ASSERT_EQ(engine.step(), step);
+    }
 };
 
 TEST_F(Parser, SettingsRepliesFillTheirFields)
@@ -93,28 +107,29 @@ TEST_F(Parser, CodeDisplayCodesBecomePartOfValues)
 
 TEST_F(Parser, StepAdvancesOncePerPass)
 {
-    engine.FStep = 6;
-    engine.FBusy = true;
-    main.startTimer("timRxWait", 1400);
+    readTo(6);
+    ASSERT_TRUE(main.timerActive("timRxWait"));
     take(">FREQ:A=3\r\n>ROUT:D=2\r\n");
-    EXPECT_EQ(engine.FStep, 7);
+    EXPECT_EQ(engine.step(), 7);
     EXPECT_EQ(f(3), "3");
     EXPECT_EQ(f(5), "2");
     EXPECT_FALSE(main.timerActive("timRxWait"));
     // A reply and an expired wait in one pass: still one step.
-    engine.FStep = 8;
-    engine.FRxTimedOut = true;
+    engine.SettingsSequencer();
+    ASSERT_EQ(engine.step(), 8);
+    engine.timRxWaitTimer();
     take(">EQID:E=1\r\n");
-    EXPECT_EQ(engine.FStep, 9);
-    EXPECT_FALSE(engine.FRxTimedOut);
+    EXPECT_EQ(engine.step(), 9);
 }
 
 TEST_F(Parser, LateReplyAtAnOddStepDoesNotStallTheSequence)
 {
     engine.spbWriteClick();
-    engine.FStep = 5; // an item was just skipped; nothing awaits a reply
+    engine.SettingsSequencer(); // nothing ticked: the first items are skipped
+    engine.SettingsSequencer();
+    ASSERT_EQ(engine.step(), 5); // nothing awaits a reply
     take(">EQID:E=1\r\n");
-    EXPECT_EQ(engine.FStep, 5);
+    EXPECT_EQ(engine.step(), 5);
     EXPECT_EQ(f(2), "1");
 }
 
@@ -122,16 +137,15 @@ TEST_F(Parser, RepliesOutsideASequenceFillFieldsOnly)
 {
     take(">FREQ:M=20\r\n");
     EXPECT_EQ(f(4), "20");
-    EXPECT_EQ(engine.FStep, 0);
+    EXPECT_EQ(engine.step(), 0);
 }
 
 TEST_F(Parser, LastStepEndsTheSequence)
 {
-    engine.spbReadClick();
-    engine.FStep = 14;
+    readTo(14);
     take(">COMS:R=9600\r\n");
-    EXPECT_EQ(engine.FStep, 0);
-    EXPECT_FALSE(engine.FBusy);
+    EXPECT_EQ(engine.step(), 0);
+    EXPECT_FALSE(engine.busy());
     EXPECT_TRUE(main.isEnabled("spbCommunicationMode"));
 }
 
@@ -173,8 +187,8 @@ TEST_F(Parser, BacklogIsReadOnceAndTheMonitorStaysSmall)
     EXPECT_LT(seconds, 2.0) << lines << " lines";
     EXPECT_EQ(f(12), last);
     EXPECT_EQ(f(2), "7");
-    EXPECT_TRUE(engine.RxQueue.empty());
-    EXPECT_LE(engine.memTxRxMonitor.text().size(), MonitorBuffer::kLimit + 2);
+    EXPECT_EQ(engine.receivedPending(), 0u);
+    EXPECT_LE(engine.txRxMonitor().text().size(), MonitorBuffer::kLimit + 2);
     EXPECT_EQ(monitor().back(), ">EQID:E=7");
 }
 

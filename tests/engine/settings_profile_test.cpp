@@ -49,7 +49,7 @@ protected:
     {
         port.writes.clear();
         engine.spbWriteClick();
-        for (int t = 0; t < 20000 && engine.FStep != 0; t += 10) {
+        for (int t = 0; t < 20000 && engine.step() != 0; t += 10) {
             clock.advanceMs(10);
             pass();
         }
@@ -76,7 +76,7 @@ TEST_F(Profile, SavedPanelComesBackExactlyWithItsRulesAndWrites)
     EXPECT_EQ(read.profile, saved);
 
     // Everything moved away, boxes unticked, then the profile loaded.
-    engine.FShiftHeld = false;
+    engine.spbDefaultNumberMouseDown(false);
     boxes.answers.push_back(true);
     engine.spbDefaultNumberClick();
     main.setText("edtSYIDWrite", "");

@@ -10,7 +10,7 @@ protected:
     // Runs passes, answering nothing, until the sequence ends (bounded).
     void runToEnd(int maxMs = 20000)
     {
-        for (int t = 0; t < maxMs && engine.FStep != 0; t += 10) {
+        for (int t = 0; t < maxMs && engine.step() != 0; t += 10) {
             clock.advanceMs(10);
             pass();
         }
@@ -37,8 +37,8 @@ TEST_F(Sequencer, ReadSendsSevenCommandsInOrderAndFillsFields)
     pass();
     EXPECT_EQ(port.writes, (std::vector<std::string>{"@INIT\r\n", "@EQID\r\n", "@FREQ\r\n", "@ROUT\r\n",
                                                      "@INIT\r\n", "@INFO\r\n", "@COMS\r\n"}));
-    EXPECT_EQ(engine.FStep, 0);
-    EXPECT_FALSE(engine.FBusy);
+    EXPECT_EQ(engine.step(), 0);
+    EXPECT_FALSE(engine.busy());
     EXPECT_TRUE(main.isEnabled("spbCommandTx"));
     EXPECT_EQ(main.text("edtRead1"), "1234567");
     EXPECT_EQ(main.text("edtRead4"), "12");
@@ -51,7 +51,7 @@ TEST_F(Sequencer, SilentModemEndsBySevenTimeouts)
     engine.spbReadClick();
     uint64_t start = clock.nowMs();
     runToEnd();
-    EXPECT_EQ(engine.FStep, 0);
+    EXPECT_EQ(engine.step(), 0);
     EXPECT_EQ(port.writes.size(), 7u);
     uint64_t took = clock.nowMs() - start;
     EXPECT_GE(took, 7u * 1400);
@@ -64,7 +64,7 @@ TEST_F(Sequencer, WriteWithNothingTickedEndsAfterSevenPasses)
     main.setText("edtRead3", "keep");
     engine.spbWriteClick();
     int passes = 0;
-    while (engine.FStep != 0 && passes < 20) {
+    while (engine.step() != 0 && passes < 20) {
         pass();
         ++passes;
     }
@@ -115,13 +115,13 @@ TEST_F(Sequencer, RouteStopsAtTheFirstUnusedRelay)
 TEST_F(Sequencer, SerialAttributesWithoutExtensionSendTheRateAlone)
 {
     main.setChecked("chkSERI", true);
-    engine.FExtension = 0;
+    engine.setExtension(0);
     engine.spbWriteClick();
     runToEnd();
     EXPECT_EQ(port.writes, std::vector<std::string>{"@COMS:R=9600\r\n"});
     // With the extension and empty lists the command stays well formed.
     port.writes.clear();
-    engine.FExtension = 1;
+    engine.setExtension(1);
     main.setItemIndex("cmbSERIParity", -1);
     main.setItemIndex("cmbSERIFlow", -1);
     engine.spbWriteClick();
@@ -159,7 +159,7 @@ TEST_F(Sequencer, SystemIdIsValidatedBeforeItIsWritten)
             EXPECT_EQ(port.writes, std::vector<std::string>{"@INIT:S=" + std::string(c.id) + "\r\n"});
         else
             EXPECT_TRUE(port.writes.empty()) << c.id;
-        EXPECT_EQ(engine.FStep, 0);
+        EXPECT_EQ(engine.step(), 0);
     }
 }
 
@@ -179,8 +179,9 @@ TEST_F(Sequencer, SecondClickIsIgnoredWhileBusy)
     engine.spbReadClick();
     pass();
     engine.spbWriteClick();
-    EXPECT_TRUE(engine.FReadMode);
-    EXPECT_EQ(engine.FStep, 2);
+    EXPECT_EQ(engine.step(), 2);
+    run(1500); // the wait runs out: the read, not a write, goes on
+    EXPECT_EQ(port.written, "@INIT\r\n@EQID\r\n");
 }
 
 TEST_F(Sequencer, DefaultsAskFirstAndShiftClearsReadBack)

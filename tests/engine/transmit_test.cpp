@@ -23,7 +23,7 @@ TEST_F(Transmit, NothingIsSentWhenEmptyOrBusy)
 {
     openPort();
     engine.spbCommandTxClick();
-    engine.FBusy = true;
+    engine.spbReadClick(); // a settings sequence now runs
     main.setText("txtEdit", "@EQID");
     engine.spbCommandTxClick();
     EXPECT_TRUE(port.written.empty());
@@ -102,11 +102,11 @@ TEST(TransmitNesting, InnerSendDoesNotClearTheOuterSendingFlag)
     bool sendingAfterInner = false;
     port.during = [&] {
         engine.SendText("inner");
-        sendingAfterInner = engine.FSending;
+        sendingAfterInner = engine.sending();
     };
     EXPECT_TRUE(engine.SendText("outer"));
     EXPECT_TRUE(sendingAfterInner);
-    EXPECT_FALSE(engine.FSending);
+    EXPECT_FALSE(engine.sending());
 }
 
 } // namespace

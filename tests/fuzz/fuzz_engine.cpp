@@ -76,6 +76,29 @@ std::array<std::string, 20> readFields(Rig& r)
     return f;
 }
 
+// Ends a running sequence, then walks a read to `step` (0: none runs), each
+// reply wait running out.
+void walkReadTo(Rig& r, int step)
+{
+    MainEngine& e = r.engine;
+    auto next = [&] {
+        if (e.step() % 2) {
+            e.SettingsSequencer();
+        } else {
+            e.timRxWaitTimer();
+            e.ResponseParser();
+        }
+    };
+    for (int i = 0; i < 40 && e.step() != 0; ++i)
+        next();
+    if (step != 0) {
+        e.spbReadClick();
+        for (int i = 0; i < 40 && e.step() != step; ++i)
+            next();
+    }
+    r.port.written.clear();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -111,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
         } catch (const ConversionError&) {
         }
-        r.engine.FPacketShown = 0;
+        r.engine.packetForm().FormHide();
         feed(r, "$RECE:" + in + "\r\n");
         if (r.packet.text("memUserDataRx").size() > in.size())
             __builtin_trap();
@@ -125,8 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // First byte picks the mode and a pending sequence step.
         uint8_t ctl = size ? data[0] : 0;
         r.engine.spbModeClick(ctl & 1, true);
-        r.engine.FStep = (ctl >> 1) % 16;
-        r.engine.FBusy = r.engine.FStep != 0;
+        walkReadTo(r, (ctl >> 1) % 15);
         const std::string take = size ? in.substr(1) : in;
         r.engine.handOver(take);
         const auto fields = readFields(r);
@@ -141,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         feed(r, ""); // the rest of the pass
     }
     // Keep the memos from growing without bound across runs.
-    if (r.engine.memTxRxMonitor.text().size() > 40000)
+    if (r.engine.txRxMonitor().text().size() > 40000)
         r.engine.spbMonitorClearClick();
     return 0;
 }

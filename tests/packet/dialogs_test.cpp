@@ -99,12 +99,12 @@ private slots:
         r.engine.mnuRssiInfoClick();
         r.pass();
         QVERIFY(r.linkForm.isVisible());
-        QCOMPARE(r.engine.FLinkState, 1);
+        QCOMPARE(r.engine.linkState(), 1);
 
         r.link<QCheckBox>("CheckBox3")->setChecked(true);
         r.link<QCheckBox>("CheckBox3")->setFocus();
         QTest::keyClick(r.link<QCheckBox>("CheckBox3"), Qt::Key_Return); // Enter starts a run
-        QCOMPARE(r.engine.FLinkState, 2);
+        QCOMPARE(r.engine.linkState(), 2);
         QVERIFY(!r.link<QPushButton>("btnAbort")->isHidden());
         QVERIFY(r.link<QPushButton>("btnGet")->isHidden());
         r.pass();
@@ -124,7 +124,7 @@ private slots:
 
         r.link<QPushButton>("btnClose")->click();
         QVERIFY(!r.linkForm.isVisible());
-        QCOMPARE(r.engine.FLinkState, 0);
+        QCOMPARE(r.engine.linkState(), 0);
         r.pass();
         QVERIFY(!r.main.isChecked("mnuRssiInfo"));
     }
@@ -241,7 +241,7 @@ private slots:
         QVERIFY(r.pkt<QPlainTextEdit>("memUserDataRx")->toPlainText().isEmpty());
         r.pkt<QPushButton>("BitBtn1")->click();
         QVERIFY(!r.packetForm.isVisible());
-        QCOMPARE(r.engine.FPacketShown, 0);
+        QVERIFY(!r.engine.packetShown());
     }
 };
 

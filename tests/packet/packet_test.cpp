@@ -109,8 +109,11 @@ TEST_F(PacketTest, CreationState)
     EXPECT_TRUE(relayOn(1));
     for (int n = 2; n <= 5; ++n)
         EXPECT_FALSE(relayOn(n)) << n;
-    EXPECT_EQ(engine.FPacketShown, 0);
-    EXPECT_EQ(form().FOwnIdIndex, -1);
+    EXPECT_FALSE(engine.packetShown());
+    // No own station is preset: showing leaves the list's choice.
+    packet.setItemIndex("cmbRoute0", 5);
+    form().FormShow();
+    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
 }
 
 TEST_F(PacketTest, RelayChain)
@@ -170,7 +173,6 @@ TEST_F(PacketTest, SendsTheRouteOfEnabledRelaysOnly)
     packet.setText("memUserData", "ABC");
     form().spbPacketClick();
     EXPECT_EQ(port.writes, std::vector<std::string>{"$SEND:1,3,7;3;ABC\r\n"});
-    EXPECT_EQ(form().FTxLine, "$SEND:1,3,7;3;ABC\r\n");
     EXPECT_EQ(main.memoLines("memTxRxMonitor").back(), "$SEND:1,3,7;3;ABC");
 }
 
@@ -246,20 +248,19 @@ TEST_F(PacketTest, CounterAndClearButtons)
 TEST_F(PacketTest, MenuTogglesAndPresetsTheOwnStation)
 {
     openDialog("5");
-    EXPECT_EQ(engine.FPacketShown, 1);
+    EXPECT_TRUE(engine.packetShown());
     EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
     pass();
     EXPECT_TRUE(main.isChecked("mnuPacket"));
     EXPECT_FALSE(main.isEnabled("spbFICK"));
     engine.mnuPacketClick();
     EXPECT_FALSE(packet.shown);
-    EXPECT_EQ(engine.FPacketShown, 0);
+    EXPECT_FALSE(engine.packetShown());
     pass();
     EXPECT_FALSE(main.isChecked("mnuPacket"));
     EXPECT_TRUE(main.isEnabled("spbFICK"));
 
     openDialog(""); // unknown: the list keeps its choice
-    EXPECT_EQ(form().FOwnIdIndex, -1);
     EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
     engine.mnuPacketClick();
     openDialog("zz");
@@ -275,7 +276,7 @@ TEST_F(PacketTest, CloseBoxClearsTheFlag)
 {
     openDialog("2");
     packet.hideForm();
-    EXPECT_EQ(engine.FPacketShown, 0);
+    EXPECT_FALSE(engine.packetShown());
     engine.mnuPacketClick();
     EXPECT_TRUE(packet.shown);
 }
@@ -286,7 +287,7 @@ TEST_F(PacketTest, ReceivedPacketOpensTheDialog)
     reply("$RECE:7,5,3,1;3;ABC\r\n");
     pass();
     EXPECT_TRUE(packet.shown);
-    EXPECT_EQ(engine.FPacketShown, 1);
+    EXPECT_TRUE(engine.packetShown());
     EXPECT_EQ(packet.itemIndex("cmbRoute0"), 1);
     EXPECT_EQ(packet.text("memUserDataRx"), "ABC");
     const char* expect[] = {"7", "5", "3", "-", "-", "-", "1"};
@@ -336,8 +337,7 @@ TEST_F(PacketTest, NonNumericLengthRaisesAndDropsTheBlock)
     EXPECT_THROW(pass(), ConversionError);
     EXPECT_FALSE(packet.shown);
     EXPECT_EQ(packet.text("memUserDataRx"), "");
-    EXPECT_TRUE(engine.RxQueue.empty());
-    EXPECT_TRUE(engine.FRxText.empty());
+    EXPECT_EQ(engine.receivedPending(), 0u);
     // The next pass runs normally and the block does not come back.
     EXPECT_NO_THROW(run(50));
     reply("$RECE:0,1;1;y\r\n");

@@ -81,7 +81,7 @@ public:
         main.onTimer = [this](const std::string& n) { host.mainTimer(n); };
         wireDialogViews(engine, link, packet);
         host.setPieceTap([this](const std::string& piece) {
-            if (engine.FCommandMode == 0)
+            if (!engine.commandMode())
                 commReceived += piece;
         });
         host.constructBeforeSettings();
@@ -91,7 +91,9 @@ public:
 
     bool open(uint32_t baud = 9600)
     {
-        engine.portSettings.BaudRate = baud;
+        PortSettings line = engine.portSettings();
+        line.BaudRate = baud;
+        engine.setPort(engine.portNumber(), line);
         ModemSettings s = opener.memory->load();
         s.line.rate = baud;
         opener.memory->store(s);

@@ -68,13 +68,13 @@ class Soak : public ::testing::Test {
 protected:
     Soak() { g_display = SoakDisplay{}; }
     std::string f(int n) { return rig.main.text("edtRead" + std::to_string(n)); }
-    bool idle() { return rig.engine.FStep == 0 && !rig.engine.FBusy; }
+    bool idle() { return rig.engine.step() == 0 && !rig.engine.busy(); }
 
     // Each sequence must end within its bound: a hang fails here.
     void read(const char* why)
     {
         rig.engine.spbReadClick();
-        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 20000)) << "read hangs: " << why;
+        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 20000)) << "read hangs: " << why;
     }
     void write(int frameBytes, const char* why)
     {
@@ -82,18 +82,18 @@ protected:
         rig.engine.chkFRAMClick();
         rig.main.c("speFRAMByte").text = std::to_string(frameBytes);
         rig.engine.spbWriteClick();
-        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 30000)) << "write hangs: " << why;
+        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 30000)) << "write hangs: " << why;
         rig.main.setChecked("chkFRAM", false);
         rig.engine.chkFRAMClick();
     }
     void answerBack(bool intact, bool withAbsent, const char* why)
     {
         rig.engine.mnuRssiInfoClick();
-        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FLinkState == 1; }, 1000)) << why;
+        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 1; }, 1000)) << why;
         for (int n = 0; n < 16; ++n)
             rig.link.setChecked("CheckBox" + std::to_string(n), n == 1 || n == 3 || n == 10 || (withAbsent && n == 2));
         rig.engine.linkForm().btnGetClick();
-        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FLinkState == 3; }, 40000)) << "answer-back hangs: " << why;
+        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 3; }, 40000)) << "answer-back hangs: " << why;
         // A station that does not answer ends the run by its time-out.
         if (intact && withAbsent) {
             EXPECT_EQ(rig.link.value("prgLevel1"), 3) << why;
@@ -123,7 +123,7 @@ protected:
             EXPECT_TRUE(back) << why;
         }
         rig.run(300);
-        if (rig.engine.FPacketShown)
+        if (rig.engine.packetShown())
             rig.engine.mnuPacketClick();
         rig.run(20);
     }
@@ -140,9 +140,9 @@ protected:
         }
         g_display.status.Running = 0;
         rig.run(100);
-        EXPECT_FALSE(rig.engine.FBusy) << why;
+        EXPECT_FALSE(rig.engine.busy()) << why;
         rig.engine.mnuAirMonitorClick(); // off: hidden, then seen as closed
-        ASSERT_TRUE(rig.runUntil([&] { return !rig.engine.FAirMonitorSeen; }, 1000)) << why;
+        ASSERT_TRUE(rig.runUntil([&] { return !rig.engine.airMonitorShown(); }, 1000)) << why;
         rig.run(600); // late sweeps drain while nobody measures
         EXPECT_FALSE(rig.modem().airMonitorRunning()) << why;
         EXPECT_EQ(g_display.bad, 0) << why;
@@ -201,7 +201,7 @@ protected:
     {
         const int boxesBefore = int(rig.boxes.shown.size());
         rig.modem().setRemoved(true);
-        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FPortOpen == 0; }, 2000)) << "round " << round;
+        ASSERT_TRUE(rig.runUntil([&] { return !rig.engine.portOpen(); }, 2000)) << "round " << round;
         rig.run(200);
         EXPECT_EQ(int(rig.boxes.shown.size()), boxesBefore + 1) << "the loss is reported once";
         // Operations on a closed port end at once and harmlessly.
@@ -270,8 +270,8 @@ TEST_F(Soak, EverythingUnderFaultsThenACleanRead)
     EXPECT_TRUE(rig.main.isEnabled("spbRead"));
     EXPECT_TRUE(rig.main.isEnabled("spbAIRM"));
     // The monitors stay bounded however long the run.
-    EXPECT_LE(rig.engine.memTxRxMonitor.text().size(), 16383u + 2048u);
-    EXPECT_LE(rig.engine.memTerm.text().size(), 16383u + 2048u);
+    EXPECT_LE(rig.engine.txRxMonitor().text().size(), 16383u + 2048u);
+    EXPECT_LE(rig.engine.terminalMonitor().text().size(), 16383u + 2048u);
     std::printf("soak: %llu s of modem time in %lld ms\n", (unsigned long long)(rig.clock.nowMs() / 1000),
                 (long long)std::chrono::duration_cast<std::chrono::milliseconds>(WallClock::now() - wallStart)
                     .count());
@@ -285,12 +285,12 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
     rig.modem().setFragments(4, 15);
     for (int i = 0; i < 3; ++i) {
         rig.engine.spbReadClick();
-        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 8000)) << "read " << i;
+        ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 8000)) << "read " << i;
         EXPECT_EQ(rig.main.text("edtRead2"), "5");
     }
     rig.modem().setReplyPrefix(std::string("\0\x01", 2));
     rig.engine.spbReadClick();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 15000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 15000));
     rig.modem().setReplyPrefix({});
 
     rig.engine.mnuPacketClick();
@@ -319,7 +319,7 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
     rig.engine.spbModeClick(1, true);
     rig.run(50);
     rig.engine.spbReadClick();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.FStep == 0; }, 8000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 8000));
     EXPECT_EQ(rig.main.text("edtRead12"), "KD36SIM1");
     // The window never waits long on a pass.
     EXPECT_LT(rig.longestPassUs, 500'000u);

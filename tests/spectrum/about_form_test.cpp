@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 #include <QWindow>
@@ -87,6 +88,7 @@ private slots:
         int extension = 1;
         FakeBoxes boxes;
         TAboutForm f(nullptr, QString(), extension, boxes);
+        QSignalSpy told(&f, &TAboutForm::extensionChanged);
         QLabel* type = label(f, "lblType");
         for (int round = 0; round < 2; ++round) {
             QTest::mousePress(type, Qt::LeftButton, Qt::ShiftModifier);
@@ -103,6 +105,9 @@ private slots:
         QTest::mouseDClick(type, Qt::LeftButton);
         QCOMPARE(extension, 0);
         QCOMPARE(label(f, "lblVersion")->text(), QStringLiteral("Version 2.2"));
+        // Each switch is told as it happens, so the engine follows at once.
+        QCOMPARE(told.size(), 3);
+        QCOMPARE(told.last().at(0).toInt(), 0);
     }
 
     void doubleClickWithoutShiftFirstDoesNothing_data()

@@ -47,12 +47,14 @@ HeadlessRig::~HeadlessRig()
 
 bool HeadlessRig::open(uint32_t baud)
 {
-    engine.portSettings.BaudRate = baud;
+    PortSettings line = engine.portSettings();
+    line.BaudRate = baud;
+    engine.setPort(engine.portNumber(), line);
     ModemSettings s = opener.memory->load();
     s.line.rate = baud;
     opener.memory->store(s);
     engine.mnuCommOpenClick();
-    return engine.FPortOpen == 1;
+    return engine.portOpen();
 }
 
 void HeadlessRig::close()
