@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "engine/link_logic.h"
-#include "qt_view.h"
+#include "app/qt_view.h"
 
 namespace Ui {
 class TLinkForm;

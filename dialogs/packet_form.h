@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "engine/packet_logic.h"
-#include "qt_view.h"
+#include "app/qt_view.h"
 
 namespace Ui {
 class TPacketForm;

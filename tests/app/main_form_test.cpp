@@ -25,8 +25,8 @@
 
 #include "app/main_form.h"
 #include "dialogs/packet_form.h"
-#include "dialogs/lamp_widget.h"
-#include "dialogs/qt_boxes.h"
+#include "app/lamp_widget.h"
+#include "app/qt_boxes.h"
 #include "engine/sjis.h"
 #include "ui_main_form.h"
 

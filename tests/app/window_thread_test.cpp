@@ -22,8 +22,8 @@
 
 #include "app/main_form.h"
 #include "dialogs/link_form.h"
-#include "dialogs/qt_boxes.h"
-#include "dialogs/qt_view.h"
+#include "app/qt_boxes.h"
+#include "app/qt_view.h"
 #include "ui_main_form.h"
 
 using namespace kd36;
