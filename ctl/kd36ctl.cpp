@@ -27,7 +27,7 @@
 #include "app/settings_file.h"
 #include "app/simulator_factory.h"
 #include "ctl/ctl_text.h"
-#include "ctl/engine_host.h"
+#include "host/engine_host.h"
 #include "ctl/headless_boxes.h"
 #include "ctl/headless_view.h"
 #include "engine/link_logic.h"
