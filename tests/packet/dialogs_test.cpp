@@ -42,7 +42,7 @@ struct Rig {
     void pass() { engine.OnIdle(); }
 
     VirtualClock clock;
-    test::FakeView main;
+    test::FakeView main{WindowKind::Main};
     test::FakeBoxes boxes;
     test::FakePort port;
     TLinkForm linkForm;
