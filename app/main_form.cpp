@@ -25,6 +25,7 @@
 #include "display_library_qt.h"
 #include "port_pins.h"
 #include "qt_boxes.h"
+#include "packet_view.h"
 #include "qt_view.h"
 #include "settings_file.h"
 #include "simulator_factory.h"
@@ -135,6 +136,8 @@ void TMainForm::createServices()
     // The answer-back and packet dialogs, kept for the whole run.
     FLinkWindow = std::make_unique<TLinkForm>(this);
     FPacketWindow = std::make_unique<TPacketForm>(this);
+    FLinkView = std::make_unique<QtView>(FLinkWindow.get());
+    FPacketView = std::make_unique<PacketView>(FPacketWindow.get());
 
     if (FOptions.useSettingsFile) {
         FSettingsPath = FOptions.settingsPath.empty()
@@ -163,7 +166,7 @@ void TMainForm::createHost()
     // every user of the engine; the window adds its queued calls.
     FReconnectOpener = std::make_unique<ReconnectOpener>(*FCatalog);
     FHost = std::make_unique<EngineHost>(
-        EngineHost::Views{*FView, FLinkWindow->view(), FPacketWindow->view()}, *FBoxes, *FClock, *FReconnectOpener,
+        EngineHost::Views{*FView, *FLinkView, *FPacketView}, *FBoxes, *FClock, *FReconnectOpener,
         nullptr, FDisplayLoader.get(), [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     FEngine = &FHost->engine;
     FCommPort = &FHost->port;
@@ -212,13 +215,12 @@ void TMainForm::startIdleHook()
 std::vector<std::string> TMainForm::missingControls() const
 {
     std::vector<std::string> missing = FView->missingNames(controlNames(WindowKind::Main));
-    // The dialogs' views are QtViews over the dialogs.
-    const auto add = [&](const char* prefix, View& v, WindowKind kind) {
-        for (const std::string& name : static_cast<QtView&>(v).missingNames(controlNames(kind)))
+    const auto add = [&](const char* prefix, const QtView& v, WindowKind kind) {
+        for (const std::string& name : v.missingNames(controlNames(kind)))
             missing.push_back(prefix + name);
     };
-    add("link:", FLinkWindow->view(), WindowKind::Link);
-    add("packet:", FPacketWindow->view(), WindowKind::Packet);
+    add("link:", *FLinkView, WindowKind::Link);
+    add("packet:", *FPacketView, WindowKind::Packet);
     return missing;
 }
 

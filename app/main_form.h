@@ -66,6 +66,7 @@ public:
     RsCommThread& commPort() { return *FCommPort; }
     QtBoxes* qtBoxes() { return FQtBoxes.get(); }
     TLinkForm& linkForm() { return *FLinkWindow; }
+    QtView& linkView() { return *FLinkView; }
     TPacketForm& packetForm() { return *FPacketWindow; }
     RecordsMenu& records() { return *FRecords; }
     const std::string& settingsPath() const { return FSettingsPath; }
@@ -136,6 +137,8 @@ private:
     std::unique_ptr<QtView> FView;
     std::unique_ptr<TLinkForm> FLinkWindow;     // the answer-back dialog, modeless
     std::unique_ptr<TPacketForm> FPacketWindow; // the packet dialog, modeless
+    std::unique_ptr<QtView> FLinkView;          // the views over the dialogs
+    std::unique_ptr<QtView> FPacketView;
     std::unique_ptr<PortCatalog> FCatalog;
     std::unique_ptr<ReconnectOpener> FReconnectOpener;
     std::unique_ptr<PortReconnector> FReconnector;

@@ -20,9 +20,9 @@
 #include <QtDebug>
 
 #include "../engine/sjis.h"
-#include "fit_text.h"
+#include "../dialogs/fit_text.h"
 #include "lamp_widget.h"
-#include "plain_text.h"
+#include "../dialogs/plain_text.h"
 
 namespace kd36 {
 

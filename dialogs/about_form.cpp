@@ -6,8 +6,8 @@
 #include <QPixmap>
 #include <QUrl>
 
-#include "app/fit_text.h"
-#include "app/plain_text.h"
+#include "fit_text.h"
+#include "plain_text.h"
 #include "ui_about_form.h"
 
 namespace {

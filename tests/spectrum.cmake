@@ -9,7 +9,7 @@ target_compile_definitions(spectrum_library_test PRIVATE
 
 kd36_qtest(about_form_test
   SOURCES spectrum/about_form_test.cpp ${CMAKE_SOURCE_DIR}/dialogs/about_form.cpp
-          ${CMAKE_SOURCE_DIR}/dialogs/about_form.h ${CMAKE_SOURCE_DIR}/app/plain_text.cpp
+          ${CMAKE_SOURCE_DIR}/dialogs/about_form.h ${CMAKE_SOURCE_DIR}/dialogs/plain_text.cpp
           spectrum/about_test.qrc spectrum/about_logo_only.qrc)
 
 add_test(NAME spectrum_exports

@@ -210,7 +210,7 @@ void WindowThreadTest::replyTimersNeverFireEarly()
     };
     Probe probes[] = {
         {&form->view(), "timRxWait", nullptr, {}},
-        {&form->linkForm().view(), "timWaitTime", nullptr, {}},
+        {&form->linkView(), "timWaitTime", nullptr, {}},
         {&form->view(), "timIntervalTx", nullptr, {}},
     };
     const int kIntervalMs = 1400;
