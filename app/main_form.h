@@ -1,16 +1,15 @@
 #pragma once
-// The main window: builds the widgets from main_form.ui, owns the port,
-// the receive thread and the command engine, and forwards every event to
-// the engine's handler of the same name.
+// The main window: builds the widgets from main_form.ui, owns the engine
+// host (engine, port and receive thread) and forwards every event to the
+// engine's handler of the same name.
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../engine/main_engine.h"
 #include "../serial/clock.h"
@@ -22,11 +21,14 @@
 namespace Ui {
 class TMainForm;
 }
+class QAbstractButton;
+class QAction;
 class TLinkForm;
 class TPacketForm;
 
 namespace kd36 {
 
+class EngineHost;
 class QtBoxes;
 class QtView;
 class PortCatalog;
@@ -64,6 +66,7 @@ public:
     RsCommThread& commPort() { return *FCommPort; }
     QtBoxes* qtBoxes() { return FQtBoxes.get(); }
     TLinkForm& linkForm() { return *FLinkWindow; }
+    QtView& linkView() { return *FLinkView; }
     TPacketForm& packetForm() { return *FPacketWindow; }
     RecordsMenu& records() { return *FRecords; }
     const std::string& settingsPath() const { return FSettingsPath; }
@@ -77,6 +80,10 @@ public:
     void scheduleIdle();
     // Passes run so far (for the idle benchmark).
     uint64_t passCount() const { return FPasses; }
+    // The controls the engine addresses that the window and its dialogs
+    // lack ("link:" and "packet:" before the dialogs' names); empty when
+    // they match, as checked once at start-up.
+    std::vector<std::string> missingControls() const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -86,10 +93,25 @@ private:
     // Run by queued calls from the receive thread (carrying nothing).
     Q_INVOKABLE void takePiece();
     Q_INVOKABLE void takeDeviceLost();
+    // The steps of construction, in order.
+    void buildWindow();
+    void createServices();
+    void createHost();
+    void startEngine();
+    void startIdleHook();
+    void checkControlNames();
+
     void buildStatusBar();
     void applyColoursAndFonts();
     void limitToSjisBytes(const char* editName, int maxBytes);
+    // Every widget's event to its handler, under guard().
     void connectHandlers();
+    void connectCommands(MainEngine& e);
+    void connectSettingPanel(MainEngine& e);
+    void connectDevelopment(MainEngine& e);
+    void connectKeysAndTimers(MainEngine& e);
+    void onClick(QAbstractButton* b, std::function<void()> f);
+    void onAction(QAction* a, std::function<void()> f);
     // The engine's and the window's part of the settings file.
     StoredSettings storedSettings() const;
     WindowPlacement placement() const;
@@ -104,6 +126,8 @@ private:
     void showError(const QString& text);
     int statusPanelX(QObject* watched, int localX) const;
 
+    static constexpr int kPanelWidths[4] = {200, 180, 60, 250};
+
     std::unique_ptr<Ui::TMainForm> ui;
     Options FOptions;
     std::unique_ptr<Clock> FOwnClock;
@@ -113,15 +137,18 @@ private:
     std::unique_ptr<QtView> FView;
     std::unique_ptr<TLinkForm> FLinkWindow;     // the answer-back dialog, modeless
     std::unique_ptr<TPacketForm> FPacketWindow; // the packet dialog, modeless
+    std::unique_ptr<QtView> FLinkView;          // the views over the dialogs
+    std::unique_ptr<QtView> FPacketView;
     std::unique_ptr<PortCatalog> FCatalog;
     std::unique_ptr<ReconnectOpener> FReconnectOpener;
-    std::unique_ptr<RsCommThread> FCommPort;
     std::unique_ptr<PortReconnector> FReconnector;
     QTimer FReconnectTimer;
     bool FAutoReconnect = true;
     std::unique_ptr<QtDisplayLibraryLoader> FDisplayLoader;
-    std::unique_ptr<MainEngine> FEngine;
-    std::unique_ptr<RecordsMenu> FRecords; // after FEngine: gone before it
+    std::unique_ptr<EngineHost> FHost;     // the engine, the port and the receive thread
+    MainEngine* FEngine = nullptr;         // the host's
+    RsCommThread* FCommPort = nullptr;     // the host's
+    std::unique_ptr<RecordsMenu> FRecords; // after FHost: gone before the engine
     std::array<QPointer<QWidget>, 4> FPanels{};
     QTimer FIdleTimer;
     QObject* FKeyPreview = nullptr;
@@ -129,9 +156,6 @@ private:
     bool FSettingsKept = false; // the file could not be read whole: it is left alone
     bool FSignalClose = false;
     bool FClosed = false;
-    // Pieces from the receive thread with their open's session, oldest first.
-    std::mutex FPiecesMutex;
-    std::deque<std::pair<std::string, uint64_t>> FPieces;
     uint64_t FPasses = 0;
 };
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/bench_common.h"
-#include "ctl/engine_host.h"
+#include "host/engine_host.h"
 #include "serial/port_catalog.h"
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_view.h"
@@ -22,7 +22,7 @@ namespace {
 
 struct Rig {
     SteadyClock clock;
-    test::FakeView main, link, packet;
+    test::FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     test::FakeBoxes boxes;
     PortCatalog catalog;
     EngineHost host;

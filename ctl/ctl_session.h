@@ -16,7 +16,7 @@
 
 #include "app/settings_file.h"
 #include "app/simulator_factory.h"
-#include "ctl/engine_host.h"
+#include "host/engine_host.h"
 #include "ctl/headless_boxes.h"
 #include "ctl/headless_view.h"
 #include "serial/port_catalog.h"

@@ -33,8 +33,6 @@ TLinkForm::TLinkForm(QWidget* parent)
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
-
-    FView = std::make_unique<kd36::QtView>(this);
 }
 
 TLinkForm::~TLinkForm() = default;

@@ -1,12 +1,12 @@
 #pragma once
 // The answer-back dialog: sixteen station rows with level bars and a log.
-// Every event goes to LinkLogic; the logic reaches the widgets through view().
+// Every event goes to LinkLogic; the logic reaches the widgets through a
+// view the window builds over this dialog.
 #include "modeless_form.h"
 #include <functional>
 #include <memory>
 
 #include "engine/link_logic.h"
-#include "qt_view.h"
 
 namespace Ui {
 class TLinkForm;
@@ -18,7 +18,6 @@ public:
     explicit TLinkForm(QWidget* parent = nullptr);
     ~TLinkForm() override;
 
-    kd36::View& view() { return *FView; }
     // Wires the widgets to the logic (once the main engine exists).
     void bind(kd36::LinkLogic& logic, Guard guard = {});
     // Asks where "CSV保存" writes; none: the file dialog. Empty: cancelled.
@@ -31,5 +30,4 @@ private:
     void btnCsvSaveClick();
 
     std::unique_ptr<Ui::TLinkForm> ui;
-    std::unique_ptr<kd36::QtView> FView;
 };

@@ -16,42 +16,19 @@ using kd36::PacketLogic;
 
 namespace kd36 {
 
-bool PacketView::isDataMemo(std::string_view name)
-{
-    return name == "memUserData" || name == "memUserDataRx";
-}
-
-std::string PacketView::exactToSjis(const QString& memoText)
+std::string packetMemoToSjis(const QString& memoText)
 {
     QString s = memoText;
     s.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return fromQt(s);
+    return utf8ToSjis(s.toStdString());
 }
 
-QString PacketView::exactFromSjis(const std::string& sjis)
+QString packetMemoFromSjis(const std::string& sjis)
 {
-    QString s = toQt(sjis);
+    QString s = QString::fromStdString(sjisToUtf8(sjis));
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
-}
-
-std::string PacketView::text(std::string_view name) const
-{
-    if (isDataMemo(name))
-        if (auto* m = find<QPlainTextEdit>(name))
-            return exactToSjis(m->toPlainText());
-    return QtView::text(name);
-}
-
-void PacketView::setText(std::string_view name, const std::string& sjis)
-{
-    if (isDataMemo(name))
-        if (auto* m = find<QPlainTextEdit>(name)) {
-            m->setPlainText(exactFromSjis(sjis));
-            return;
-        }
-    QtView::setText(name, sjis);
 }
 
 } // namespace kd36
@@ -97,8 +74,6 @@ TPacketForm::TPacketForm(QWidget* parent)
         prev = w;
     }
     ui->BitBtn1->setFocus();
-
-    FView = std::make_unique<kd36::PacketView>(this);
 }
 
 TPacketForm::~TPacketForm() = default;
@@ -132,7 +107,7 @@ void TPacketForm::limitUserData()
     // an edit that goes beyond is undone as a whole.
     QPlainTextEdit* m = ui->memUserData;
     const QString now = m->toPlainText();
-    if (kd36::PacketView::exactToSjis(now).size() <= kd36::kUserDataMax) {
+    if (kd36::packetMemoToSjis(now).size() <= kd36::kUserDataMax) {
         FLastUserData = now;
         return;
     }

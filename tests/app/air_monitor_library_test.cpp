@@ -120,7 +120,7 @@ struct Rig {
     }
 
     VirtualClock clock;
-    FakeView main, link, packet;
+    FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     FakeBoxes boxes;
     FakePort port;
     QtDisplayLibraryLoader loader;

@@ -23,7 +23,7 @@
 #include "app/main_form.h"
 #include "dialogs/link_form.h"
 #include "dialogs/packet_form.h"
-#include "dialogs/qt_boxes.h"
+#include "app/qt_boxes.h"
 #include "spectrum/analyze32.h"
 #include "ui_main_form.h"
 

@@ -22,7 +22,7 @@
 #include <unistd.h>
 
 #include "app/main_form.h"
-#include "dialogs/qt_boxes.h"
+#include "app/qt_boxes.h"
 
 using namespace kd36;
 

@@ -24,9 +24,10 @@
 #include <memory>
 
 #include "app/main_form.h"
+#include "dialogs/link_form.h"
 #include "dialogs/packet_form.h"
-#include "dialogs/lamp_widget.h"
-#include "dialogs/qt_boxes.h"
+#include "app/lamp_widget.h"
+#include "app/qt_boxes.h"
 #include "engine/sjis.h"
 #include "ui_main_form.h"
 
@@ -53,6 +54,7 @@ private slots:
     void init();
     void cleanup();
     void startState();
+    void everyControlTheEngineNamesExists();
     void openAndCloseFollowTheStateTable();
     void idlePassesRunOnlyWhileTheyCanChangeSomething();
     void modeSwitchDrivesDtr();
@@ -121,6 +123,16 @@ void MainFormTest::openPort()
     ui().btnComPort->click();
     QCOMPARE(ui().btnComPort->text(), QString("通信ポート OFF"));
     QVERIFY(modem.load());
+}
+
+void MainFormTest::everyControlTheEngineNamesExists()
+{
+    // The window and both dialogs as built: nothing the engine addresses is missing.
+    QCOMPARE(form->missingControls(), std::vector<std::string>());
+    // And the check sees a control that goes: one of a dialog's, one of the window's.
+    form->linkForm().findChild<QObject*>(QStringLiteral("prgLevel15"))->setObjectName(QStringLiteral("gone1"));
+    form->findChild<QObject*>(QStringLiteral("timIntervalTx"))->setObjectName(QStringLiteral("gone2"));
+    QCOMPARE(form->missingControls(), (std::vector<std::string>{"timIntervalTx", "link:prgLevel15"}));
 }
 
 void MainFormTest::startState()

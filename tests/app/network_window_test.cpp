@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "app/main_form.h"
-#include "dialogs/qt_boxes.h"
+#include "app/qt_boxes.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/ser2net_server.h"
 #include "ui_main_form.h"

@@ -23,9 +23,9 @@
 
 #include <memory>
 
-#include "dialogs/lamp_widget.h"
-#include "dialogs/qt_boxes.h"
-#include "dialogs/qt_view.h"
+#include "app/lamp_widget.h"
+#include "app/qt_boxes.h"
+#include "app/qt_view.h"
 #include "engine/sjis.h"
 
 using kd36::QtView;

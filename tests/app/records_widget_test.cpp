@@ -24,7 +24,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/link_form.h"
-#include "dialogs/qt_boxes.h"
+#include "app/qt_boxes.h"
 #include "ui_main_form.h"
 
 using namespace kd36;

@@ -22,8 +22,8 @@
 
 #include "app/main_form.h"
 #include "dialogs/link_form.h"
-#include "dialogs/qt_boxes.h"
-#include "dialogs/qt_view.h"
+#include "app/qt_boxes.h"
+#include "app/qt_view.h"
 #include "ui_main_form.h"
 
 using namespace kd36;
@@ -210,7 +210,7 @@ void WindowThreadTest::replyTimersNeverFireEarly()
     };
     Probe probes[] = {
         {&form->view(), "timRxWait", nullptr, {}},
-        {&form->linkForm().view(), "timWaitTime", nullptr, {}},
+        {&form->linkView(), "timWaitTime", nullptr, {}},
         {&form->view(), "timIntervalTx", nullptr, {}},
     };
     const int kIntervalMs = 1400;

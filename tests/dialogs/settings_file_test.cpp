@@ -104,7 +104,7 @@ protected:
     }
 
     fs::path dir, ini;
-    FakeView view;
+    FakeView view{kd36::WindowKind::Main};
     StoredSettings s;
     WindowPlacement wp;
 };
@@ -269,7 +269,7 @@ TEST_F(SettingsFileTest, ChangesMadeDuringTheRunAreWritten)
     s.extension = 0;
     ASSERT_TRUE(save());
 
-    FakeView again;
+    FakeView again{kd36::WindowKind::Main};
     setUpPanel(again);
     StoredSettings back;
     kd36::LoadSettings(ini.string(), back, again, wp);
@@ -394,7 +394,7 @@ TEST_F(SettingsFileTest, ByteValuesAndLineBreaksInHomeAreKeptSafe)
     s.home = std::string("http://\x93\xFA/a\r\nTop=1");
     ASSERT_TRUE(save());
     StoredSettings back;
-    FakeView again;
+    FakeView again{kd36::WindowKind::Main};
     setUpPanel(again);
     kd36::LoadSettings(ini.string(), back, again, wp);
     EXPECT_EQ(back.home, std::string("http://\x93\xFA/aTop=1"));

@@ -107,7 +107,7 @@ protected:
     }
     static std::vector<std::string> monitor(const FakeView& v) { return v.memoLines("memTxRxMonitor"); }
     VirtualClock clock;
-    FakeView main, link, packet;
+    FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     FakeBoxes boxes;
     FakePort port;
     FakeLoader loader;

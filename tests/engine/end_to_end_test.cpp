@@ -46,6 +46,24 @@ TEST_F(EndToEnd, ReadFillsAllTwentyFieldsInOrder)
     EXPECT_TRUE(rig.boxes.shown.empty());
 }
 
+TEST_F(EndToEnd, AReplyQueuedBeforeAReopenIsNotHandedOver)
+{
+    // The reply waits for the user-interface side when the port is closed
+    // and opened again: it belongs to the old line, not to the new one.
+    rig.main.setText("txtEdit", "@EQID");
+    rig.engine.spbCommandTxClick();
+    for (int i = 0; i < 100 && !rig.host.pieceWaiting(); ++i) {
+        static_cast<VirtualClock&>(rig.clock()).advanceMs(10);
+        rig.port.PollPort();
+    }
+    ASSERT_TRUE(rig.host.pieceWaiting());
+    rig.close();
+    ASSERT_TRUE(rig.open(9600));
+    rig.host.step();
+    EXPECT_EQ(rig.piecesHandedOver, 0u);
+    EXPECT_EQ(rig.main.text("memTxRxMonitor").find(">EQID"), std::string::npos);
+}
+
 TEST_F(EndToEnd, WrittenValuesComeBackOnTheNextRead)
 {
     FakeView& v = rig.main;

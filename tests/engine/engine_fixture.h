@@ -55,7 +55,7 @@ protected:
     std::vector<std::string> monitor() const { return main.memoLines("memTxRxMonitor"); }
 
     VirtualClock clock;
-    FakeView main, link, packet;
+    FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     FakeBoxes boxes;
     FakePort port;
     MainEngine engine{EngineDeps{main, link, packet, boxes, clock, port}};

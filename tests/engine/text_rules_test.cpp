@@ -139,10 +139,10 @@ TEST(MonitorBuffer, DropNeverSplitsADoubleByteCharacter)
 
 TEST(MonitorBuffer, EchoAppendsOrReplacesTheMemo)
 {
-    test::FakeView v;
+    test::FakeView v(WindowKind::Main);
     MonitorBuffer m;
-    m.echo(v, "memo", "one\r\ntwo\r\n");
-    EXPECT_EQ(v.memoLines("memo"), (std::vector<std::string>{"one", "two"}));
+    m.echo(v, "memTxRxMonitor", "one\r\ntwo\r\n");
+    EXPECT_EQ(v.memoLines("memTxRxMonitor"), (std::vector<std::string>{"one", "two"}));
 }
 
 TEST(CommandWords, FramesCommands)

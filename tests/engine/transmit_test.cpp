@@ -91,7 +91,7 @@ struct ReentrantPort : FakePort {
 TEST(TransmitNesting, InnerSendDoesNotClearTheOuterSendingFlag)
 {
     VirtualClock clock;
-    FakeView main, link, packet;
+    FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     setUpMainView(main);
     FakeBoxes boxes;
     ReentrantPort port;

@@ -26,7 +26,7 @@ std::string g_target = "parser";
 
 struct Rig {
     VirtualClock clock;
-    test::FakeView main, link, packet;
+    test::FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     test::FakeBoxes boxes;
     test::FakePort port;
     MainEngine engine{EngineDeps{main, link, packet, boxes, clock, port}};

@@ -138,7 +138,7 @@ void fuzzSettings(const uint8_t* data, size_t size)
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
         f.write(before.data(), std::streamsize(before.size()));
     }
-    test::FakeView v;
+    test::FakeView v(WindowKind::Main);
     StoredSettings s;
     WindowPlacement wp{0, 0, 720, 508, 1920, 1080, {}};
     std::string problem, why;
@@ -174,7 +174,7 @@ void fuzzSettings(const uint8_t* data, size_t size)
             __builtin_trap();
     }
     // And the reader takes back what was written.
-    test::FakeView v2;
+    test::FakeView v2(WindowKind::Main);
     StoredSettings s2;
     WindowPlacement wp2{0, 0, 720, 508, 1920, 1080, {}};
     LoadSettings(path, s2, v2, wp2, &problem);

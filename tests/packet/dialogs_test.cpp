@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/packet_view.h"
 #include "dialogs/link_form.h"
 #include "dialogs/packet_form.h"
 #include "engine/main_engine.h"
@@ -42,12 +43,14 @@ struct Rig {
     void pass() { engine.OnIdle(); }
 
     VirtualClock clock;
-    test::FakeView main;
+    test::FakeView main{WindowKind::Main};
     test::FakeBoxes boxes;
     test::FakePort port;
     TLinkForm linkForm;
     TPacketForm packetForm;
-    MainEngine engine{EngineDeps{main, linkForm.view(), packetForm.view(), boxes, clock, port}};
+    QtView linkView{&linkForm};
+    PacketView packetView{&packetForm};
+    MainEngine engine{EngineDeps{main, linkView, packetView, boxes, clock, port}};
 };
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }

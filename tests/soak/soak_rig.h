@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ctl/engine_host.h"
+#include "host/engine_host.h"
 #include "engine/main_engine.h"
 #include "serial/clock.h"
 #include "serial/rs_comm_thread.h"
@@ -117,7 +117,7 @@ public:
     void run(uint64_t ms) { runUntil([] { return false; }, ms); }
 
     VirtualClock clock;
-    FakeView main, link, packet;
+    FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     FakeBoxes boxes;
     SimOpener opener;
     SoakLoader loader;

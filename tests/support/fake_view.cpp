@@ -1,13 +1,24 @@
 #include "fake_view.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <stdexcept>
 
 namespace kd36::test {
+
+std::string FakeView::known(std::string_view n) const
+{
+    if (isControlName(window_, n))
+        return std::string(n);
+    const std::string why = "the window has no control '" + std::string(n) + "'";
+    std::fprintf(stderr, "FakeView: %s\n", why.c_str());
+    throw std::invalid_argument(why);
+}
 
 const FakeControl& FakeView::get(std::string_view n) const
 {
     static const FakeControl none;
-    auto it = controls.find(n);
+    auto it = controls.find(known(n));
     return it == controls.end() ? none : it->second;
 }
 
@@ -77,19 +88,19 @@ std::vector<std::string> FakeView::memoLines(std::string_view n) const
 
 bool FakeView::isTabVisible(std::string_view p) const
 {
-    auto it = tabs.find(p);
+    auto it = tabs.find(known(p));
     return it == tabs.end() ? true : it->second;
 }
 
 std::string FakeView::currentPage(std::string_view pc) const
 {
-    auto it = pages.find(pc);
+    auto it = pages.find(known(pc));
     return it == pages.end() ? std::string() : it->second;
 }
 
 void FakeView::startTimer(std::string_view n, int ms)
 {
-    FakeTimer& t = timers[std::string(n)];
+    FakeTimer& t = timers[known(n)];
     t.active = true;
     t.interval = ms;
     t.dueMs = nowMs() + uint64_t(ms);
@@ -97,13 +108,13 @@ void FakeView::startTimer(std::string_view n, int ms)
 
 bool FakeView::timerActive(std::string_view n) const
 {
-    auto it = timers.find(n);
+    auto it = timers.find(known(n));
     return it != timers.end() && it->second.active;
 }
 
 int FakeView::timerInterval(std::string_view n) const
 {
-    auto it = timers.find(n);
+    auto it = timers.find(known(n));
     return it == timers.end() ? 0 : it->second.interval;
 }
 

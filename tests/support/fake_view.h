@@ -1,11 +1,14 @@
 #pragma once
 // A window without widgets: every control is a record found by name,
-// created on first use with the defaults of a fresh control.
+// created on first use with the defaults of a fresh control. Only the names
+// the engine may address in that window exist: any other is refused
+// (std::invalid_argument), so a test that drives a misspelt control fails.
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "../../engine/control_names.h"
 #include "../../engine/view.h"
 
 namespace kd36::test {
@@ -31,6 +34,8 @@ struct FakeTimer {
 
 class FakeView : public View {
 public:
+    explicit FakeView(WindowKind window) : window_(window) {}
+
     // --- View ---
     void setEnabled(std::string_view n, bool on) override { c(n).enabled = on; }
     bool isEnabled(std::string_view n) const override { return get(n).enabled; }
@@ -46,18 +51,18 @@ public:
     void setValue(std::string_view n, int v) override { c(n).value = v; }
     void setColor(std::string_view n, uint32_t rgb) override { c(n).color = rgb; }
     void setHeight(std::string_view n, int h) override { c(n).height = h; }
-    void setFocus(std::string_view n) override { focus = std::string(n); }
-    bool hasFocus(std::string_view n) const override { return focus == n; }
+    void setFocus(std::string_view n) override { focus = known(n); }
+    bool hasFocus(std::string_view n) const override { return focus == known(n); }
     void appendMemoLine(std::string_view n, const std::string& line) override;
     void setMemoText(std::string_view n, const std::string& t) override;
-    void setTabVisible(std::string_view p, bool on) override { tabs[std::string(p)] = on; }
+    void setTabVisible(std::string_view p, bool on) override { tabs[known(p)] = on; }
     bool isTabVisible(std::string_view p) const override;
     std::string currentPage(std::string_view pc) const override;
     void setStatusText(int panel, const std::string& s) override { status[panel & 3] = s; }
     std::string statusText(int panel) const override { return status[panel & 3]; }
     void setStatusHint(int panel, const std::string& s) override { statusHints[panel & 3] = s; }
     void startTimer(std::string_view n, int ms) override;
-    void stopTimer(std::string_view n) override { timers[std::string(n)].active = false; }
+    void stopTimer(std::string_view n) override { timers[known(n)].active = false; }
     bool timerActive(std::string_view n) const override;
     int timerInterval(std::string_view n) const override;
     void showForm() override;
@@ -66,7 +71,7 @@ public:
     void repaintNow() override { ++repaints; }
 
     // --- test side ---
-    FakeControl& c(std::string_view n) { return controls[std::string(n)]; }
+    FakeControl& c(std::string_view n) { return controls[known(n)]; }
     const FakeControl& get(std::string_view n) const;
     void setItems(std::string_view n, std::vector<std::string> items, int index = -1);
     // Memo text as the memo shows it: lines without the final CR LF.
@@ -87,6 +92,12 @@ public:
     std::string focus;
     bool shown = false;
     int repaints = 0;
+
+private:
+    // `n` when the window has it; throws otherwise.
+    std::string known(std::string_view n) const;
+
+    WindowKind window_;
 };
 
 } // namespace kd36::test

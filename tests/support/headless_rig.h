@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ctl/engine_host.h"
+#include "host/engine_host.h"
 #include "engine/main_engine.h"
 #include "serial/clock.h"
 #include "serial/rs_comm_thread.h"
@@ -57,7 +57,7 @@ public:
     SimulatedModem& modem() { return *opener.modem; }
 
     std::unique_ptr<Clock> clock_;
-    FakeView main, link, packet;
+    FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     FakeBoxes boxes;
     SimOpener opener;
     EngineHost host;

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "../engine/view.h"
 
@@ -78,7 +79,14 @@ public:
     // made equal to their captions (see the constructor).
     static void nameByCaption(QWidget* root);
 
+    // Of `names`, those no object under the root carries (checked at
+    // start-up against the names the engine addresses; says nothing).
+    std::vector<std::string> missingNames(const std::vector<std::string>& names) const;
+
 private:
+    // A control with a fixed accessible name keeps it equal to its caption.
+    static void followCaption(QWidget* w, const QString& caption);
+    QObject* lookup(std::string_view name) const;
     void complain(std::string_view name, const char* what) const;
     // Sets a label's or button's text unless it already shows `sjis`.
     bool setCaption(QObject* o, const std::string& sjis);

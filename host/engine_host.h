@@ -1,15 +1,18 @@
 #pragma once
 // The engine, its port holder and the window wiring between them, without
 // any widget: the one place that joins MainEngine, RsCommThread and the
-// three views. The command-line tool and the test rigs build on it; the
-// windowed tool keeps its own Qt wiring (queued calls, idle hook).
+// three views. The main window, the command-line tool and the test rigs
+// build on it; each drives it from its own loop (the window through queued
+// calls and its timers, the others through step()).
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/main_engine.h"
 #include "serial/clock.h"
@@ -24,9 +27,12 @@ public:
         View& link;
         View& packet;
     };
-    // fireTimers(nowMs) fires the views' due timers through mainTimer/linkTimer.
+    // fireTimers(nowMs) fires the views' due timers through mainTimer/linkTimer
+    // (none: the views' timers fire themselves). processEvents keeps a window
+    // alive while the engine waits inside a handler.
     EngineHost(Views views, MessageBoxes& boxes, Clock& clock, DeviceOpener& opener,
-               std::function<void(uint64_t)> fireTimers, DisplayLibraryLoader* displayLoader = nullptr);
+               std::function<void(uint64_t)> fireTimers, DisplayLibraryLoader* displayLoader = nullptr,
+               std::function<void()> processEvents = {});
     ~EngineHost();
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
@@ -41,6 +47,9 @@ public:
     void close(); // as the port button, when open
     // FormClose, then the receive thread is told to end and awaited (bounded).
     void shutDown();
+    // Ends the receive thread without the engine's close (a window going
+    // away); false when it is still running after `boundMs`.
+    bool release(unsigned long boundMs);
 
     // One pass on the user-interface side: hand-overs in arrival order, a
     // lost device, due timers, the idle pass. Not re-entered.
@@ -50,6 +59,20 @@ public:
     bool pieceWaiting();
     // Called on the receive thread after each piece is queued (wakes a loop).
     void setPieceNotify(std::function<void()> notify) { notify_ = std::move(notify); }
+    // Called on the receive thread when the device is lost; none: the piece notify.
+    void setLostNotify(std::function<void()> notify) { lostNotify_ = std::move(notify); }
+    // The oldest piece of the current open, taken from the queue (pieces
+    // queued before a close and a new open are dropped on the way).
+    std::optional<std::string> nextPiece();
+    // Acts on a reported loss of the device once; true when it did.
+    bool takeLoss();
+
+    // No pass inside another, inside a write, or where the gate says no
+    // (a window: while a message box is open).
+    bool passAllowed() const;
+    void setPassGate(std::function<bool()> gate) { gate_ = std::move(gate); }
+    // The engine's idle pass, when one may run; true when it ran.
+    bool idlePass();
     // Every piece handed over, in order, for the caller to read (command mode).
     void setPieceTap(std::function<void(const std::string&)> tap) { tap_ = std::move(tap); }
 
@@ -72,9 +95,11 @@ private:
     std::function<void(uint64_t)> fireTimers_;
     std::function<void()> notify_;
     std::function<void(const std::string&)> tap_;
+    std::function<void()> lostNotify_;
+    std::function<bool()> gate_;
     std::mutex mu_;
     std::condition_variable cv_;
-    std::deque<std::string> pieces_;
+    std::deque<std::pair<std::string, uint64_t>> pieces_; // with the open they came from
     std::atomic<int> lostReports_{0};
     int lostHandled_ = 0;
     bool inStep_ = false;

@@ -20,9 +20,9 @@
 #include <QtDebug>
 
 #include "../engine/sjis.h"
-#include "fit_text.h"
+#include "../dialogs/fit_text.h"
 #include "lamp_widget.h"
-#include "plain_text.h"
+#include "../dialogs/plain_text.h"
 
 namespace kd36 {
 
@@ -78,45 +78,6 @@ QtView::QtView(QWidget* root) : root_(root)
 {
     if (root)
         nameByCaption(root);
-}
-
-namespace {
-
-// The caption as a screen reader should say it: without mnemonic marks.
-QString spoken(QString caption)
-{
-    caption.replace(QLatin1String("&&"), QLatin1String("\x01"));
-    caption.remove(QLatin1Char('&'));
-    caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
-    return caption;
-}
-
-// A control with a fixed accessible name keeps it equal to its caption.
-void followCaption(QWidget* w, const QString& caption)
-{
-    if (!w->accessibleName().isEmpty() && !caption.isEmpty())
-        w->setAccessibleName(spoken(caption));
-}
-
-QString captionOf(QWidget* w)
-{
-    if (auto* l = qobject_cast<QLabel*>(w))
-        return l->pixmap().isNull() ? l->text() : QString();
-    if (auto* b = qobject_cast<QAbstractButton*>(w))
-        return b->text(); // an arrow or icon without text keeps its name
-    if (auto* g = qobject_cast<QGroupBox*>(w))
-        return g->title();
-    return w->isWindow() ? w->windowTitle() : QString();
-}
-
-} // namespace
-
-void QtView::nameByCaption(QWidget* root)
-{
-    followCaption(root, captionOf(root));
-    for (QWidget* w : root->findChildren<QWidget*>())
-        if (!w->isWindow())
-            followCaption(w, captionOf(w));
 }
 
 bool QtView::setCaption(QObject* o, const std::string& sjis)
@@ -189,8 +150,7 @@ QObject* QtView::find(std::string_view name) const
     auto it = cache_.find(name);
     if (it != cache_.end() && it->second)
         return it->second;
-    const QString qname = QString::fromUtf8(name.data(), qsizetype(name.size()));
-    QObject* o = root_->objectName() == qname ? root_.data() : root_->findChild<QObject*>(qname);
+    QObject* o = lookup(name);
     if (!o) {
         complain(name, "find");
         return nullptr;

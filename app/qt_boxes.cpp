@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "plain_text.h"
+#include "../dialogs/plain_text.h"
 
 namespace kd36 {
 

@@ -1,4 +1,4 @@
-#include "ctl/engine_host.h"
+#include "host/engine_host.h"
 
 #include "engine/link_logic.h"
 #include "engine/packet_logic.h"
@@ -6,27 +6,34 @@
 namespace kd36 {
 
 EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpener& opener,
-                       std::function<void(uint64_t)> fireTimers, DisplayLibraryLoader* displayLoader)
+                       std::function<void(uint64_t)> fireTimers, DisplayLibraryLoader* displayLoader,
+                       std::function<void()> processEvents)
     : clock(clk)
     , port(clk, boxes, opener)
-    , engine(EngineDeps{views.main, views.link, views.packet, boxes, clk, port, displayLoader})
+    , engine(EngineDeps{views.main, views.link, views.packet, boxes, clk, port, displayLoader, processEvents})
     , fireTimers_(std::move(fireTimers))
 {
     port.bindWindowFlags(engine.portOpenFlag(), engine.commandModeFlag());
+    if (processEvents)
+        port.setProcessEvents(std::move(processEvents));
     port.setDeliver([this](const std::string& piece) {
         {
+            // The piece travels with its open, under the mutex: a hand-over
+            // the race detector can follow.
             std::lock_guard g(mu_);
-            pieces_.push_back(piece);
+            pieces_.emplace_back(piece, port.pieceSession());
         }
         cv_.notify_one();
         if (notify_)
             notify_();
     });
-    // As the window does: the loss is acted on once, on the engine's side.
+    // The loss is acted on once, on the engine's side.
     port.setDeviceLost([this] {
         ++lostReports_;
         cv_.notify_one();
-        if (notify_)
+        if (lostNotify_)
+            lostNotify_();
+        else if (notify_)
             notify_();
     });
 }
@@ -77,6 +84,12 @@ void EngineHost::shutDown()
     port.shutdown(3000);
 }
 
+bool EngineHost::release(unsigned long boundMs)
+{
+    shutDown_ = true;
+    return port.shutdown(boundMs);
+}
+
 void EngineHost::linkTimer(const std::string& name)
 {
     engine.linkForm().onTimer(name);
@@ -114,9 +127,52 @@ void EngineHost::waitForPiece(uint64_t ms)
     cv_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return !pieces_.empty() || lostReports_ > lostHandled_; });
 }
 
+std::optional<std::string> EngineHost::nextPiece()
+{
+    for (;;) {
+        std::pair<std::string, uint64_t> p;
+        {
+            std::lock_guard g(mu_);
+            if (pieces_.empty())
+                return std::nullopt;
+            p = std::move(pieces_.front());
+            pieces_.pop_front();
+        }
+        if (!port.isCurrentSession(p.second))
+            continue;
+        if (tap_)
+            tap_(p.first);
+        ++piecesHandedOver;
+        return std::move(p.first);
+    }
+}
+
+bool EngineHost::takeLoss()
+{
+    const int reports = lostReports_;
+    if (reports <= lostHandled_)
+        return false;
+    lostHandled_ = reports;
+    engine.portLost();
+    return true;
+}
+
+bool EngineHost::passAllowed() const
+{
+    return !inStep_ && engine.passAllowed() && (!gate_ || gate_());
+}
+
+bool EngineHost::idlePass()
+{
+    if (!passAllowed())
+        return false;
+    engine.OnIdle();
+    return true;
+}
+
 void EngineHost::step()
 {
-    if (inStep_ || !engine.passAllowed())
+    if (!passAllowed())
         return;
     inStep_ = true;
     struct Done {
@@ -124,21 +180,19 @@ void EngineHost::step()
         ~Done() { f = false; }
     } done{inStep_};
 
-    std::deque<std::string> got;
+    // What has come so far; later pieces wait for the next step.
+    size_t waiting = 0;
     {
         std::lock_guard g(mu_);
-        got.swap(pieces_);
+        waiting = pieces_.size();
     }
-    for (auto& p : got) {
-        if (tap_)
-            tap_(p);
-        engine.handOver(p);
-        ++piecesHandedOver;
+    for (; waiting > 0; --waiting) {
+        std::optional<std::string> p = nextPiece();
+        if (!p)
+            break;
+        engine.handOver(*p);
     }
-    if (lostReports_ > lostHandled_) {
-        lostHandled_ = lostReports_;
-        engine.portLost();
-    }
+    takeLoss();
     const uint64_t t0 = clock.nowUs();
     if (fireTimers_)
         fireTimers_(clock.nowMs());

@@ -1,0 +1,90 @@
+// The main window's part of the settings file: the engine's settings and
+// the window's place, read at start and written at close.
+#include "main_form.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "../serial/reconnect.h"
+#include "qt_view.h"
+
+namespace kd36 {
+
+StoredSettings TMainForm::storedSettings() const
+{
+    StoredSettings s;
+    s.home = FEngine->homeUrl();
+    s.port = FEngine->portNumber();
+    s.com = FEngine->portSettings();
+    s.extension = FEngine->extension();
+    s.autoReconnect = FAutoReconnect;
+    return s;
+}
+
+WindowPlacement TMainForm::placement() const
+{
+    WindowPlacement wp;
+    wp.top = pos().y();
+    wp.left = pos().x();
+    wp.outerWidth = frameGeometry().width();
+    wp.outerHeight = frameGeometry().height();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        wp.screenWidth = screen->availableGeometry().width();
+        wp.screenHeight = screen->availableGeometry().height();
+    }
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect r = screen->availableGeometry();
+        wp.screens.push_back({r.x(), r.y(), r.width(), r.height()});
+    }
+    return wp;
+}
+
+void TMainForm::loadSettings()
+{
+    if (FSettingsPath.empty())
+        return;
+    StoredSettings s = storedSettings();
+    WindowPlacement wp = placement();
+    std::string problem;
+    LoadSettings(FSettingsPath, s, *FView, wp, &problem);
+    if (!problem.empty()) {
+        // Said once, when the window is up; the file is then left alone.
+        FSettingsKept = true;
+        const std::string detail = FSettingsPath + "\n" + problem;
+        QTimer::singleShot(0, this, [this, detail] {
+            if (!FClosed)
+                FBoxes->warning("設定ファイルを読み取れないため、このファイルは変更しません。", detail);
+        });
+    }
+    FEngine->setHomeUrl(s.home);
+    FEngine->setPort(s.port, s.com);
+    FEngine->setExtension(s.extension);
+    FAutoReconnect = s.autoReconnect;
+    if (FReconnector)
+        FReconnector->setEnabled(FAutoReconnect);
+    move(wp.left, wp.top);
+}
+
+void TMainForm::saveSettings()
+{
+    if (FSettingsPath.empty())
+        return;
+    const StoredSettings s = storedSettings();
+    const WindowPlacement wp = placement();
+    std::string error;
+    if (SaveSettings(FSettingsPath, s, *FView, wp, &error))
+        return;
+    if (FSignalClose) {
+        std::fprintf(stderr, "kd36setup: the settings were not saved to %s: %s\n", FSettingsPath.c_str(),
+                     error.c_str());
+        return;
+    }
+    if (FSettingsKept)
+        return; // the box at start said so
+    FBoxes->warning("設定ファイルを保存できませんでした。", FSettingsPath + "\n" + error);
+}
+
+} // namespace kd36
