@@ -1,5 +1,7 @@
 #include "settings_io.h"
 
+#include "engine/records_file.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -146,7 +148,8 @@ struct Line {
     size_t begin = 0, end = 0, next = 0; // text [begin, end), terminator [end, next)
     bool section = false;
     bool entry = false;
-    std::string name; // section name or key, lower case
+    bool nameBelow = false; // a bare "[": the next line that is not blank names it
+    std::string name;       // section name or key, lower case
 };
 
 std::vector<Line> splitLines(const std::string& data)
@@ -183,7 +186,7 @@ std::vector<Line> splitLines(const std::string& data)
             if (close != std::string_view::npos)
                 l.name = lower(trimmed(text.substr(1, close - 1)));
             else if (trimmed(text.substr(1)).empty())
-                nameOnNextLine = true;
+                nameOnNextLine = l.nameBelow = true;
             else
                 l.name = std::string(1, '\0'); // no section name can hold a NUL
         } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
@@ -276,23 +279,77 @@ std::string lineEndOf(const std::string& data, const std::vector<Line>& lines)
 
 } // namespace
 
-std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
-{
-    const std::vector<Line> lines = splitLines(data);
-    const std::string eol = lineEndOf(data, lines);
-    const KeyPlaces at = placesOf(lines, entries);
+namespace {
 
-    std::vector<bool> present(entries.size());
-    for (int k : at.keyOfLine)
-        if (k >= 0)
-            present[size_t(k)] = true;
-    auto missingOf = [&](int section) {
+// A bare "[" with nothing after it would take the first new header as its
+// name, so new sections go before it: its line, or lines.size() for none.
+size_t bareHeaderAtEnd(const std::string& data, const std::vector<Line>& lines)
+{
+    for (size_t i = lines.size(); i-- > 0;) {
+        const std::string_view text(data.data() + lines[i].begin, lines[i].end - lines[i].begin);
+        if (!trimmed(text).empty())
+            return lines[i].nameBelow ? i : lines.size();
+    }
+    return lines.size();
+}
+
+} // namespace
+
+namespace {
+
+// What a save adds: the keys the file lacks, in the order given.
+struct Additions {
+    const std::vector<Entry>& entries;
+    const KeyPlaces& at;
+    const std::string& eol;
+    std::vector<bool> present;
+
+    Additions(const std::vector<Entry>& e, const KeyPlaces& a, const std::string& end)
+        : entries(e), at(a), eol(end), present(e.size())
+    {
+        for (int k : at.keyOfLine)
+            if (k >= 0)
+                present[size_t(k)] = true;
+    }
+    std::string keysOf(int section) const
+    {
         std::string add;
         for (size_t k = 0; k < entries.size(); ++k)
             if (!present[k] && sectionIndex(lower(entries[k].section)) == section)
                 add += std::string(entries[k].key) + "=" + entries[k].value + eol;
         return add;
-    };
+    }
+    // The sections the file lacks, each with its keys.
+    std::string newSections() const
+    {
+        std::string add;
+        for (int sct = 0; sct < 3; ++sct)
+            if (at.insertAfter[size_t(sct)] < 0)
+                add += "[" + std::string(kSections[sct]) + "]" + eol + keysOf(sct);
+        return add;
+    }
+};
+
+// Appends `add` on a line of its own.
+void appendLines(std::string& out, const std::string& add, const std::string& eol)
+{
+    // The last line written may lack its end (a dropped duplicate key
+    // leaves the one before it, which has one).
+    if (!add.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
+        out += eol;
+    out += add;
+}
+
+} // namespace
+
+std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
+{
+    const std::vector<Line> lines = splitLines(data);
+    const std::string eol = lineEndOf(data, lines);
+    const KeyPlaces at = placesOf(lines, entries);
+    const Additions added(entries, at, eol);
+    const size_t tail = bareHeaderAtEnd(data, lines);
+    const bool bom = data.compare(0, 3, "\xEF\xBB\xBF") == 0;
 
     std::vector<bool> written(entries.size());
     std::string out;
@@ -300,53 +357,27 @@ std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& l = lines[i];
         const int k = at.keyOfLine[i];
-        if (k < 0) {
+        const size_t sig = l.begin == 0 && bom ? 3 : 0; // the signature stays first
+        if (i == tail) {
+            out.append(data, 0, sig);
+            out += added.newSections();
+            out.append(data, l.begin + sig, l.next - l.begin - sig);
+        } else if (k < 0) {
             out.append(data, l.begin, l.next - l.begin);
         } else if (!written[size_t(k)]) {
-            if (l.begin == 0 && data.compare(0, 3, "\xEF\xBB\xBF") == 0)
-                out += "\xEF\xBB\xBF";
+            out.append(data, 0, sig);
             out += std::string(entries[size_t(k)].key) + "=" + entries[size_t(k)].value;
             out.append(data, l.end, l.next - l.end);
             written[size_t(k)] = true;
         }
         for (int sct = 0; sct < 3; ++sct)
-            if (at.insertAfter[size_t(sct)] == long(i)) {
-                std::string add = missingOf(sct);
-                // The last line written had no line end (a dropped
-                // duplicate key leaves the one before it, which has).
-                if (!add.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
-                    out += eol;
-                out += add;
-            }
+            if (at.insertAfter[size_t(sct)] == long(i))
+                appendLines(out, added.keysOf(sct), eol);
     }
-    for (int sct = 0; sct < 3; ++sct) {
-        if (at.insertAfter[size_t(sct)] >= 0)
-            continue;
-        if (!out.empty() && out.back() != '\n' && out.back() != '\r')
-            out += eol;
-        out += "[" + std::string(kSections[sct]) + "]" + eol + missingOf(sct);
-    }
+    if (tail == lines.size())
+        appendLines(out, added.newSections(), eol);
     return out;
 }
-
-namespace {
-
-bool writeAll(int fd, const char* data, size_t size, off_t at)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pwrite(fd, data + done, size - done, at + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
-} // namespace
 
 bool rewriteInPlaceImpl(const std::string& path, const std::string& old, const std::string& data, std::string& why)
 {
@@ -371,21 +402,21 @@ bool rewriteInPlaceImpl(const std::string& path, const std::string& old, const s
     const size_t common = std::min(old.size(), data.size());
     // First the part beyond the old end: when the disk or the size limit
     // refuses it, cutting back to the old length undoes it.
-    if (data.size() > old.size() && !writeAll(fd, data.data() + common, data.size() - common, off_t(common))) {
+    if (data.size() > old.size() && !writeAllAt(fd, data.data() + common, data.size() - common, off_t(common))) {
         const int err = errno;
         [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
         return fail(err);
     }
     // Then over the old bytes, which takes no new space; put back on failure.
-    if (!writeAll(fd, data.data(), common, 0)) {
+    if (!writeAllAt(fd, data.data(), common, 0)) {
         const int err = errno;
-        writeAll(fd, old.data(), common, 0);
+        writeAllAt(fd, old.data(), common, 0);
         [[maybe_unused]] int r = ::ftruncate(fd, off_t(old.size()));
         return fail(err);
     }
     if (data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0) {
         const int err = errno;
-        writeAll(fd, old.data(), common, 0);
+        writeAllAt(fd, old.data(), common, 0);
         return fail(err);
     }
     if (::fsync(fd) != 0)
@@ -406,29 +437,13 @@ bool replaceFile(const FileRead& old, const std::string& data, std::string& why)
         fs::create_directories(target.parent_path(), ec);
     const bool had = old.state == FileRead::Whole;
 
-    std::string tmpl = old.target + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd >= 0) {
-        ::fchmod(fd, had ? (old.st.st_mode & 07777) : mode_t(0644));
-        if (had && ::geteuid() == 0)
-            [[maybe_unused]] int ignored = ::fchown(fd, old.st.st_uid, old.st.st_gid);
-        int err = 0;
-        if (!writeAll(fd, data.data(), data.size(), 0) || ::fsync(fd) != 0)
-            err = errno;
-        if (::close(fd) != 0 && !err)
-            err = errno;
-        if (!err && ::rename(tmpl.c_str(), old.target.c_str()) != 0)
-            err = errno;
-        if (!err)
-            return true;
-        why = errnoText(err);
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    const int mkErr = errno;
-    if (had && (mkErr == EACCES || mkErr == EPERM || mkErr == EROFS))
+    const Replaced r = replaceThroughTemporary(old.target, data, had ? (old.st.st_mode & 07777) : mode_t(0644),
+                                               had ? &old.st : nullptr);
+    if (!r.err)
+        return true;
+    if (!r.temporaryMade && had && (r.err == EACCES || r.err == EPERM || r.err == EROFS))
         return rewriteInPlaceImpl(old.target, old.data, data, why);
-    why = errnoText(mkErr);
+    why = errnoText(r.err);
     return false;
 }
 

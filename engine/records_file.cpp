@@ -8,13 +8,11 @@
 #include <unistd.h>
 
 namespace kd36 {
-namespace {
-
-bool writeAll(int fd, const std::string& data)
+bool writeAllAt(int fd, const char* data, size_t size, off_t at)
 {
     size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, data + done, size - done, at + off_t(done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -25,31 +23,39 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-} // namespace
+Replaced replaceThroughTemporary(const std::string& path, const std::string& data, mode_t mode,
+                                 const struct stat* owner)
+{
+    Replaced r;
+    std::string tmpl = path + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        r.err = errno;
+        return r;
+    }
+    r.temporaryMade = true;
+    ::fchmod(fd, mode);
+    if (owner && ::geteuid() == 0)
+        [[maybe_unused]] int ignored = ::fchown(fd, owner->st_uid, owner->st_gid);
+    if (!writeAllAt(fd, data.data(), data.size(), 0) || ::fsync(fd) != 0)
+        r.err = errno;
+    if (::close(fd) != 0 && !r.err)
+        r.err = errno;
+    if (!r.err && ::rename(tmpl.c_str(), path.c_str()) != 0)
+        r.err = errno;
+    if (r.err)
+        ::unlink(tmpl.c_str());
+    return r;
+}
 
 bool replaceFileContents(const std::string& path, const std::string& data, std::string& why)
 {
     struct stat st {};
     const bool had = ::stat(path.c_str(), &st) == 0;
-    std::string tmpl = path + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        why = std::system_category().message(errno);
-        return false;
-    }
-    ::fchmod(fd, had ? (st.st_mode & 07777) : mode_t(0644));
-    int err = 0;
-    if (!writeAll(fd, data) || ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && !err)
-        err = errno;
-    if (!err && ::rename(tmpl.c_str(), path.c_str()) != 0)
-        err = errno;
-    if (!err)
-        return true;
-    why = std::system_category().message(err);
-    ::unlink(tmpl.c_str());
-    return false;
+    const Replaced r = replaceThroughTemporary(path, data, had ? (st.st_mode & 07777) : mode_t(0644));
+    if (r.err)
+        why = std::system_category().message(r.err);
+    return r.err == 0;
 }
 
 std::string csvField(std::string_view s)

@@ -4,7 +4,24 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/types.h>
+
+struct stat;
+
 namespace kd36 {
+
+// Writes all of `data` at offset `at` of `fd`, again after an interruption.
+bool writeAllAt(int fd, const char* data, size_t size, off_t at);
+
+// Writes `data` to a new file beside `path` with `mode` (and the owner of
+// `owner`, where we may set it) and renames it over `path`. err is 0 or the
+// errno of what failed; nothing is left beside `path` on failure.
+struct Replaced {
+    int err = 0;
+    bool temporaryMade = false; // false: the folder refused a new file
+};
+Replaced replaceThroughTemporary(const std::string& path, const std::string& data, mode_t mode,
+                                 const struct stat* owner = nullptr);
 
 // Writes `data` to a temporary beside `path` and renames it into place, so
 // a failed write leaves an existing file whole. False with `why` (UTF-8).

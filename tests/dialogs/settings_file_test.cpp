@@ -372,11 +372,28 @@ TEST_F(SettingsFileTest, KeysAfterAnUnclosedHeaderAreNotTheTools)
         EXPECT_NE(out.find(head + "Left=40\n"), std::string::npos) << out;
         WindowPlacement back = wp;
         back.left = 0;
-        FakeView again;
+        FakeView again{kd36::WindowKind::Main};
         setUpPanel(again);
         kd36::LoadSettings(ini.string(), s, again, back);
         EXPECT_EQ(back.left, 48) << out;
     }
+}
+
+TEST_F(SettingsFileTest, ABareBracketAtTheEndStaysLastAndNamesNothingOfOurs)
+{
+    // Found by the settings fuzz target: the reader names a bare "[" by the
+    // next line, which was the first header the save added.
+    loadFrom("\xEF\xBB\xBF[Form]\nTop=10\n[");
+    s.port = 3;
+    ASSERT_TRUE(save());
+    const std::string out = slurp(ini);
+    EXPECT_EQ(out.compare(0, 3, "\xEF\xBB\xBF"), 0) << out;
+    EXPECT_EQ(out.back(), '[') << out;
+    StoredSettings back;
+    FakeView again{kd36::WindowKind::Main};
+    setUpPanel(again);
+    kd36::LoadSettings(ini.string(), back, again, wp);
+    EXPECT_EQ(back.port, 3) << out;
 }
 
 TEST_F(SettingsFileTest, DuplicateKeysLoadOneOfTheirValues)

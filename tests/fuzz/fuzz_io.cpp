@@ -155,24 +155,30 @@ void fuzzSettings(const uint8_t* data, size_t size)
     }
     if (!saved)
         __builtin_trap();
-    // Every foreign line stays, in order, byte for byte; after them come
+    // Every foreign line stays, in order, byte for byte; between them come
     // only the headers of sections the file lacked. The old last line may
-    // gain a line end.
-    std::vector<std::string> was = foreignLines(before), now = foreignLines(after);
-    if (now.size() < was.size())
+    // gain a line end; a UTF-8 signature stays first.
+    const std::string sig = "\xEF\xBB\xBF";
+    if (before.compare(0, 3, sig) == 0 && after.compare(0, 3, sig) != 0)
         __builtin_trap();
-    for (size_t i = 0; i < was.size(); ++i) {
-        const bool last = i + 1 == was.size() && (was[i].empty() || (was[i].back() != '\n' && was[i].back() != '\r'));
-        if (last ? now[i].compare(0, was[i].size(), was[i]) != 0 : now[i] != was[i])
-            __builtin_trap();
-    }
-    for (size_t i = was.size(); i < now.size(); ++i) {
-        std::string h = now[i];
+    auto unsigned_ = [&](const std::string& d) { return d.compare(0, 3, sig) == 0 ? d.substr(3) : d; };
+    std::vector<std::string> was = foreignLines(unsigned_(before)), now = foreignLines(unsigned_(after));
+    size_t next = 0;
+    for (const std::string& line : now) {
+        std::string h = line;
         while (!h.empty() && (h.back() == '\n' || h.back() == '\r'))
             h.pop_back();
+        const std::string* w = next < was.size() ? &was[next] : nullptr;
+        const bool last = w && next + 1 == was.size() && (w->empty() || (w->back() != '\n' && w->back() != '\r'));
+        if (w && (line == *w || (last && h == *w))) {
+            ++next;
+            continue;
+        }
         if (h != "[URL]" && h != "[Form]" && h != "[Com]")
             __builtin_trap();
     }
+    if (next != was.size())
+        __builtin_trap();
     // And the reader takes back what was written.
     test::FakeView v2(WindowKind::Main);
     StoredSettings s2;
