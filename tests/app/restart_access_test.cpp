@@ -102,7 +102,7 @@ void RestartAccessTest::everyControlHasAnAccessibleName()
             const bool interactive = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w)
                 || qobject_cast<QComboBox*>(w) || qobject_cast<QSpinBox*>(w) || qobject_cast<QPlainTextEdit*>(w)
                 || qobject_cast<QProgressBar*>(w);
-            // Parts of compound widgets (a combo's or spin box's own edit) are named by their owner.
+            // Pieces of compound widgets (a combo's or spin box's own edit) are named by their owner.
             if (!interactive || w->objectName().isEmpty() || w->objectName().startsWith("qt_"))
                 continue;
             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
