@@ -28,7 +28,7 @@
 #include "packet_view.h"
 #include "qt_view.h"
 #include "settings_file.h"
-#include "simulator_factory.h"
+#include "sim/simulator_factory.h"
 #include "ui_main_form.h"
 
 namespace kd36 {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/settings_file.h"
-#include "app/simulator_factory.h"
+#include "sim/simulator_factory.h"
 #include "host/engine_host.h"
 #include "ctl/headless_boxes.h"
 #include "ctl/headless_view.h"

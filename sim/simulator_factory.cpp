@@ -1,6 +1,6 @@
 #include "simulator_factory.h"
 
-#include "../sim/simulated_modem.h"
+#include "simulated_modem.h"
 
 namespace kd36 {
 
