@@ -330,14 +330,20 @@ struct Additions {
     }
 };
 
-// Appends `add` on a line of its own.
-void appendLines(std::string& out, const std::string& add, const std::string& eol)
+// Appends `add` on lines of their own, before the byte `next` (0: none).
+void appendLines(std::string& out, const std::string& add, const std::string& eol, char next = 0)
 {
+    if (add.empty())
+        return;
     // The last line written may lack its end (a dropped duplicate key
     // leaves the one before it, which has one).
-    if (!add.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r')
         out += eol;
     out += add;
+    // A lone CR before an LF would read as one line end, swallowing the
+    // empty line that follows.
+    if (next == '\n' && out.back() == '\r')
+        out += '\n';
 }
 
 } // namespace
@@ -372,7 +378,7 @@ std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
         }
         for (int sct = 0; sct < 3; ++sct)
             if (at.insertAfter[size_t(sct)] == long(i))
-                appendLines(out, added.keysOf(sct), eol);
+                appendLines(out, added.keysOf(sct), eol, i + 1 < lines.size() ? data[lines[i + 1].begin] : 0);
     }
     if (tail == lines.size())
         appendLines(out, added.newSections(), eol);

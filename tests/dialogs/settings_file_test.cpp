@@ -396,6 +396,16 @@ TEST_F(SettingsFileTest, ABareBracketAtTheEndStaysLastAndNamesNothingOfOurs)
     EXPECT_EQ(back.port, 3) << out;
 }
 
+TEST_F(SettingsFileTest, AddedKeysEndingInCarriageReturnKeepTheEmptyLineAfterThem)
+{
+    // Found by the settings fuzz target: in a file whose line end is a lone
+    // CR, keys added before an empty LF line made it one CR LF end.
+    loadFrom("[Com]\rPort=3\n\n;tail\n");
+    ASSERT_TRUE(save());
+    const std::string out = slurp(ini);
+    EXPECT_NE(out.find("\n\n;tail\n"), std::string::npos) << out;
+}
+
 TEST_F(SettingsFileTest, DuplicateKeysLoadOneOfTheirValues)
 {
     loadFrom("[Com]\nPort=3\nPort=4\n");
