@@ -60,7 +60,7 @@ TEST(ScanLite, AgreesWithScanfWithinRange)
         unsigned x;
         char c;
     };
-    for (const char* f : {"%d", "%X", "%x", "%d %X", "A=%x,%c", "%d%c", "%d/%q"})
+    for (const char* f : {"%d", "%X", "%x", "%d %X", "A=%x,%c", "%d%c"})
         for (const char* in : {"-12", "+7", " \t42", "0x1F", "-0x10", "0xg", "ffffffff", "-1", "- 5", "+", "", "  ",
                                "12abc", "3 4", "A=b,q", "A= -c,", "A=", "1\n 0X2a", "5/6"}) {
             std::string convs;
@@ -80,6 +80,17 @@ TEST(ScanLite, AgreesWithScanfWithinRange)
                 else
                     EXPECT_EQ(int32_t(v[size_t(k)].number), s[k].d) << f << " on '" << in << "'";
         }
+}
+
+// An unknown conversion ends the scan and what came before it stands (the C
+// library cannot judge this: such a format is undefined there).
+TEST(ScanLite, UnknownConversionEndsTheScan)
+{
+    std::vector<ScanValue> v;
+    EXPECT_EQ(scanLite("5/6", "%d/%q", v), 1);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0].number, 5);
+    EXPECT_EQ(scanLite("", "%d/%q", v), -1);
 }
 
 TEST(Sjis, RoundTripsJapaneseAndSurvivesGarbage)
