@@ -330,6 +330,14 @@ struct Additions {
     }
 };
 
+// Whether leaving out line i would join a lone CR before it with an LF
+// after it into one line end, swallowing a line: a second line for a key
+// is then kept, set to the same value, instead.
+bool joinsLineEnds(const std::string& out, const std::string& data, const std::vector<Line>& lines, size_t i)
+{
+    return !out.empty() && out.back() == '\r' && i + 1 < lines.size() && data[lines[i + 1].begin] == '\n';
+}
+
 // Appends `add` on lines of their own, before the byte `next` (0: none).
 void appendLines(std::string& out, const std::string& add, const std::string& eol, char next = 0)
 {
@@ -370,7 +378,7 @@ std::string patchIni(const std::string& data, const std::vector<Entry>& entries)
             out.append(data, l.begin + sig, l.next - l.begin - sig);
         } else if (k < 0) {
             out.append(data, l.begin, l.next - l.begin);
-        } else if (!written[size_t(k)]) {
+        } else if (!written[size_t(k)] || joinsLineEnds(out, data, lines, i)) {
             out.append(data, 0, sig);
             out += std::string(entries[size_t(k)].key) + "=" + entries[size_t(k)].value;
             out.append(data, l.end, l.next - l.end);

@@ -35,7 +35,8 @@ struct Entry {
 };
 
 // The file with the given keys set to their values and every other line
-// kept byte for byte. A second line for a key the tool owns is dropped, as
+// kept byte for byte. A second line for a key the tool owns is dropped (or, where
+// that would join two line ends into one, set to the same value), as
 // the reader would ignore one of them. Missing keys go after the last entry
 // of their section ([URL], [Form], [Com]), in the order given.
 std::string patchIni(const std::string& data, const std::vector<Entry>& entries);

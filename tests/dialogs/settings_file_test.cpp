@@ -406,6 +406,23 @@ TEST_F(SettingsFileTest, AddedKeysEndingInCarriageReturnKeepTheEmptyLineAfterThe
     EXPECT_NE(out.find("\n\n;tail\n"), std::string::npos) << out;
 }
 
+TEST_F(SettingsFileTest, ADroppedDuplicateNeverJoinsACarriageReturnWithALineFeed)
+{
+    // Found by the settings fuzz target: dropping the second Home line left
+    // the empty CR line before it and the empty LF line after it as one CR LF.
+    loadFrom("[URL]\nHome=a\n\rHome=b\n\n;tail\n");
+    s.home = "c";
+    ASSERT_TRUE(save());
+    const std::string out = slurp(ini);
+    EXPECT_EQ(out.find("\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n\n;tail\n"), std::string::npos) << out;
+    StoredSettings back;
+    FakeView again{kd36::WindowKind::Main};
+    setUpPanel(again);
+    kd36::LoadSettings(ini.string(), back, again, wp);
+    EXPECT_EQ(back.home, "c") << out;
+}
+
 TEST_F(SettingsFileTest, DuplicateKeysLoadOneOfTheirValues)
 {
     loadFrom("[Com]\nPort=3\nPort=4\n");
