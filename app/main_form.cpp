@@ -391,11 +391,10 @@ void TMainForm::showError(const QString& text)
 
 void TMainForm::idlePass()
 {
-    // No pass inside another, inside a write, or while a message box is open.
-    if (FClosed || !FHost || !FHost->passAllowed())
+    // The host runs none inside another, inside a write, or while a message box is open.
+    if (FClosed || !FHost)
         return;
-    ++FPasses;
-    guard([&] { FHost->idlePass(); });
+    guard([&] { FPasses += FHost->idlePass() ? 1 : 0; });
 }
 
 void TMainForm::mnuAboutClick()
