@@ -102,6 +102,15 @@ protected:
         spit(ini, text);
         load();
     }
+    // What a new start reads back from the file, into fresh settings.
+    StoredSettings reloaded(WindowPlacement& at)
+    {
+        StoredSettings back;
+        FakeView again{kd36::WindowKind::Main};
+        setUpPanel(again);
+        kd36::LoadSettings(ini.string(), back, again, at);
+        return back;
+    }
 
     fs::path dir, ini;
     FakeView view{kd36::WindowKind::Main};
@@ -372,9 +381,7 @@ TEST_F(SettingsFileTest, KeysAfterAnUnclosedHeaderAreNotTheTools)
         EXPECT_NE(out.find(head + "Left=40\n"), std::string::npos) << out;
         WindowPlacement back = wp;
         back.left = 0;
-        FakeView again{kd36::WindowKind::Main};
-        setUpPanel(again);
-        kd36::LoadSettings(ini.string(), s, again, back);
+        reloaded(back);
         EXPECT_EQ(back.left, 48) << out;
     }
 }
@@ -389,10 +396,7 @@ TEST_F(SettingsFileTest, ABareBracketAtTheEndStaysLastAndNamesNothingOfOurs)
     const std::string out = slurp(ini);
     EXPECT_EQ(out.compare(0, 3, "\xEF\xBB\xBF"), 0) << out;
     EXPECT_EQ(out.back(), '[') << out;
-    StoredSettings back;
-    FakeView again{kd36::WindowKind::Main};
-    setUpPanel(again);
-    kd36::LoadSettings(ini.string(), back, again, wp);
+    const StoredSettings back = reloaded(wp);
     EXPECT_EQ(back.port, 3) << out;
 }
 
@@ -416,10 +420,7 @@ TEST_F(SettingsFileTest, ADroppedDuplicateNeverJoinsACarriageReturnWithALineFeed
     const std::string out = slurp(ini);
     EXPECT_EQ(out.find("\r\n"), std::string::npos) << out;
     EXPECT_NE(out.find("\n\n;tail\n"), std::string::npos) << out;
-    StoredSettings back;
-    FakeView again{kd36::WindowKind::Main};
-    setUpPanel(again);
-    kd36::LoadSettings(ini.string(), back, again, wp);
+    const StoredSettings back = reloaded(wp);
     EXPECT_EQ(back.home, "c") << out;
 }
 
@@ -437,10 +438,7 @@ TEST_F(SettingsFileTest, ByteValuesAndLineBreaksInHomeAreKeptSafe)
     load();
     s.home = std::string("http://\x93\xFA/a\r\nTop=1");
     ASSERT_TRUE(save());
-    StoredSettings back;
-    FakeView again{kd36::WindowKind::Main};
-    setUpPanel(again);
-    kd36::LoadSettings(ini.string(), back, again, wp);
+    const StoredSettings back = reloaded(wp);
     EXPECT_EQ(back.home, std::string("http://\x93\xFA/aTop=1"));
 }
 
