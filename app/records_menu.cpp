@@ -139,12 +139,23 @@ void RecordsMenu::mnuProfileLoadClick()
         FBoxes.warning("設定値を読み込めません。", r.error);
         return;
     }
-    if (!applyProfile(FEngine, r.profile)) {
+    // An item whose values did not all load stays unticked: a write then
+    // never sends what the panel held before in their place.
+    const ProfileCheck check = checkProfile(r, FEngine.extension() != 0);
+    if (!applyProfile(FEngine, check.profile)) {
         FBoxes.beep();
         return;
     }
-    if (!r.skipped.empty())
-        FBoxes.warning("次の項目は読み込みませんでした。", describeIssues(r.skipped));
+    if (check.issues.empty())
+        return;
+    std::string detail = describeIssues(check.issues);
+    if (!check.unticked.empty()) {
+        detail += "書込みのチェックを外した項目:";
+        for (const std::string& section : check.unticked)
+            detail += " [" + section + "]";
+        detail += "\n";
+    }
+    FBoxes.warning("次の項目は読み込みませんでした。", detail);
 }
 
 void RecordsMenu::mnuReadToWriteClick()

@@ -183,14 +183,41 @@ void clampToScreens(WindowPlacement& wp)
 
 namespace {
 
-// One key read from the file into the window, the port settings or the
-// placement.
-void applyKey(const Ini& ini, const Key& k, StoredSettings& s, View& view, WindowPlacement& wp)
+// One key of the port, its line settings or the stored switches; false for
+// a key of the window.
+bool applyLineKey(const Ini& ini, const Key& k, StoredSettings& s)
 {
     switch (k.kind) {
     case Kind::Home:
         s.home = readValue(ini, k, kDefaultHomeUrl);
-        break;
+        return true;
+    case Kind::Port:
+        s.port = readInt(ini, k, k.def);
+        return true;
+    case Kind::BaudRate:
+        s.com.BaudRate = uint32_t(readInt(ini, k, k.def));
+        return true;
+    case Kind::Unsigned8:
+        u8Field(s.com, k.field) = uint8_t(readInt(ini, k, k.def) & 0xFF);
+        return true;
+    case Kind::Signed8:
+        s8Field(s.com, k.field) = int8_t(uint8_t(readInt(ini, k, k.def) & 0xFF));
+        return true;
+    case Kind::Extension:
+        s.extension = readInt(ini, k, k.def);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One key read from the file into the window, the port settings or the
+// placement.
+void applyKey(const Ini& ini, const Key& k, StoredSettings& s, View& view, WindowPlacement& wp)
+{
+    if (applyLineKey(ini, k, s))
+        return;
+    switch (k.kind) {
     case Kind::Top:
         // int division truncates toward zero, as the default requires
         wp.top = readInt(ini, k, (wp.screenHeight - wp.outerHeight) / 2);
@@ -215,20 +242,7 @@ void applyKey(const Ini& ini, const Key& k, StoredSettings& s, View& view, Windo
         view.setText(k.control, std::to_string(v));
         break;
     }
-    case Kind::Port:
-        s.port = readInt(ini, k, k.def);
-        break;
-    case Kind::BaudRate:
-        s.com.BaudRate = uint32_t(readInt(ini, k, k.def));
-        break;
-    case Kind::Unsigned8:
-        u8Field(s.com, k.field) = uint8_t(readInt(ini, k, k.def) & 0xFF);
-        break;
-    case Kind::Signed8:
-        s8Field(s.com, k.field) = int8_t(uint8_t(readInt(ini, k, k.def) & 0xFF));
-        break;
-    case Kind::Extension:
-        s.extension = readInt(ini, k, k.def);
+    default:
         break;
     }
 }
@@ -289,22 +303,43 @@ std::string valueOf(const Key& k, const StoredSettings& s, View& view, const Win
 
 } // namespace
 
-void LoadSettings(const std::string& path, StoredSettings& s, View& view, WindowPlacement& wp, std::string* problem)
-{
-    FileRead file = readSettingsFile(path);
-    if (problem)
-        problem->clear();
-    if (file.state == FileRead::NotWhole && problem)
-        *problem = file.why;
-    Ini ini;
-    loadIni(ini, file.data);
+namespace {
 
-    for (const Key& k : kKeys)
-        applyKey(ini, k, s, view, wp);
+// The file as the reader takes it; `problem` says what it could not take.
+void loadFile(const std::string& path, Ini& ini, std::string* problem)
+{
+    const FileRead file = readSettingsFile(path);
+    if (problem)
+        *problem = file.state == FileRead::NotWhole ? file.why : std::string();
+    loadIni(ini, file.data);
+}
+
+void loadSwitches(const Ini& ini, StoredSettings& s)
+{
     // Not one of the 29: in the file only once the user switched it off.
     if (const char* v = ini.GetValue("Com", "AutoReconnect", nullptr))
         s.autoReconnect = std::string_view(v) != "0";
+}
+
+} // namespace
+
+void LoadSettings(const std::string& path, StoredSettings& s, View& view, WindowPlacement& wp, std::string* problem)
+{
+    Ini ini;
+    loadFile(path, ini, problem);
+    for (const Key& k : kKeys)
+        applyKey(ini, k, s, view, wp);
+    loadSwitches(ini, s);
     clampToScreens(wp);
+}
+
+void LoadLineSettings(const std::string& path, StoredSettings& s, std::string* problem)
+{
+    Ini ini;
+    loadFile(path, ini, problem);
+    for (const Key& k : kKeys)
+        applyLineKey(ini, k, s);
+    loadSwitches(ini, s);
 }
 
 bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, const WindowPlacement& wp,
@@ -353,10 +388,12 @@ bool rewriteInPlace(const std::string& path, const std::string& old, const std::
     return ok;
 }
 
-std::map<int, std::string> readPortPins(const std::string& path)
+std::map<int, std::string> readPortPins(const std::string& path, std::string* problem)
 {
     std::map<int, std::string> pins;
     const FileRead file = readSettingsFile(path);
+    if (problem)
+        *problem = file.state == FileRead::NotWhole ? file.why : std::string();
     if (file.data.empty())
         return pins;
     Ini ini;

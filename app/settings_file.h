@@ -54,6 +54,9 @@ std::string settingsFilePath(const std::string& executablePath, const std::strin
 // byte, UTF-16), *problem says why: the next save leaves that file alone.
 void LoadSettings(const std::string& path, StoredSettings& s, View& mainView, WindowPlacement& wp,
                   std::string* problem = nullptr);
+// Only what a run without the window takes: the port, its line settings,
+// the extended-mode switch and the stored switches; nothing of the panel.
+void LoadLineSettings(const std::string& path, StoredSettings& s, std::string* problem = nullptr);
 
 // Writes the 29 keys, changing only their lines: every other byte of the
 // file (sections, keys, comments, blank lines, line ends) stays as it was;
@@ -74,7 +77,8 @@ bool rewriteInPlace(const std::string& path, const std::string& old, const std::
 constexpr size_t kMaxSettingsFileBytes = 1 << 20;
 
 // [Ports]: COMn=device path, "simulator", or empty to drop the number.
-// Read only; the tool never writes this section.
-std::map<int, std::string> readPortPins(const std::string& path);
+// Read only; the tool never writes this section. `problem` is set when the
+// file could not be read whole, so pins after the fault may be missing.
+std::map<int, std::string> readPortPins(const std::string& path, std::string* problem = nullptr);
 
 } // namespace kd36

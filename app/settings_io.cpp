@@ -21,47 +21,6 @@ std::string errnoText(int err) { return std::system_category().message(err); }
 
 namespace {
 
-// Follows symbolic links by hand, so that a link to a file not yet there
-// still names where the file is to go.
-std::string followLinks(const std::string& path)
-{
-    namespace fs = std::filesystem;
-    fs::path p(path);
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return p.string();
-        std::error_code ec;
-        fs::path to = fs::read_symlink(p, ec);
-        if (ec)
-            return p.string();
-        p = to.is_absolute() ? to : p.parent_path() / to;
-    }
-    return p.string();
-}
-
-// Reads to the end, up to the size limit; false with the reason in `why`.
-bool readBounded(int fd, std::string& data, std::string& why)
-{
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            why = errnoText(errno);
-            return false;
-        }
-        if (n == 0)
-            return true;
-        data.append(buf, size_t(n));
-        if (data.size() > kMaxSettingsFileBytes) {
-            why = "larger than " + std::to_string(kMaxSettingsFileBytes / 1024) + " KiB";
-            return false;
-        }
-    }
-}
-
 // Why the reader could not take the whole text, or nothing. The reader
 // stops at a NUL byte and knows no UTF-16: what follows would be lost by a
 // save.
@@ -78,45 +37,13 @@ std::string notTakenWhole(const std::string& data)
 
 FileRead readSettingsFile(const std::string& path)
 {
-    FileRead r;
-    r.target = followLinks(path);
-    if (::stat(r.target.c_str(), &r.st) != 0) {
-        if (errno == ENOENT)
-            return r;
-        r.state = FileRead::NotWhole;
-        r.why = errnoText(errno);
+    FileRead r = readRegularFile(path, kMaxSettingsFileBytes);
+    if (r.state != FileRead::Whole)
         return r;
-    }
-    if (S_ISDIR(r.st.st_mode)) {
-        r.state = FileRead::Folder;
-        return r;
-    }
-    r.state = FileRead::NotWhole;
-    if (!S_ISREG(r.st.st_mode)) {
-        r.why = "not a regular file";
-        return r;
-    }
-    int fd = ::open(r.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        r.why = errnoText(errno);
-        return r;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        r.why = "not a regular file";
-        return r;
-    }
-    r.st = st;
-    std::string data;
-    const bool whole = readBounded(fd, data, r.why);
-    ::close(fd);
-    if (!whole)
-        return r;
-    r.data = std::move(data);
+    // The reader still takes what comes before the fault.
     r.why = notTakenWhole(r.data);
-    if (r.why.empty())
-        r.state = FileRead::Whole;
+    if (!r.why.empty())
+        r.state = FileRead::NotWhole;
     return r;
 }
 

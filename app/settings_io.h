@@ -5,18 +5,11 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
+#include "engine/records_file.h"
 
 namespace kd36::settings_io {
 
-// What was found at the settings path.
-struct FileRead {
-    enum State { Missing, Whole, NotWhole, Folder } state = Missing;
-    std::string data;   // what could be read
-    std::string why;    // NotWhole: the reason
-    std::string target; // the path after symbolic links
-    struct stat st {};
-};
+using kd36::FileRead;
 
 std::string errnoText(int err);
 

@@ -291,48 +291,125 @@ std::vector<std::string> differences(const SettingsProfile& wrote, const Setting
 
 } // namespace
 
-int cmdWrite(Session& s, const std::string& path)
+namespace {
+
+// Which ticked items the modem took, followed from the sequence's steps as
+// the passes see them: an odd step sends, the even one after it waits.
+class WriteProgress {
+public:
+    void see(int step, size_t timeouts)
+    {
+        if (step == last_ && timeouts == timeouts_)
+            return;
+        if (last_ > 0 && last_ % 2 == 0 && step != last_)
+            state_[last_ - 1] = timeouts > timeouts_ ? NoReply : Taken;
+        if (step > 0 && step % 2 == 0)
+            state_[step - 1] = Sent;
+        last_ = step;
+        timeouts_ = timeouts;
+    }
+    // One line per outcome, for standard error.
+    void report(const SettingsProfile& p) const
+    {
+        const std::pair<int, const char*> items[] = {{1, "system_id"}, {5, "channel"}, {7, "route"},
+                                                     {9, "frame"},     {11, "info"},   {13, "rs232c"}};
+        const std::optional<bool> ticks[] = {p.sysIdOn, p.chanOn, p.routOn, p.framOn, p.infoOn, p.seriOn};
+        std::string lists[4];
+        for (size_t i = 0; i < std::size(items); ++i) {
+            if (!ticks[i].value_or(false))
+                continue;
+            auto it = state_.find(items[i].first);
+            std::string& l = lists[it == state_.end() ? 0 : it->second];
+            l += (l.empty() ? "" : ", ") + std::string(items[i].second);
+        }
+        const char* what[] = {"not sent", "sent, no reply yet", "written", "no reply"};
+        for (int k : {Taken, NoReply, Sent, NotSent})
+            if (!lists[k].empty())
+                std::fprintf(stderr, "kd36ctl: %s: %s\n", what[k], lists[k].c_str());
+    }
+    bool allTaken(const SettingsProfile& p) const
+    {
+        const std::pair<int, std::optional<bool>> items[] = {{1, p.sysIdOn}, {5, p.chanOn}, {7, p.routOn},
+                                                             {9, p.framOn},  {11, p.infoOn}, {13, p.seriOn}};
+        for (auto& [step, tick] : items)
+            if (tick.value_or(false) && (!state_.count(step) || state_.at(step) != Taken))
+                return false;
+        return true;
+    }
+
+private:
+    enum State { NotSent, Sent, Taken, NoReply };
+    std::map<int, int> state_;
+    int last_ = 0;
+    size_t timeouts_ = 0;
+};
+
+// A profile that cannot be written exactly as it stands is not written at all.
+bool writableProfile(const std::string& path, const ProfileReadResult& r, bool extension)
 {
-    ProfileReadResult r = readProfileFile(path);
     if (!r.ok) {
         std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(r.error).c_str());
+        return false;
+    }
+    const ProfileCheck check = checkProfile(r, extension);
+    if (check.writable)
+        return true;
+    std::fprintf(stderr, "kd36ctl: profile %s: nothing written:\n", path.c_str());
+    for (const std::string& line : issueLinesEnglish(check.issues))
+        std::fprintf(stderr, "kd36ctl:   %s\n", plainText(line).c_str());
+    if (!check.ticksSomething)
+        std::fprintf(stderr, "kd36ctl:   no item is ticked for writing (Write=yes)\n");
+    return false;
+}
+
+} // namespace
+
+int cmdWrite(Session& s, const std::string& path)
+{
+    MainEngine& e = s.host.engine;
+    const bool extension = e.extension() != 0;
+    const ProfileReadResult r = readProfileFile(path);
+    if (!writableProfile(path, r, extension))
+        return kUsage;
+    // Only what the file ticks goes out, whatever the panel held.
+    SettingsProfile wanted = r.profile;
+    untickAbsent(wanted);
+    applyProfile(e, wanted);
+    if (const auto off = differences(wanted, profileFromPanel(s.main), extension); !off.empty()) {
+        for (const std::string& d : off)
+            std::fprintf(stderr, "kd36ctl: profile %s: the panel did not take it (%s); nothing written\n",
+                         path.c_str(), d.c_str());
         return kUsage;
     }
-    if (!r.skipped.empty())
-        std::fprintf(stderr, "kd36ctl: profile %s: left out:\n%s\n", path.c_str(),
-                     plainText(describeIssues(r.skipped)).c_str());
-    MainEngine& e = s.host.engine;
-    applyProfile(e, r.profile);
-    // What the panel holds now is what the write sends.
-    const SettingsProfile wrote = profileFromPanel(s.main);
     const size_t boxesBefore = s.boxes.shown;
     s.timedOut.clear();
+    WriteProgress progress;
     e.spbWriteClick();
-    if (!s.runUntil([&] { return e.step() == 0 && !e.busy(); }, 7 * 1600 + 1000))
+    const bool ended = s.runUntil(
+        [&] {
+            progress.see(e.step(), s.timedOut.size());
+            return e.step() == 0 && !e.busy();
+        },
+        7 * 1600 + 1000);
+    if (!ended || !progress.allTaken(wanted)) {
+        progress.report(wanted);
         return kNoAnswer;
-    int rc = kOk;
-    if (!s.timedOut.empty()) {
-        std::string t;
-        for (auto& c : s.timedOut)
-            t += " " + plainText(sjisToUtf8(c));
-        std::fprintf(stderr, "kd36ctl: no reply to:%s\n", t.c_str());
-        rc = kNoAnswer;
     }
     // A refused system ID (its box went to standard error) was not written.
     if (s.boxes.shown != boxesBefore)
-        rc = kNoAnswer;
+        return kNoAnswer;
     if (!s.opt.verify)
-        return rc;
+        return kOk;
 
     if (!runRead(s))
         return kNoAnswer;
     const SettingsProfile read = profileFromReadBack(s.main, false);
-    const auto diff = differences(wrote, read, e.extension() != 0);
+    const auto diff = differences(wanted, read, extension);
     for (const std::string& d : diff)
         std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
     if (!diff.empty() || !s.timedOut.empty())
         return kNoAnswer;
-    return rc;
+    return kOk;
 }
 
 int cmdClone(Session& s, const std::string& path)

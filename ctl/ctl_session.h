@@ -126,8 +126,9 @@ public:
             s.port = host.engine.portNumber();
             s.com = host.engine.portSettings();
             s.extension = host.engine.extension();
-            WindowPlacement wp;
-            LoadSettings(settingsFile, s, main, wp);
+            // The panel stays as the window starts it: a write sends the
+            // profile, never the window's last session.
+            LoadLineSettings(settingsFile, s);
             host.engine.setPort(s.port, s.com);
             host.engine.setExtension(s.extension);
         }

@@ -180,6 +180,11 @@ bool helpOrVersion(const std::vector<std::string>& args)
 
 // The port: COMn from the catalog, or a path / the simulator under a free
 // number (pinned in `pins`). 0 when `given` names no port.
+bool isComName(const std::string& given)
+{
+    return given.size() > 3 && (given.rfind("COM", 0) == 0 || given.rfind("com", 0) == 0);
+}
+
 int portNumberOf(const std::string& given, std::map<int, std::string>& pins)
 {
     int portNumber = 0;
@@ -189,7 +194,7 @@ int portNumberOf(const std::string& given, std::map<int, std::string>& pins)
     } else if (given.find('/') != std::string::npos) {
         pins[kAdHocPort] = given;
         portNumber = kAdHocPort;
-    } else if ((given.rfind("COM", 0) == 0 || given.rfind("com", 0) == 0) && given.size() > 3) {
+    } else if (isComName(given)) {
         try {
             portNumber = int(number("PORT", given.substr(3), 1, kMaxPorts - 1));
         } catch (const UsageError&) {
@@ -318,15 +323,27 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "kd36ctl: settings file %s: %s\n", ini.c_str(), std::strerror(ENOENT));
         return kUsage;
     }
-    std::map<int, std::string> pins = haveIni ? readPortPins(ini) : std::map<int, std::string>{};
+    std::string pinsProblem;
+    std::map<int, std::string> pins = haveIni ? readPortPins(ini, &pinsProblem) : std::map<int, std::string>{};
 
     if (opt.command == "ports") {
+        if (!pinsProblem.empty())
+            std::fprintf(stderr, "kd36ctl: settings file %s cannot be read whole (%s); its pins are left out\n",
+                         ini.c_str(), pinsProblem.c_str());
         PortCatalog catalog(pins);
         catalog.setSimulatorFactory([] { return std::unique_ptr<Device>(); });
         return listPorts(catalog);
     }
 
     const std::string& given = opt.args[0];
+    // Without all of [Ports] a COM number may name another adapter.
+    if (!pinsProblem.empty() && isComName(given)) {
+        std::fprintf(stderr,
+                     "kd36ctl: settings file %s cannot be read whole (%s), so its port numbers are not known;\n"
+                     "kd36ctl: give the device path instead of %s\n",
+                     ini.c_str(), pinsProblem.c_str(), given.c_str());
+        return kUsage;
+    }
     const int portNumber = portNumberOf(given, pins);
     if (portNumber == 0) {
         std::fprintf(stderr, "kd36ctl: '%s' is not a port (COMn, a device path or simulator)\n", given.c_str());

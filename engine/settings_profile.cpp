@@ -19,14 +19,15 @@
 
 #include "conversions.h"
 #include "main_engine.h"
+#include "profile_format.h"
 #include "records_file.h"
 #include "sjis.h"
 #include "view.h"
 
 namespace kd36 {
-namespace {
+namespace profile_format {
 
-using List = std::vector<std::string>;
+namespace {
 
 List numbers(int from, int to)
 {
@@ -46,7 +47,18 @@ List hexDigits(bool withDash)
     return v;
 }
 
-// The items of the panel's lists, as its layout fills them.
+// Free text that goes into a command line: no control bytes, so a value can
+// never end the command or start another.
+bool plainText(std::string_view sjis)
+{
+    return std::none_of(sjis.begin(), sjis.end(), [](char c) {
+        auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F;
+    });
+}
+
+} // namespace
+
 const List kGroups = numbers(0, 7);
 const List kChannels = numbers(7, 46);
 const List kDest = hexDigits(false);
@@ -57,26 +69,14 @@ const List kParity = {"None", "Odd", "Even"};
 const List kStopBits = {"1", "2"};
 const List kFlow = {"None", "H/w"};
 
-struct Spin {
-    const char* key;
-    const char* control;
-    int lo, hi;
-    std::optional<int> SettingsProfile::* field;
-};
-const Spin kSpins[] = {
+const Spin kSpins[4] = {
     {"ByteLength", "speFRAMByte", 1, 256, &SettingsProfile::frameByte},
     {"IdleTime", "speFRAMIdle", 50, 500, &SettingsProfile::frameIdle},
     {"WaitTime", "speFRAMWait", 3, 100, &SettingsProfile::frameWait},
     {"SendCount", "speFRAMTxNumber", 0, 9, &SettingsProfile::frameTxNumber},
 };
 
-struct Tick {
-    const char* section;
-    const char* key;
-    const char* box;
-    std::optional<bool> SettingsProfile::* field;
-};
-const Tick kTicks[] = {
+const Tick kTicks[7] = {
     {"SystemID", "Write", "chkSYID", &SettingsProfile::sysIdOn},
     {"Channel", "Write", "chkCHAN", &SettingsProfile::chanOn},
     {"Route", "Write", "chkROUT", &SettingsProfile::routOn},
@@ -86,14 +86,7 @@ const Tick kTicks[] = {
     {"RS232C", "DataBitsWrite", "chkSERISet", &SettingsProfile::seriSetOn},
 };
 
-struct Choice {
-    const char* section;
-    const char* key;
-    const char* control;
-    const List* items;
-    std::optional<std::string> SettingsProfile::* field;
-};
-const Choice kChoices[] = {
+const Choice kChoices[8] = {
     {"Channel", "Group", "cmbCHANGroup", &kGroups, &SettingsProfile::group},
     {"Channel", "Channel", "cmbCHANCh", &kChannels, &SettingsProfile::channel},
     {"Route", "Destination", "cmbROUTDest", &kDest, &SettingsProfile::routeDest},
@@ -103,15 +96,6 @@ const Choice kChoices[] = {
     {"RS232C", "Flow", "cmbSERIFlow", &kFlow, &SettingsProfile::flow},
     {"RS232C", "DataBits", "cmbSERIData", &kDataBits, &SettingsProfile::dataBits},
 };
-
-constexpr size_t kSystemIdMax = 7;
-constexpr size_t kDeviceInfoMax = 8;
-// A profile is a few hundred bytes; anything far larger is not one.
-constexpr std::uintmax_t kMaxFileBytes = 64 * 1024;
-
-const char* const kBadValue = "値が不正です";
-const char* const kUnknownKey = "不明なキーです";
-const char* const kUnknownSection = "不明なセクションです";
 
 int indexOf(const List& items, const std::string& s)
 {
@@ -124,11 +108,6 @@ std::string relayKey(int n)
     return "Relay" + std::to_string(n);
 }
 
-std::string relayControl(int n)
-{
-    return "cmbROUTNode" + std::to_string(n);
-}
-
 std::optional<int> strictInt(std::string_view s)
 {
     int v = 0;
@@ -136,26 +115,6 @@ std::optional<int> strictInt(std::string_view s)
     if (ec != std::errc() || p != s.data() + s.size() || s.empty())
         return std::nullopt;
     return v;
-}
-
-std::optional<bool> yesNo(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (s == "yes" || s == "1" || s == "true" || s == "on")
-        return true;
-    if (s == "no" || s == "0" || s == "false" || s == "off")
-        return false;
-    return std::nullopt;
-}
-
-// Free text that goes into a command line: no control bytes, so a value can
-// never end the command or start another.
-bool plainText(std::string_view sjis)
-{
-    return std::none_of(sjis.begin(), sjis.end(), [](char c) {
-        auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
 }
 
 bool validSystemId(const std::string& sjis)
@@ -168,14 +127,23 @@ bool validDeviceInfo(const std::string& sjis)
     return sjis.size() <= kDeviceInfoMax && plainText(sjis);
 }
 
-// UTF-8 from the file to the panel's Shift-JIS; nullopt when a character has
-// no Shift-JIS form or the bytes are not UTF-8.
 std::optional<std::string> fromFileText(const std::string& utf8)
 {
     std::string s = utf8ToSjis(utf8);
     if (sjisToUtf8(s) != utf8)
         return std::nullopt;
     return s;
+}
+
+} // namespace profile_format
+
+namespace {
+
+using namespace profile_format;
+
+std::string relayControl(int n)
+{
+    return "cmbROUTNode" + std::to_string(n);
 }
 
 struct Entry {
@@ -197,6 +165,7 @@ std::vector<Entry> entries(const SettingsProfile& p)
             if (std::string_view(c.key) == key && (p.*c.field))
                 out.push_back({c.section, key, *(p.*c.field)});
     };
+    out.push_back({"Profile", "Model", kProfileModel});
     tick("SystemID", "Write");
     if (p.systemId)
         out.push_back({"SystemID", "Value", sjisToUtf8(*p.systemId)});
@@ -225,101 +194,6 @@ std::vector<Entry> entries(const SettingsProfile& p)
     return out;
 }
 
-// Takes one key of the file into the profile; false when it is not a key
-// of this format or its value is not acceptable (`known` tells which).
-bool takeEntry(SettingsProfile& p, const std::string& section, const std::string& key, const std::string& value,
-               bool& known)
-{
-    auto is = [](const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; };
-    known = true;
-    for (const Tick& t : kTicks)
-        if (is(section, t.section) && is(key, t.key)) {
-            auto b = yesNo(value);
-            if (b)
-                p.*t.field = *b;
-            return b.has_value();
-        }
-    for (const Choice& c : kChoices)
-        if (is(section, c.section) && is(key, c.key)) {
-            // Lists match as the panel shows them ("h/w" is not an item).
-            if (indexOf(*c.items, value) < 0)
-                return false;
-            p.*c.field = value;
-            return true;
-        }
-    if (is(section, "Route"))
-        for (int n = 1; n <= 5; ++n)
-            if (is(key, relayKey(n).c_str())) {
-                if (indexOf(kRelays, value) < 0)
-                    return false;
-                p.relays[size_t(n - 1)] = value;
-                return true;
-            }
-    if (is(section, "Frame"))
-        for (const Spin& s : kSpins)
-            if (is(key, s.key)) {
-                auto v = strictInt(value);
-                if (!v || *v < s.lo || *v > s.hi)
-                    return false;
-                p.*s.field = *v;
-                return true;
-            }
-    if (is(section, "Channel") && is(key, "Mode")) {
-        if (is(value, "auto"))
-            p.channelAuto = true;
-        else if (is(value, "fixed"))
-            p.channelAuto = false;
-        else
-            return false;
-        return true;
-    }
-    if ((is(section, "SystemID") || is(section, "DeviceInfo")) && is(key, "Value")) {
-        auto s = fromFileText(value);
-        bool sys = is(section, "SystemID");
-        if (!s || !(sys ? validSystemId(*s) : validDeviceInfo(*s)))
-            return false;
-        (sys ? p.systemId : p.deviceInfo) = *s;
-        return true;
-    }
-    known = false;
-    return false;
-}
-
-bool knownSection(const std::string& s)
-{
-    for (const char* k : {"SystemID", "Channel", "Route", "Frame", "DeviceInfo", "RS232C"})
-        if (strcasecmp(s.c_str(), k) == 0)
-            return true;
-    return false;
-}
-
-bool readSmallFile(const std::string& path, std::string& out, std::string& why)
-{
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    if (ec) {
-        why = ec.message();
-        return false;
-    }
-    if (size > kMaxFileBytes) {
-        why = "ファイルが大きすぎます";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = std::system_category().message(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    out = ss.str();
-    if (out.size() > kMaxFileBytes) {
-        why = "ファイルが大きすぎます";
-        return false;
-    }
-    return true;
-}
-
 // The panel's read-back fields; a value that cannot be taken is noted.
 struct ReadBack {
     const View& v;
@@ -329,7 +203,8 @@ struct ReadBack {
     void bad(const char* section, int n, const std::string& value) const
     {
         if (notCopied)
-            notCopied->push_back({section, "edtRead" + std::to_string(n), sjisToUtf8(value), kBadValue});
+            notCopied->push_back(issue(ProfileProblem::BadValue, section, "edtRead" + std::to_string(n),
+                                       sjisToUtf8(value)));
     }
     // The item text the read-back value stands for: the same text, or for
     // parity and flow the item its first letter names (the modem answers "N").
@@ -377,56 +252,24 @@ std::string formatProfile(const SettingsProfile& p)
     return out;
 }
 
-ProfileReadResult parseProfile(std::string_view utf8)
-{
-    ProfileReadResult r;
-    CSimpleIniA ini;
-    if (ini.LoadData(utf8.data(), utf8.size()) < 0) {
-        r.error = "INI として読めません";
-        return r;
-    }
-    r.ok = true;
-    CSimpleIniA::TNamesDepend sections;
-    ini.GetAllSections(sections);
-    sections.sort(CSimpleIniA::Entry::LoadOrder());
-    for (const auto& s : sections) {
-        std::string section = s.pItem;
-        CSimpleIniA::TNamesDepend keys;
-        ini.GetAllKeys(s.pItem, keys);
-        keys.sort(CSimpleIniA::Entry::LoadOrder());
-        if (!knownSection(section)) {
-            if (keys.empty())
-                r.skipped.push_back({section, "", "", kUnknownSection});
-            for (const auto& k : keys)
-                r.skipped.push_back({section, k.pItem, ini.GetValue(s.pItem, k.pItem, ""), kUnknownSection});
-            continue;
-        }
-        for (const auto& k : keys) {
-            std::string value = ini.GetValue(s.pItem, k.pItem, "");
-            bool known = false;
-            if (!takeEntry(r.profile, section, k.pItem, value, known))
-                r.skipped.push_back({section, k.pItem, value, known ? kBadValue : kUnknownKey});
-        }
-    }
-    return r;
-}
-
-ProfileReadResult readProfileFile(const std::string& path)
-{
-    std::string text, why;
-    if (!readSmallFile(path, text, why)) {
-        ProfileReadResult r;
-        r.error = why;
-        return r;
-    }
-    return parseProfile(text);
-}
-
 bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::string& why)
 {
-    std::string old, data;
-    std::string ignored;
-    if (!readSmallFile(path, old, ignored) || old.empty()) {
+    const FileRead file = readRegularFile(path, kMaxFileBytes);
+    if (file.state == FileRead::NotWhole || file.state == FileRead::Folder) {
+        why = file.state == FileRead::Folder ? "a folder" : file.why;
+        return false;
+    }
+    const std::string& old = file.data;
+    if (!old.empty()) {
+        // What the reader cannot take whole would be lost by a rewrite.
+        const ProfileReadResult r = parseProfile(old);
+        if (!r.ok) {
+            why = r.error;
+            return false;
+        }
+    }
+    std::string data;
+    if (old.empty()) {
         data = formatProfile(p);
     } else {
         // Rewrite in place: comments and foreign keys of the old file stay.
@@ -466,6 +309,12 @@ SettingsProfile profileFromPanel(const View& v)
         p.*s.field = t ? *t : v.value(s.control);
     }
     return p;
+}
+
+void untickAbsent(SettingsProfile& p)
+{
+    for (const Tick& t : kTicks)
+        p.*t.field = (p.*t.field).value_or(false);
 }
 
 bool applyProfile(MainEngine& e, const SettingsProfile& p)
@@ -572,25 +421,6 @@ std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& e)
     SettingsProfile p = profileFromReadBack(e.mainView(), false, &notCopied);
     applyProfile(e, p);
     return notCopied;
-}
-
-std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines)
-{
-    std::string out;
-    size_t shown = 0;
-    for (const ProfileIssue& i : issues) {
-        if (shown == maxLines)
-            break;
-        std::string line = "[" + i.section + "]";
-        if (!i.key.empty())
-            line += " " + i.key + "=" + i.value;
-        line += " : " + i.reason;
-        out += line + "\n";
-        ++shown;
-    }
-    if (issues.size() > shown)
-        out += "ほか " + std::to_string(issues.size() - shown) + " 件\n";
-    return out;
 }
 
 } // namespace kd36

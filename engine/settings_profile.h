@@ -38,12 +38,25 @@ struct SettingsProfile {
     bool operator==(const SettingsProfile&) const = default;
 };
 
+// Why an entry was left out.
+enum class ProfileProblem {
+    BadValue,
+    UnknownKey,
+    UnknownSection,
+    Duplicate,        // a key or a section given twice
+    BadLine,          // neither a section, a key=value, a comment nor blank
+    ControlCharacter, // a control byte inside a line (a lone CR among them)
+    Missing,          // a ticked item lacks a value its command carries
+};
+
 // One entry the reader or the clone step left out (UTF-8, for the box).
 struct ProfileIssue {
     std::string section;
     std::string key;
     std::string value;
-    std::string reason;
+    std::string reason; // Japanese, for the window
+    ProfileProblem problem = ProfileProblem::BadValue;
+    int line = 0; // in the file; 0 when the entry has no line
 };
 
 struct ProfileReadResult {
@@ -53,19 +66,42 @@ struct ProfileReadResult {
     std::vector<ProfileIssue> skipped;
 };
 
+// What a write of the profile would be: `profile` holds the items that are
+// safe to tick (an item whose values were refused or are missing is
+// unticked), `issues` everything left out. Only a profile with no issue and
+// at least one ticked item is `writable`: a write then sends exactly what
+// the file says. `extension`: parity, stop bits and flow go out too.
+struct ProfileCheck {
+    SettingsProfile profile;
+    std::vector<ProfileIssue> issues;
+    std::vector<std::string> unticked; // the sections whose Write=yes was not taken
+    bool ticksSomething = false;
+    bool writable = false;
+};
+ProfileCheck checkProfile(const ProfileReadResult& r, bool extension);
+
+// The model a profile is for ([Profile] Model=); a file without it is taken.
+inline constexpr const char* kProfileModel = "QW57";
 // The profile's text (UTF-8, CR LF free: LF line ends).
 std::string formatProfile(const SettingsProfile& p);
-// Reads a profile's text; bad values and unknown sections or keys are skipped
-// and listed, everything valid is kept.
+// Reads a profile's text. The text is refused whole (ok false) when it is not
+// UTF-8 or holds a NUL byte, or names another model; lines that are not
+// entries, bad values, unknown sections or keys, control characters and
+// keys given twice are skipped and listed, everything valid is kept.
 ProfileReadResult parseProfile(std::string_view utf8);
+// Only a regular file is read (a FIFO or device is refused without waiting).
 ProfileReadResult readProfileFile(const std::string& path);
-// Writes through a temporary beside the file; an existing file keeps its
-// comments and any keys this tool does not know. False with `why` on failure,
-// the old file then whole.
+// Writes through a temporary beside the file (a symbolic link stays a link;
+// anything but a regular file is refused); an existing file keeps its
+// comments and any keys this tool does not know. False with `why` on
+// failure, the old file then whole.
 bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::string& why);
 
 // The panel as it stands: every write control and tick.
 SettingsProfile profileFromPanel(const View& main);
+// For a write from the command line: every tick the profile does not give
+// is off, so that nothing the panel held before goes out.
+void untickAbsent(SettingsProfile& p);
 // Fills the write controls and ticks, then runs the panel's click handlers so
 // that the enabling rules come out as if the user had clicked. Sends nothing;
 // false (and nothing changed) while a settings sequence runs.
@@ -82,5 +118,8 @@ std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& engine);
 // The skipped entries as lines for a message box (UTF-8), at most
 // `maxLines` of them and a count of the rest.
 std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines = 20);
+// One English line per entry, for standard error ("line 3: [Frame]
+// ByteLength=300: invalid value"); texts as the file has them.
+std::vector<std::string> issueLinesEnglish(const std::vector<ProfileIssue>& issues);
 
 } // namespace kd36

@@ -248,6 +248,10 @@ void RecordsWidgetTest::profileBringsBackEveryControlAndTheSameWrite()
     QVERIFY2(details[0].contains("[Channel] Channel=99") && details[0].contains("<b>x</b>=1"), qPrintable(details[0]));
     QCOMPARE(ui().cmbCHANCh->currentText(), QString("20"));
     QCOMPARE(ui().edtSYIDWrite->text(), QString("7654321"));
+    // The channel's value did not load, so a write leaves the channel alone.
+    QVERIFY2(details[0].contains("書込みのチェックを外した項目: [Channel]"), qPrintable(details[0]));
+    QVERIFY(!ui().chkCHAN->isChecked());
+    QVERIFY(ui().chkSYID->isChecked());
 }
 
 void RecordsWidgetTest::menuScreenshot()

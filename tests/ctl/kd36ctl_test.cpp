@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -295,4 +296,86 @@ TEST_F(Ctl, ComNumbersComeFromTheCatalogWithTheSettingsFilePins)
     Outcome r = run({"read", "COM7", "--json"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(json(r)["system_id"].toString(), "7654321");
+}
+
+TEST_F(Ctl, AProfileThatCannotBeWrittenExactlySendsNothing)
+{
+    using namespace std::string_literals;
+    const std::string channel33 = "[Channel]\nWrite=yes\nMode=fixed\nChannel=33\n";
+    std::string utf16 = "\xFF\xFE"s;
+    for (char c : channel33)
+        utf16 += std::string(1, c) + '\0';
+    const std::pair<std::string, const char*> bad[] = {
+        {"[DeviceInfo]\nWrite=yes\nValue=SITE-1234\n", "invalid value"},
+        {"[DeviceInfo]\nWrite=yes\nValue=AB\rC\n", "control character"},
+        {"[DeviceInfo]\nWrite=yes\nValue=\xF0\x9F\x98\x80\n", "invalid value"},
+        {"[DeviceInfo]\nWrite=yes\nValue=\xC3\x28\n", "not UTF-8"},
+        {"[Channel]\nWrite=yes\nMode=fixed\nChannel=99\n", "invalid value"},
+        {"[RS232C]\nWrite=yes\nRate=115200\n", "invalid value"},
+        {"[Frame]\nWrite=yes\nByteLength=128\n", "IdleTime: missing"},
+        {"[Route]\nWrite=yes\nDestination=3\nRelay1=2\n", "Relay2: missing"},
+        {"[Channel]\nWrite=yes\0\nMode=fixed\nChannel=33\n"s, "NUL byte"},
+        {utf16, "UTF-16"},
+        {"", "no item is ticked"},
+        {"; a comment only\n", "no item is ticked"},
+        {channel33 + "Channel=34\n", "given more than once"},
+        {"[Channel]\nWrite=yes\nMode=fixed\n[Channel]\nChannel=33\n", "given more than once"},
+        {"[Form]\nCh-Ch=10\n[Com]\nBaudRate=9600\n", "unknown section"},
+        {"[Profile]\nModel=QW99\n" + channel33, "another model"},
+        {"[Channel]\nWrite=yes\nMode fixed\nChannel=33\n", "not an INI line"},
+    };
+    PtyPeer peer;
+    peer.replies()["@FREQ:M=33"] = ">FREQ:M=33";
+    peer.start();
+    const QString port = QString::fromStdString(peer.path());
+    const QString profile = dir.filePath(QStringLiteral("p.ini"));
+    for (const auto& [text, reason] : bad) {
+        QFile f(profile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.data(), qint64(text.size()));
+        f.close();
+        Outcome r = run({"write", port, profile});
+        EXPECT_EQ(r.code, 2) << text;
+        EXPECT_NE(r.err.find(reason), std::string::npos) << text << "\n" << r.err;
+        EXPECT_EQ(r.err.find("\\x0A"), std::string::npos) << r.err; // one reason per line
+    }
+    EXPECT_TRUE(peer.lines().empty());
+
+    // A FIFO is refused at once, not waited on.
+    const QString fifo = dir.filePath(QStringLiteral("fifo.ini"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    Outcome f = run({"write", port, fifo}, 5000);
+    EXPECT_EQ(f.code, 2);
+    EXPECT_NE(f.err.find("not a regular file"), std::string::npos) << f.err;
+
+    // The window's last session does not reach the write: only the profile does.
+    {
+        QFile i(ini);
+        ASSERT_TRUE(i.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        i.write("[Form]\nCh-Ch=10\nRoute-Dest=5\n");
+        QFile p(profile);
+        ASSERT_TRUE(p.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        p.write(channel33.c_str());
+    }
+    Outcome ok = run({"write", port, profile});
+    EXPECT_EQ(ok.code, 0) << ok.err;
+    EXPECT_EQ(peer.lines(), std::vector<std::string>{"@FREQ:M=33"});
+}
+
+TEST_F(Ctl, ASettingsFileNotReadWholeRefusesComNumbersButTakesPaths)
+{
+    PtyPeer peer;
+    peer.start();
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const std::string text = "[Com]\nBaudRate=9600\n" + std::string(1, '\0') + "[Ports]\nCOM2=" + peer.path() + "\n";
+        f.write(text.data(), qint64(text.size()));
+    }
+    Outcome com = run({"read", "COM2"});
+    EXPECT_EQ(com.code, 2);
+    EXPECT_NE(com.err.find("cannot be read whole"), std::string::npos) << com.err;
+    EXPECT_TRUE(peer.lines().empty());
+    Outcome path = run({"send", QString::fromStdString(peer.path()), "@EQID"});
+    EXPECT_EQ(path.code, 0) << path.err;
 }

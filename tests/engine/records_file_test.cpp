@@ -62,5 +62,27 @@ TEST_F(ReplaceFile, AFailedRenameRemovesItsTemporaryAndSaysWhy)
     EXPECT_EQ(none.err, ENOENT);
 }
 
+TEST_F(ReplaceFile, ALinkStaysALinkAndAnythingButAFileIsRefused)
+{
+    const fs::path target = dir / "real.ini", link = dir / "link.ini";
+    std::ofstream(target) << "old";
+    fs::create_symlink("real.ini", link);
+    std::string why;
+    ASSERT_TRUE(replaceFileContents(link.string(), "new", why)) << why;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(read(target), "new");
+
+    // A FIFO is neither opened (which would wait for a writer) nor replaced.
+    const fs::path fifo = dir / "fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const FileRead r = readRegularFile(fifo.string(), 1024);
+    EXPECT_EQ(r.state, FileRead::NotWhole);
+    EXPECT_EQ(r.why, "not a regular file");
+    EXPECT_FALSE(replaceFileContents(fifo.string(), "x", why));
+    EXPECT_EQ(why, "not a regular file");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(entries(), 3u);
+}
+
 } // namespace
 } // namespace kd36

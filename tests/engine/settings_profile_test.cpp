@@ -230,5 +230,49 @@ TEST_F(Profile, NothingChangesWhileASequenceRuns)
     EXPECT_EQ(main.text("edtSYIDWrite"), "");
 }
 
+TEST_F(Profile, AnItemWhoseValuesDidNotAllLoadIsNeitherTickedNorWritten)
+{
+    // The panel's own device information would otherwise be written in
+    // place of the refused one: an empty one erases the modem's.
+    main.setText("edtINFOWrite", "");
+    const ProfileReadResult r = parseProfile("[DeviceInfo]\nWrite=yes\nValue=SITE-1234\n"
+                                             "[Frame]\nWrite=yes\nByteLength=64\n"
+                                             "[Channel]\nWrite=yes\nMode=fixed\nChannel=33\n");
+    ASSERT_TRUE(r.ok);
+    const ProfileCheck c = checkProfile(r, false);
+    EXPECT_FALSE(c.writable);
+    EXPECT_EQ(c.unticked, (std::vector<std::string>{"DeviceInfo", "Frame"}));
+    ASSERT_TRUE(applyProfile(engine, c.profile));
+    EXPECT_EQ(writeAll(), std::vector<std::string>{"@FREQ:M=33\r\n"});
+}
+
+TEST_F(Profile, LinesTheReaderCannotTakeExactlyAreRefusedNotGuessed)
+{
+    auto problems = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (const ProfileIssue& i : parseProfile(text).skipped)
+            out.push_back(std::to_string(i.line) + ":" + i.key + ":" + std::to_string(int(i.problem)));
+        return out;
+    };
+    using P = ProfileProblem;
+    auto is = [](int line, const char* key, P p) { return std::to_string(line) + ":" + key + ":" + std::to_string(int(p)); };
+    // A lone CR would cut the value where the modem sees the line end.
+    EXPECT_EQ(problems("[DeviceInfo]\nValue=AB\rC\n"), (std::vector{is(2, "Value", P::ControlCharacter)}));
+    // Both values of a key given twice are left out: which one was meant?
+    EXPECT_EQ(problems("[Channel]\nChannel=33\nchannel=34\n"),
+              (std::vector{is(2, "Channel", P::Duplicate), is(3, "channel", P::Duplicate)}));
+    EXPECT_EQ(problems("[Frame]\nByteLength\n[Frame\nIdleTime=60\n"),
+              (std::vector{is(2, "", P::BadLine), is(3, "", P::BadLine), is(4, "IdleTime", P::UnknownSection)}));
+    // CR LF line ends, a signature and this model's name are fine.
+    const ProfileReadResult ok = parseProfile("\xEF\xBB\xBF[Profile]\r\nModel=qw57\r\n[Frame]\r\nIdleTime=60\r\n");
+    EXPECT_TRUE(ok.ok && ok.skipped.empty());
+    EXPECT_EQ(ok.profile.frameIdle, 60);
+    EXPECT_FALSE(parseProfile("[Profile]\nModel=QW99\n").ok);
+    // Parity, stop bits and flow are needed only where the write sends them.
+    const ProfileReadResult rate = parseProfile("[RS232C]\nWrite=yes\nRate=19200\n");
+    EXPECT_TRUE(checkProfile(rate, false).writable);
+    EXPECT_EQ(checkProfile(rate, true).issues.size(), 3u);
+}
+
 } // namespace
 } // namespace kd36::test
