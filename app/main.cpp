@@ -1,11 +1,12 @@
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QIcon>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,32 +32,61 @@ void onTerminate(int sig)
 #define KD36_VERSION "0"
 #endif
 
-// Answered before any window or display is touched.
-bool printedAndDone(int argc, char* argv[])
+// Qt's own options, which QApplication takes from the command line: those
+// that carry a value, then the switches.
+const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                       "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                       "display", "geometry", "style", "stylesheet", "title", "name",
+                                       "fn", "font", "bg", "background", "fg", "foreground", "btn",
+                                       "button", "visual", "ncols", "cmap", "im", "inputstyle"};
+const char* const kQtSwitches[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "qmljsdebugger"};
+
+// The command line, read before any window or display is touched: -1 to
+// go on and open the window, else the exit status.
+int readCommandLine(int argc, char* argv[])
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs("Usage: kd36setup [--help | --version]\n"
-                       "Setup and test tool for the KD-36 (QW57) wireless data modem on a serial port.\n"
-                       "Opens the main window; the window takes no options. For scripts and many\n"
-                       "modems at once use kd36ctl (kd36ctl --help).\n",
-                       stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("kd36setup %s\n", KD36_VERSION);
-            return true;
-        }
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    // Qt's options are single-dash words (-platform offscreen).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const char* o : kQtValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(o), {}, QStringLiteral("value")));
+    for (const char* o : kQtSwitches)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(o)));
+    if (!parser.parse(args) || !parser.positionalArguments().isEmpty()) {
+        const QString why = parser.errorText().isEmpty()
+            ? QStringLiteral("the window takes no arguments: ") + parser.positionalArguments().join(' ')
+            : parser.errorText();
+        std::fprintf(stderr, "kd36setup: %s Try 'kd36setup --help'.\n", why.toLocal8Bit().constData());
+        return 2;
     }
-    return false;
+    if (parser.isSet(help)) {
+        std::fputs("Usage: kd36setup [-h | --help] [-V | --version] [Qt options such as -platform NAME]\n"
+                   "Setup and test tool for the KD-36 (QW57) wireless data modem on a serial port.\n"
+                   "Opens the main window; the window takes no arguments. For scripts and many\n"
+                   "modems at once use kd36ctl (kd36ctl --help).\n",
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("kd36setup %s\n", KD36_VERSION);
+        return 0;
+    }
+    return -1;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (printedAndDone(argc, argv))
-        return 0;
+    if (const int rc = readCommandLine(argc, argv); rc >= 0)
+        return rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kd36setup"));
     QApplication::setApplicationDisplayName(QStringLiteral("QW57 セットアップ プログラム"));

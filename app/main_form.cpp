@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QStatusBar>
 
 #include <exception>
@@ -141,8 +140,7 @@ void TMainForm::createServices()
 
     if (FOptions.useSettingsFile) {
         FSettingsPath = FOptions.settingsPath.empty()
-            ? settingsFilePath(QCoreApplication::applicationFilePath().toStdString(),
-                               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString())
+            ? settingsFilePath(QCoreApplication::applicationFilePath().toStdString(), userConfigFolder())
             : FOptions.settingsPath;
     }
     FCatalog = std::make_unique<PortCatalog>(FSettingsPath.empty() ? std::map<int, std::string>{}

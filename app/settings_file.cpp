@@ -6,10 +6,13 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Only the byte-string class is used; the file's text is kept as bytes.
@@ -130,17 +133,29 @@ int8_t& s8Field(PortSettings& c, Field f)
 
 } // namespace
 
+std::string userConfigFolder()
+{
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules say.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/')
+        return std::string(xdg) + "/kd36setup";
+    const char* home = std::getenv("HOME");
+    std::string base = home && home[0] ? home : "";
+    if (base.empty())
+        if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir)
+            base = pw->pw_dir;
+    return base + "/.config/kd36setup";
+}
+
 std::string settingsFilePath(const std::string& executablePath, const std::string& userConfigDir)
 {
     namespace fs = std::filesystem;
-    fs::path exe(executablePath);
-    fs::path ini = exe;
+    fs::path ini(executablePath);
     ini.replace_extension(".ini");
-    fs::path dir = exe.has_parent_path() ? exe.parent_path() : fs::path(".");
-    bool besideOk = ::access(dir.c_str(), W_OK) == 0;
-    if (!besideOk && ::access(ini.c_str(), F_OK) == 0)
-        besideOk = ::access(ini.c_str(), W_OK) == 0;
-    if (besideOk || userConfigDir.empty())
+    // A portable copy: a file already beside the program wins. None is ever
+    // made there, so an installed program leaves nothing in /usr/bin.
+    struct stat st {};
+    if (::stat(ini.c_str(), &st) == 0 || userConfigDir.empty())
         return ini.string();
     return (fs::path(userConfigDir) / ini.filename()).string();
 }

@@ -43,8 +43,11 @@ void clampToScreens(WindowPlacement& wp);
 // The web address used when the file names none.
 extern const char* const kDefaultHomeUrl;
 
-// Beside the executable with the extension ".ini" when that folder can be
-// written (or the file there can), else the same name in userConfigDir.
+// The user's folder for the settings: $XDG_CONFIG_HOME/kd36setup, by
+// default ~/.config/kd36setup.
+std::string userConfigFolder();
+// The same name as the executable with the extension ".ini": beside it when
+// such a file is already there (a portable copy), else in userConfigDir.
 std::string settingsFilePath(const std::string& executablePath, const std::string& userConfigDir);
 
 // Reads the 29 keys in order and applies each: a missing or unreadable file,

@@ -3,7 +3,6 @@
 // buttons on a headless view and prints what the window would show.
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <csignal>
@@ -145,11 +144,9 @@ std::string settingsPath(const Options& o)
 {
     if (!o.ini.empty())
         return o.ini;
-    // The file kd36setup uses: beside it, else in the user's folder.
+    // The file kd36setup uses: a portable one beside it, else the user's.
     const std::string dir = QCoreApplication::applicationDirPath().toStdString();
-    const std::string config =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString() + "/kd36setup";
-    return settingsFilePath(dir + "/kd36setup", config);
+    return settingsFilePath(dir + "/kd36setup", userConfigFolder());
 }
 
 std::string describePort(const std::string& given, int n, PortCatalog& catalog)

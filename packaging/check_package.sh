@@ -16,7 +16,9 @@ if command -v ccache >/dev/null 2>&1; then
   launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
 fi
 # shellcheck disable=SC2086
+# -Werror: the packaged build is as free of warnings as the others.
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCMAKE_CXX_FLAGS=-Werror -DCMAKE_C_FLAGS=-Werror \
       -DKD36_BUILD_TESTS=OFF -DKD36_BUILD_BENCH=OFF $launcher >/dev/null
 targets="kd36setup analyze32 kd36_docs"
 if cmake --build "$build" --target help | grep -q '^\.\.\. kd36ctl$'; then
@@ -39,6 +41,10 @@ grep -v '^running with root privileges' "$work/lintian.txt" || true
 
 rm -rf "$root"
 dpkg-deb -x "$deb" "$root"
+
+echo "--- depends"
+# The captions need a Japanese font even where recommends are not installed.
+dpkg-deb -f "$deb" Depends | grep -q 'fonts-ipafont-gothic' || fail "Depends: no Japanese font"
 
 echo "--- desktop-file-validate"
 desktop="$root/usr/share/applications/kd36setup.desktop"

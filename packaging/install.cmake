@@ -137,15 +137,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)               # kd36setup_<version>_<arc
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+# Every caption is Japanese: without such a font the window draws empty boxes.
+set(KD36_FONT_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 find_program(KD36_DPKG_SHLIBDEPS dpkg-shlibdeps)
 find_program(KD36_FILE file)                          # CPack sorts the files with it
 if(KD36_DPKG_SHLIBDEPS AND KD36_FILE)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)               # Qt, SimpleIni, gensio, udev, libstdc++ from the binaries
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${KD36_FONT_DEPENDS}") # the libraries are added to it
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libsimpleini1, libgensio4, libudev1, libstdc++6, libgcc-s1, libc6")
+    "${KD36_FONT_DEPENDS}, libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libsimpleini1, libgensio4, libudev1, libstdc++6, libgcc-s1, libc6")
 endif()
 
 # The installed paths must match the prefix the loader was compiled for.

@@ -262,20 +262,38 @@ TEST_F(Ctl, VerifyFailsWhenTheModemKeepsItsOldValue)
     EXPECT_NE(verified.err.find("verify: info: wrote NEWINFO1, read PTYPEER1"), std::string::npos) << verified.err;
 }
 
-TEST_F(Ctl, TheWindowToolAnswersHelpAndVersionWithoutOpeningAWindow)
+TEST_F(Ctl, TheWindowToolAnswersItsCommandLineWithoutOpeningAWindow)
 {
-    for (const char* opt : {"--help", "--version"}) {
+    struct Case {
+        QStringList args;
+        int code;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: kd36setup", ""},
+        {{"-h"}, 0, "Usage: kd36setup", ""},
+        {{"--version"}, 0, "kd36setup 2.", ""},
+        {{"-V"}, 0, "kd36setup 2.", ""},
+        // Qt's own options are left to Qt.
+        {{"-platform", "offscreen", "-V"}, 0, "kd36setup 2.", ""},
+        {{"--bogus"}, 2, "", "kd36setup: Unknown option 'bogus'. Try 'kd36setup --help'.\n"},
+        {{"--", "-V"}, 2, "", "kd36setup: the window takes no arguments: -V Try 'kd36setup --help'.\n"},
+    };
+    for (const Case& c : cases) {
         QProcess p;
         // No display at all: a window would fail to start.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(v));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(KD36SETUP), {QString::fromLatin1(opt)});
-        ASSERT_TRUE(p.waitForFinished(10000)) << opt;
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << opt;
-        EXPECT_EQ(p.exitCode(), 0) << opt;
-        EXPECT_TRUE(p.readAllStandardOutput().startsWith(opt[2] == 'h' ? "Usage: kd36setup" : "kd36setup 2.")) << opt;
+        p.start(QStringLiteral(KD36SETUP), c.args);
+        const std::string what = c.args.join(' ').toStdString();
+        ASSERT_TRUE(p.waitForFinished(10000)) << what;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << what;
+        EXPECT_EQ(p.exitCode(), c.code) << what;
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(c.out)) << what;
+        EXPECT_EQ(p.readAllStandardError().toStdString(), c.err) << what;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -495,19 +497,30 @@ TEST_F(SettingsFileTest, SaveCreatesTheUserFolder)
     EXPECT_TRUE(fs::exists(nested));
 }
 
-TEST_F(SettingsFileTest, FileGoesBesideTheExecutableWhenThatFolderIsWritable)
+TEST_F(SettingsFileTest, TheUsersFolderUnlessAPortableFileIsBesideTheProgram)
 {
+    // As root too: a writable program folder no longer takes a new file.
     fs::path bin = dir / "bin";
     fs::create_directory(bin);
     const std::string user = (dir / "user").string();
+    EXPECT_EQ(kd36::settingsFilePath((bin / "kd36setup").string(), user), (fs::path(user) / "kd36setup.ini").string());
+    std::ofstream(bin / "kd36setup.ini") << "[Com]\n";
     EXPECT_EQ(kd36::settingsFilePath((bin / "kd36setup").string(), user), (bin / "kd36setup.ini").string());
-    EXPECT_EQ(kd36::settingsFilePath((bin / "tool.bin").string(), user), (bin / "tool.ini").string());
-    if (geteuid() == 0)
-        return;
-    fs::permissions(bin, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
-    EXPECT_EQ(kd36::settingsFilePath((bin / "kd36setup").string(), user),
-              (fs::path(user) / "kd36setup.ini").string());
-    fs::permissions(bin, fs::perms::owner_all, fs::perm_options::replace);
+
+    struct Env {
+        const char* name;
+        std::optional<std::string> was;
+        explicit Env(const char* n) : name(n) { if (const char* v = std::getenv(n)) was = v; }
+        ~Env() { was ? ::setenv(name, was->c_str(), 1) : ::unsetenv(name); }
+    } xdg("XDG_CONFIG_HOME"), home("HOME");
+    ::setenv("XDG_CONFIG_HOME", "/srv/conf", 1);
+    EXPECT_EQ(kd36::userConfigFolder(), "/srv/conf/kd36setup");
+    ::setenv("XDG_CONFIG_HOME", "relative/conf", 1); // not absolute: ignored
+    ::setenv("HOME", "/home/tech", 1);
+    EXPECT_EQ(kd36::userConfigFolder(), "/home/tech/.config/kd36setup");
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", "/root", 1);
+    EXPECT_EQ(kd36::userConfigFolder(), "/root/.config/kd36setup");
 }
 
 } // namespace
