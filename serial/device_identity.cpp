@@ -121,4 +121,32 @@ std::optional<DeviceIdentity> udevIdentity(const std::string& path)
     return out;
 }
 
+std::vector<std::string> udevSerialNodes()
+{
+    std::vector<std::string> nodes;
+    udev* u = udev_new();
+    if (!u)
+        return nodes;
+    if (udev_enumerate* en = udev_enumerate_new(u)) {
+        udev_enumerate_add_match_subsystem(en, "tty");
+        udev_enumerate_scan_devices(en);
+        udev_list_entry* e;
+        udev_list_entry_foreach(e, udev_enumerate_get_list_entry(en))
+        {
+            udev_device* dev = udev_device_new_from_syspath(u, udev_list_entry_get_name(e));
+            if (!dev)
+                continue;
+            // The tty itself has no driver; the device it belongs to has.
+            udev_device* parent = udev_device_get_parent(dev);
+            const char* node = udev_device_get_devnode(dev);
+            if (node && parent && udev_device_get_driver(parent))
+                nodes.emplace_back(node);
+            udev_device_unref(dev);
+        }
+        udev_enumerate_unref(en);
+    }
+    udev_unref(u);
+    return nodes;
+}
+
 } // namespace kd36

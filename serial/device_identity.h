@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kd36 {
 
@@ -28,5 +29,10 @@ std::string formatIdentity(const DeviceIdentity& id);
 // Looks the device node (or a link to it) up in udev; nullopt when udev does
 // not know it.
 std::optional<DeviceIdentity> udevIdentity(const std::string& path);
+
+// The device nodes of every tty that udev knows with a driver behind it
+// (a UART, a USB adapter of any make, a board's own serial ports); virtual
+// consoles and pseudo-terminals have none and are left out.
+std::vector<std::string> udevSerialNodes();
 
 } // namespace kd36

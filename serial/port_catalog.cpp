@@ -29,6 +29,25 @@ bool isSimulatorPin(const std::string& value)
                       [](char a, char b) { return std::tolower(uint8_t(a)) == b; });
 }
 
+// A family's name followed by its number ("ttyUSB12").
+bool inFamily(const std::string& name, const std::string& family)
+{
+    if (name.size() <= family.size() || name.compare(0, family.size(), family) != 0)
+        return false;
+    const std::string digits = name.substr(family.size());
+    return digits.size() <= 6 && std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(uint8_t(c)); });
+}
+
+// Sorts names with their numbers in order: "ttymxc2" before "ttymxc10".
+std::string naturalKey(const std::string& name)
+{
+    size_t d = name.size();
+    while (d > 0 && std::isdigit(uint8_t(name[d - 1])))
+        --d;
+    const std::string digits = name.substr(d);
+    return name.substr(0, d) + '\0' + std::string(digits.size() < 12 ? 12 - digits.size() : 0, '0') + digits;
+}
+
 // The device's own path, so that a pinned symlink and the scanned name of
 // the same device are recognised as one.
 std::string canonicalOf(const std::string& path)
@@ -45,6 +64,14 @@ std::string canonicalOf(const std::string& path)
 PortCatalog::PortCatalog(std::map<int, std::string> pins, std::string devRoot, std::string sysRoot)
     : pins_(std::move(pins)), devRoot_(std::move(devRoot)), sysRoot_(std::move(sysRoot)), identity_(udevIdentity)
 {
+    if (devRoot_ == "/dev")
+        others_ = udevSerialNodes;
+    refresh();
+}
+
+void PortCatalog::setNodeLister(NodeLister lister)
+{
+    others_ = std::move(lister);
     refresh();
 }
 
@@ -90,24 +117,30 @@ std::vector<std::string> PortCatalog::scanDevices() const
         names.push_back(it->path().filename().string());
 
     for (const char* family : kFamilies) {
-        std::string prefix = family;
+        const std::string prefix = family;
         std::vector<std::pair<unsigned long, std::string>> members;
         for (const auto& name : names) {
-            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-                continue;
-            std::string digits = name.substr(prefix.size());
-            if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return std::isdigit(uint8_t(c));
-                }))
+            if (!inFamily(name, family))
                 continue;
             if (prefix == "ttyS" && !isRealUart(name))
                 continue;
-            members.emplace_back(std::stoul(digits), name);
+            members.emplace_back(std::stoul(name.substr(prefix.size())), name);
         }
         std::sort(members.begin(), members.end());
         for (const auto& m : members)
             found.push_back((fs::path(devRoot_) / m.second).string());
     }
+    // Other drivers' ports after the families, in name order (ttyS10 after ttyS9).
+    std::vector<std::pair<std::string, std::string>> others;
+    for (const std::string& node : others_ ? others_() : std::vector<std::string>{}) {
+        const std::string name = fs::path(node).filename().string();
+        if (!std::none_of(std::begin(kFamilies), std::end(kFamilies), [&](const char* f) { return inFamily(name, f); }))
+            continue;
+        others.emplace_back(naturalKey(name), node);
+    }
+    std::sort(others.begin(), others.end());
+    for (const auto& o : others)
+        found.push_back(o.second);
     return found;
 }
 

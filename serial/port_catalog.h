@@ -25,6 +25,7 @@ public:
     };
     using SimulatorFactory = std::function<std::unique_ptr<Device>()>;
     using IdentityLookup = std::function<std::optional<DeviceIdentity>(const std::string& path)>;
+    using NodeLister = std::function<std::vector<std::string>()>;
 
     // pins: COMn → device path, "simulator", or empty (number removed).
     // devRoot/sysRoot stand in for /dev and /sys (tests build fake trees).
@@ -35,6 +36,10 @@ public:
     void setPins(std::map<int, std::string> pins);
     // Where identities come from (udev unless a test hands in its own).
     void setIdentityLookup(IdentityLookup lookup);
+    // Where the serial devices of other drivers come from, numbered after
+    // the families scanned in /dev (udev on the real /dev; none on a test
+    // tree unless a test hands in its own).
+    void setNodeLister(NodeLister lister);
 
     // Scans the devices again.
     void refresh();
@@ -63,6 +68,7 @@ private:
     std::string sysRoot_;
     SimulatorFactory simulator_;
     IdentityLookup identity_;
+    NodeLister others_;
     std::vector<Entry> entries_;
 };
 

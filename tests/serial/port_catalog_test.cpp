@@ -132,3 +132,21 @@ TEST(PortCatalog, OpenGoesToTheSimulatorOrTheDevice)
     EXPECT_EQ(err, ENOTTY);
     EXPECT_EQ(cat.describe(3), t.path("ttyACM0"));
 }
+
+TEST(PortCatalog, OtherDriversPortsFollowTheFamiliesInNameOrder)
+{
+    FakeTree t;
+    for (const char* n : {"ttyUSB0", "ttyACM0", "ttymxc10", "ttymxc2", "ttyXRUSB0", "ttyLP0"})
+        t.node(n);
+    PortCatalog cat({{3, t.path("ttyLP0")}}, t.dev.string(), t.sys.string());
+    // A lister that also names a family member and a pinned device: each appears once.
+    cat.setNodeLister([&] {
+        return std::vector<std::string>{t.path("ttyXRUSB0"), t.path("ttymxc10"), t.path("ttyUSB0"),
+                                        t.path("ttymxc2"), t.path("ttyLP0")};
+    });
+    std::vector<std::string> paths;
+    for (int n = 2; n <= 7; ++n)
+        paths.push_back(cat.describe(n));
+    EXPECT_EQ(paths, (std::vector<std::string>{t.path("ttyUSB0"), t.path("ttyLP0"), t.path("ttyACM0"),
+                                               t.path("ttyXRUSB0"), t.path("ttymxc2"), t.path("ttymxc10")}));
+}
