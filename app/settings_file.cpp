@@ -281,7 +281,7 @@ std::string valueOf(const Key& k, const StoredSettings& s, View& view, const Win
         v = std::to_string(wp.left);
         break;
     case Kind::ChSelect:
-        v = view.isChecked("radChAuto") ? "0" : "1";
+        v.assign(1, view.isChecked("radChAuto") ? '0' : '1');
         break;
     case Kind::Combo:
         v = std::to_string(view.itemIndex(k.control));

@@ -252,7 +252,7 @@ struct Additions {
         std::string add;
         for (int sct = 0; sct < 3; ++sct)
             if (at.insertAfter[size_t(sct)] < 0)
-                add += "[" + std::string(kSections[sct]) + "]" + eol + keysOf(sct);
+                add.append(1, '[').append(kSections[sct]).append(1, ']').append(eol).append(keysOf(sct));
         return add;
     }
 };

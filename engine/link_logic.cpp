@@ -221,7 +221,9 @@ int LinkLogic::NextStation()
     FNextStation = found + 1;
     FResults.push_back({wallClockMs(), found, -1, LinkResult::Pending});
     // Added as it stands: the trailing blank is where the level goes.
-    std::string line = "#" + std::string(1, kHex[found]) + sj(" を確認中･･･ ");
+    std::string line(1, '#');
+    line += kHex[found];
+    line += sj(" を確認中･･･ ");
     appendRaw(line);
     return found;
 }

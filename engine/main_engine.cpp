@@ -74,7 +74,7 @@ std::vector<std::string> MainEngine::TemplateItems()
 {
     std::vector<std::string> items;
     for (auto w : {W_INIT, W_EQID, W_INFO, W_ROUT, W_FREQ, W_COMS, W_AIRC, W_ANLZ, W_SYID})
-        items.push_back("@" + std::string(CommandWords[w]));
+        items.push_back(std::string(1, '@').append(CommandWords[w]));
     items.push_back("$SEND");
     items.push_back("$NEWS");
     return items;

@@ -66,6 +66,8 @@ for exe in "$root"/usr/bin/*; do
   [ -f "$root/usr/share/man/man1/$(basename "$exe").1.gz" ] || fail "no manual page for $(basename "$exe")"
 done
 [ -f "$root/usr/share/doc/kd36setup/copyright" ] || fail "no copyright file"
+[ -f "$root/usr/share/bash-completion/completions/kd36ctl" ] || fail "no bash completion for kd36ctl"
+bash -n "$root/usr/share/bash-completion/completions/kd36ctl" || fail "bash completion: syntax"
 
 [ $status -eq 0 ] && echo "package checks passed"
 exit $status

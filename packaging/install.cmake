@@ -39,6 +39,10 @@ endif()
 if(TARGET kd36ctl)
   install(TARGETS kd36ctl
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${KD36_COMPONENT})
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/completion/kd36ctl.bash RENAME kd36ctl
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT ${KD36_COMPONENT})
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/completion/_kd36ctl
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT ${KD36_COMPONENT})
 endif()
 if(TARGET analyze32)
   # Loaded at run time, never linked: a private folder, not the linker's path.

@@ -13,3 +13,10 @@ if(TARGET kd36ctl)
   target_compile_definitions(test_kd36ctl_network PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>")
   add_dependencies(test_kd36ctl_network kd36ctl)
 endif()
+# kd36ctl's bash completion, sourced into bash as the shell does.
+if(TARGET kd36ctl)
+  add_test(NAME kd36ctl_completion
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/ctl/completion_test.sh
+            ${CMAKE_SOURCE_DIR}/packaging/completion/kd36ctl.bash $<TARGET_FILE_DIR:kd36ctl>)
+  set_tests_properties(kd36ctl_completion PROPERTIES LABELS unit)
+endif()
