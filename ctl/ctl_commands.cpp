@@ -420,7 +420,7 @@ int cmdClone(Session& s, const std::string& path)
         // A partial read would make a profile that quietly leaves items out.
         std::string t;
         for (auto& c : s.timedOut)
-            t += " " + plainText(sjisToUtf8(c));
+            t.append(1, ' ').append(plainText(sjisToUtf8(c)));
         std::fprintf(stderr, "kd36ctl: no reply to:%s; profile not written\n", t.c_str());
         return kNoAnswer;
     }
