@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "serial/access_hint.h"
 #include "serial/port_catalog.h"
 #include "serial/rs_comm_thread.h"
 #include "tests/serial/fake_device.h"
@@ -149,4 +153,22 @@ TEST(PortCatalog, OtherDriversPortsFollowTheFamiliesInNameOrder)
         paths.push_back(cat.describe(n));
     EXPECT_EQ(paths, (std::vector<std::string>{t.path("ttyUSB0"), t.path("ttyLP0"), t.path("ttyACM0"),
                                                t.path("ttyXRUSB0"), t.path("ttymxc2"), t.path("ttymxc10")}));
+}
+
+TEST(AccessHint, NamesTheDevicesOwnGroupOrSaysOnlyRootMayOpenIt)
+{
+    FakeTree t;
+    t.node("ttyUSB0");
+    const std::string dev = t.path("ttyUSB0");
+    auto names = [](gid_t g) { return g == 20 ? std::string("uucp") : g == 0 ? std::string("root") : std::string(); };
+    ASSERT_EQ(::chown(dev.c_str(), 0, 20), 0);
+    ASSERT_EQ(::chmod(dev.c_str(), 0660), 0);
+    EXPECT_EQ(accessHint(dev, names),
+              "members of the group uucp may open it: sudo usermod -aG uucp \"$USER\", then log in again");
+    ASSERT_EQ(::chmod(dev.c_str(), 0600), 0);
+    EXPECT_EQ(accessHint(dev, names), "only root can open it (mode 0600, group uucp)");
+    ASSERT_EQ(::chown(dev.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(dev.c_str(), 0660), 0);
+    EXPECT_EQ(accessHint(dev, names), "only root can open it (mode 0660, group root)");
+    EXPECT_EQ(accessHint(t.path("absent"), names), "");
 }
