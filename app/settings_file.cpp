@@ -295,7 +295,7 @@ void LoadSettings(const std::string& path, StoredSettings& s, View& view, Window
     if (problem)
         problem->clear();
     if (file.state == FileRead::NotWhole && problem)
-        *problem = file.why;
+        *problem = file.whyJa.empty() ? file.why : file.whyJa;
     Ini ini;
     loadIni(ini, file.data);
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <system_error>
 
 #include <fcntl.h>
@@ -62,16 +64,29 @@ bool readBounded(int fd, std::string& data, std::string& why)
     }
 }
 
-// Why the reader could not take the whole text, or nothing. The reader
-// stops at a NUL byte and knows no UTF-16: what follows would be lost by a
-// save.
-std::string notTakenWhole(const std::string& data)
+// Why the reader could not take the whole text (English, Japanese), or
+// nothing. The reader stops at a NUL byte and knows no UTF-16 or UTF-32:
+// what follows would be lost by a save. The byte-order marks come first, as
+// such text is full of NULs.
+std::pair<std::string, std::string> notTakenWhole(const std::string& data)
 {
+    auto starts = [&](std::string_view bom) { return std::string_view(data).substr(0, bom.size()) == bom; };
+    using namespace std::string_view_literals;
+    for (auto [bom, name] : {std::pair{"\xFF\xFE\0\0"sv, "UTF-32"}, std::pair{"\0\0\xFE\xFF"sv, "UTF-32"},
+                             std::pair{"\xFF\xFE"sv, "UTF-16"}, std::pair{"\xFE\xFF"sv, "UTF-16"}})
+        if (starts(bom))
+            return {"the file is " + std::string(name) + " text; save it as UTF-8",
+                    name + std::string(" のテキストです。UTF-8 で保存し直してください。")};
     if (size_t z = data.find('\0'); z != std::string::npos)
-        return "a NUL byte at offset " + std::to_string(z);
-    if (data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
-        return "UTF-16 text";
+        return {"a NUL byte at offset " + std::to_string(z),
+                "オフセット " + std::to_string(z) + " に NUL バイトがあります。"};
     return {};
+}
+
+void notRegular(FileRead& r)
+{
+    r.why = "not a regular file";
+    r.whyJa = "通常のファイルではありません。";
 }
 
 } // namespace
@@ -93,7 +108,7 @@ FileRead readSettingsFile(const std::string& path)
     }
     r.state = FileRead::NotWhole;
     if (!S_ISREG(r.st.st_mode)) {
-        r.why = "not a regular file";
+        notRegular(r);
         return r;
     }
     int fd = ::open(r.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -104,17 +119,20 @@ FileRead readSettingsFile(const std::string& path)
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        r.why = "not a regular file";
+        notRegular(r);
         return r;
     }
     r.st = st;
     std::string data;
     const bool whole = readBounded(fd, data, r.why);
     ::close(fd);
-    if (!whole)
+    if (!whole) {
+        if (data.size() > kMaxSettingsFileBytes)
+            r.whyJa = std::to_string(kMaxSettingsFileBytes / 1024) + " KiB を超えています。";
         return r;
+    }
     r.data = std::move(data);
-    r.why = notTakenWhole(r.data);
+    std::tie(r.why, r.whyJa) = notTakenWhole(r.data);
     if (r.why.empty())
         r.state = FileRead::Whole;
     return r;
