@@ -35,10 +35,20 @@ std::string field(Session& s, int n)
 
 bool runRead(Session& s)
 {
+    MainEngine& e = s.host.engine;
     s.timedOut.clear();
-    s.host.engine.spbReadClick();
+    // A write that fails ends the read: the commands after it would go nowhere.
+    e.setStopSequenceOnWriteFailure(true);
+    e.spbReadClick();
     // Seven commands, each at most its reply time-out plus a pass.
-    return s.runUntil([&] { return s.host.engine.step() == 0 && !s.host.engine.busy(); }, 7 * 1600 + 1000);
+    const bool done = s.runUntil([&] { return e.step() == 0 && !e.busy(); }, 7 * 1600 + 1000);
+    e.setStopSequenceOnWriteFailure(false);
+    if (e.sequenceWriteFailed()) {
+        std::fprintf(stderr, "kd36ctl: %s could not be written to the port; no further command was sent\n",
+                     plainText(sjisToUtf8(e.sequenceCommand())).c_str());
+        return false;
+    }
+    return done;
 }
 
 void printRead(Session& s, bool json)
