@@ -325,7 +325,7 @@ void loadFile(const std::string& path, Ini& ini, std::string* problem)
 {
     const FileRead file = readSettingsFile(path);
     if (problem)
-        *problem = file.state == FileRead::NotWhole ? file.why : std::string();
+        *problem = file.state != FileRead::NotWhole ? std::string() : file.whyJa.empty() ? file.why : file.whyJa;
     loadIni(ini, file.data);
 }
 

@@ -54,7 +54,8 @@ std::string settingsFilePath(const std::string& executablePath, const std::strin
 // section or key, or a value that is not a number, gives the default. The
 // window position is then clamped onto a screen. When the file exists but
 // cannot be taken whole (not a regular file, too large, unreadable, a NUL
-// byte, UTF-16), *problem says why: the next save leaves that file alone.
+// byte, UTF-16 or UTF-32), *problem says why, in the window's Japanese where
+// the tool words it itself: the next save leaves that file alone.
 void LoadSettings(const std::string& path, StoredSettings& s, View& mainView, WindowPlacement& wp,
                   std::string* problem = nullptr);
 // Only what a run without the window takes: the port, its line settings,

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <system_error>
 
 #include <fcntl.h>
@@ -21,15 +23,22 @@ std::string errnoText(int err) { return std::system_category().message(err); }
 
 namespace {
 
-// Why the reader could not take the whole text, or nothing. The reader
-// stops at a NUL byte and knows no UTF-16: what follows would be lost by a
-// save.
-std::string notTakenWhole(const std::string& data)
+// Why the reader could not take the whole text (English, Japanese), or
+// nothing. The reader stops at a NUL byte and knows no UTF-16 or UTF-32:
+// what follows would be lost by a save. The byte-order marks come first, as
+// such text is full of NULs.
+std::pair<std::string, std::string> notTakenWhole(const std::string& data)
 {
+    auto starts = [&](std::string_view bom) { return std::string_view(data).substr(0, bom.size()) == bom; };
+    using namespace std::string_view_literals;
+    for (auto [bom, name] : {std::pair{"\xFF\xFE\0\0"sv, "UTF-32"}, std::pair{"\0\0\xFE\xFF"sv, "UTF-32"},
+                             std::pair{"\xFF\xFE"sv, "UTF-16"}, std::pair{"\xFE\xFF"sv, "UTF-16"}})
+        if (starts(bom))
+            return {"the file is " + std::string(name) + " text; save it as UTF-8",
+                    name + std::string(" のテキストです。UTF-8 で保存し直してください。")};
     if (size_t z = data.find('\0'); z != std::string::npos)
-        return "a NUL byte at offset " + std::to_string(z);
-    if (data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
-        return "UTF-16 text";
+        return {"a NUL byte at offset " + std::to_string(z),
+                "オフセット " + std::to_string(z) + " に NUL バイトがあります。"};
     return {};
 }
 
@@ -41,7 +50,7 @@ FileRead readSettingsFile(const std::string& path)
     if (r.state != FileRead::Whole)
         return r;
     // The reader still takes what comes before the fault.
-    r.why = notTakenWhole(r.data);
+    std::tie(r.why, r.whyJa) = notTakenWhole(r.data);
     if (!r.why.empty())
         r.state = FileRead::NotWhole;
     return r;

@@ -35,10 +35,20 @@ std::string field(Session& s, int n)
 
 bool runRead(Session& s)
 {
+    MainEngine& e = s.host.engine;
     s.timedOut.clear();
-    s.host.engine.spbReadClick();
+    // A write that fails ends the read: the commands after it would go nowhere.
+    e.setStopSequenceOnWriteFailure(true);
+    e.spbReadClick();
     // Seven commands, each at most its reply time-out plus a pass.
-    return s.runUntil([&] { return s.host.engine.step() == 0 && !s.host.engine.busy(); }, 7 * 1600 + 1000);
+    const bool done = s.runUntil([&] { return e.step() == 0 && !e.busy(); }, 7 * 1600 + 1000);
+    e.setStopSequenceOnWriteFailure(false);
+    if (e.sequenceWriteFailed()) {
+        std::fprintf(stderr, "kd36ctl: %s could not be written to the port; no further command was sent\n",
+                     plainText(sjisToUtf8(e.sequenceCommand())).c_str());
+        return false;
+    }
+    return done;
 }
 
 void printRead(Session& s, bool json)
@@ -49,7 +59,7 @@ void printRead(Session& s, bool json)
             out += jsonString(name) + ":" + jsonString(field(s, n)) + ",";
         out += "\"timed_out\":[";
         for (size_t i = 0; i < s.timedOut.size(); ++i)
-            out += (i ? "," : "") + jsonString(sjisToUtf8(s.timedOut[i]));
+            out.append(i ? "," : "").append(jsonString(sjisToUtf8(s.timedOut[i])));
         out += "]}\n";
         std::fputs(out.c_str(), stdout);
         return;
@@ -58,7 +68,7 @@ void printRead(Session& s, bool json)
         std::printf("%s=%s\n", name, plainText(field(s, n)).c_str());
     std::string t;
     for (auto& c : s.timedOut)
-        t += (t.empty() ? "" : ",") + plainText(sjisToUtf8(c));
+        t.append(t.empty() ? "" : ",").append(plainText(sjisToUtf8(c)));
     std::printf("timed_out=%s\n", t.c_str());
 }
 
@@ -384,6 +394,8 @@ int cmdWrite(Session& s, const std::string& path)
     const size_t boxesBefore = s.boxes.shown;
     s.timedOut.clear();
     WriteProgress progress;
+    // A write that fails ends the sequence: what follows would go nowhere.
+    e.setStopSequenceOnWriteFailure(true);
     e.spbWriteClick();
     const bool ended = s.runUntil(
         [&] {
@@ -391,7 +403,11 @@ int cmdWrite(Session& s, const std::string& path)
             return e.step() == 0 && !e.busy();
         },
         7 * 1600 + 1000);
-    if (!ended || !progress.allTaken(wanted)) {
+    e.setStopSequenceOnWriteFailure(false);
+    if (e.sequenceWriteFailed())
+        std::fprintf(stderr, "kd36ctl: %s could not be written to the port; no further command was sent\n",
+                     plainText(sjisToUtf8(e.sequenceCommand())).c_str());
+    if (!ended || e.sequenceWriteFailed() || !progress.allTaken(wanted)) {
         progress.report(wanted);
         return kNoAnswer;
     }

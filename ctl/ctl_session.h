@@ -81,7 +81,7 @@ public:
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](const std::string& n) {
             if (n == "timRxWait" && host.engine.step() != 0 && host.engine.step() % 2 == 0)
-                timedOut.push_back(lastCommand());
+                timedOut.push_back(host.engine.sequenceCommand());
             host.mainTimer(n);
         };
         link.onTimer = [this](const std::string& n) { host.linkTimer(n); };
@@ -168,23 +168,6 @@ public:
         if (!fault.empty())
             throw std::runtime_error(fault);
         return !g_signal && until();
-    }
-
-    // The last command the window echoed, without its line break.
-    std::string lastCommand() const
-    {
-        const std::string& t = host.engine.txRxMonitor().text();
-        size_t end = t.size();
-        while (end > 0) {
-            size_t start = t.rfind("\r\n", end >= 3 ? end - 3 : 0);
-            start = start == std::string::npos || start >= end ? 0 : start + 2;
-            if (end - start >= 2 && t[start] == '@')
-                return t.substr(start, end - start - (t.compare(end - 2, 2, "\r\n") == 0 ? 2 : 0));
-            if (start == 0)
-                break;
-            end = start;
-        }
-        return {};
     }
 
     const Options& opt;

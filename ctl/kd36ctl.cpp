@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,8 +18,11 @@
 #include <unistd.h>
 
 #include "app/settings_file.h"
+#include "app/settings_io.h"
 #include "ctl/ctl_session.h"
 #include "ctl/ctl_text.h"
+#include "engine/sjis.h"
+#include "serial/device.h"
 #include "serial/port_catalog.h"
 
 #ifndef KD36_VERSION
@@ -45,7 +47,8 @@ const char* const kUsageText =
     "  write PORT PROFILE [--verify]     write the ticked items of a profile;\n"
     "                                    --verify reads back and fails on any difference\n"
     "  clone PORT PROFILE                read the modem and save its settings as a profile\n"
-    "  send PORT TEXT [--wait MS]        send one command line (CR LF is added) and print\n"
+    "  send PORT TEXT [--wait MS]        send one command line (CR LF is added; no CR or LF\n"
+    "                                    in TEXT, at most 2046 bytes in Shift-JIS) and print\n"
     "                                    the reply lines until MS of silence (default 1400)\n"
     "  answerback PORT STATIONS [--json] poll the stations (hex digits, e.g. 2,5,9) for\n"
     "                                    their field-strength level, as the dialog does\n"
@@ -99,6 +102,20 @@ long number(const std::string& opt, const std::string& v, long lo, long hi)
     throw UsageError{opt + ": '" + v + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi)};
 }
 
+// `send` takes one command line that the port's write takes whole; anything
+// else is refused before the port is opened.
+void checkSendText(const std::string& text)
+{
+    if (text.empty())
+        throw UsageError{"send: the command is empty"};
+    if (text.find_first_of("\r\n") != std::string::npos)
+        throw UsageError{"send: the command holds a line break (CR or LF); send takes one command line"};
+    const size_t bytes = utf8ToSjis(text).size() + 2;
+    if (bytes > size_t(kDriverQueueSize))
+        throw UsageError{"send: the command is too long for the line: " + std::to_string(bytes) +
+                         " bytes in Shift-JIS with CR LF, the port takes at most " + std::to_string(kDriverQueueSize)};
+}
+
 Options parse(const std::vector<std::string>& argv)
 {
     Options o;
@@ -135,6 +152,8 @@ Options parse(const std::vector<std::string>& argv)
                          std::to_string(o.args.size())};
     if (o.verify && o.command != "write")
         throw UsageError{"--verify belongs to write"};
+    if (o.command == "send")
+        checkSendText(o.args[1]);
     return o;
 }
 
@@ -315,9 +334,15 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kd36ctl"));
 
     const std::string ini = settingsPath(opt);
-    const bool haveIni = std::filesystem::exists(ini);
-    if (!opt.ini.empty() && !haveIni) {
-        std::fprintf(stderr, "kd36ctl: settings file %s: %s\n", ini.c_str(), std::strerror(ENOENT));
+    const settings_io::FileRead iniRead = settings_io::readSettingsFile(ini);
+    const bool haveIni = iniRead.state != settings_io::FileRead::Missing;
+    // A file named on the command line is the user's intent: it is read whole or the run stops.
+    if (!opt.ini.empty() && iniRead.state != settings_io::FileRead::Whole) {
+        const std::string why = iniRead.state == settings_io::FileRead::Missing ? std::strerror(ENOENT)
+            : iniRead.state == settings_io::FileRead::Folder                    ? std::strerror(EISDIR)
+                                                                                : iniRead.why;
+        std::fprintf(stderr, "kd36ctl: settings file %s cannot be read: %s\n", plainText(ini).c_str(),
+                     plainText(why).c_str());
         return kUsage;
     }
     std::string pinsProblem;

@@ -1,6 +1,7 @@
 #include "main_engine.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "command_words.h"
 #include "link_logic.h"
@@ -369,7 +370,8 @@ void MainEngine::handOver(const std::string& piece)
 {
     if (FObserver)
         FObserver->received(piece);
-    RxQueue += piece;
+    // The window's text ends at the first NUL, as the display takes it.
+    RxQueue.append(piece.data(), strnlen(piece.data(), piece.size()));
     FRxReady = true;
 }
 

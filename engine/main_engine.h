@@ -171,6 +171,12 @@ public:
     // Step of the settings sequence: 0 idle, odd sends next, even awaits a reply.
     int step() const { return FStep; }
     bool busy() const { return FBusy; }
+    // The line the settings sequence wrote last (without CR LF), and whether that write failed.
+    const std::string& sequenceCommand() const { return FSequenceCommand; }
+    bool sequenceWriteFailed() const { return FSequenceWriteFailed; }
+    // A failed write ends the settings sequence instead of waiting out its reply
+    // time: a script's later commands would go nowhere. The window keeps waiting.
+    void setStopSequenceOnWriteFailure(bool on) { FStopOnWriteFailure = on; }
     bool sending() const { return FSending; }
     bool closing() const { return FClosing; }
     // False inside a pass or a write: a pass started then would nest.
@@ -233,6 +239,9 @@ private:
     int FStatusClickX = 0;
     bool FReadMode = false;
     bool FBusy = false;
+    std::string FSequenceCommand;
+    bool FSequenceWriteFailed = false;
+    bool FStopOnWriteFailure = false;
     bool FRxTimedOut = false;
     int FExtensionShown = -1;
     int FPacketShown = 0;

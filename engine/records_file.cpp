@@ -71,10 +71,13 @@ FileRead readRegularFile(const std::string& path, size_t maxBytes)
         return r;
     }
     r.state = FileRead::NotWhole;
-    if (!S_ISREG(r.st.st_mode)) {
+    auto notRegular = [&r] {
         r.why = "not a regular file";
+        r.whyJa = "通常のファイルではありません。";
         return r;
-    }
+    };
+    if (!S_ISREG(r.st.st_mode))
+        return notRegular();
     // Non-blocking: the path may have become a FIFO since the stat.
     int fd = ::open(r.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -84,16 +87,18 @@ FileRead readRegularFile(const std::string& path, size_t maxBytes)
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        r.why = "not a regular file";
-        return r;
+        return notRegular();
     }
     r.st = st;
     const bool whole = readBounded(fd, maxBytes, r.data, r.why);
     ::close(fd);
-    if (whole)
+    if (whole) {
         r.state = FileRead::Whole;
-    else
+    } else {
+        if (r.data.size() > maxBytes)
+            r.whyJa = std::to_string(maxBytes / 1024) + " KiB を超えています。";
         r.data.clear();
+    }
     return r;
 }
 

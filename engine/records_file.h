@@ -14,6 +14,7 @@ struct FileRead {
     enum State { Missing, Whole, NotWhole, Folder } state = Missing;
     std::string data;   // what could be read
     std::string why;    // NotWhole: the reason
+    std::string whyJa;  // the same for the window, where the tool words it itself
     std::string target; // the path after symbolic links
     struct stat st {};
 };

@@ -140,6 +140,8 @@ void MainEngine::spbWriteClick()
     if (FBusy)
         return;
     FStep = 1;
+    FSequenceCommand.clear();
+    FSequenceWriteFailed = false;
     FReadMode = false;
     FBusy = true;
     for (const char* c : kSequenceLocks)
@@ -151,6 +153,8 @@ void MainEngine::spbReadClick()
     if (FBusy)
         return;
     FStep = 1;
+    FSequenceCommand.clear();
+    FSequenceWriteFailed = false;
     FReadMode = true;
     FBusy = true;
     for (const char* c : kSequenceLocks)
@@ -175,7 +179,13 @@ void MainEngine::ClearReadFields()
 void MainEngine::sendSettingsCommand(const std::string& cmd)
 {
     FRxTimedOut = false;
-    SendCommand(cmd);
+    FSequenceCommand = cmd.substr(0, cmd.find("\r\n"));
+    FSequenceWriteFailed = !SendCommand(cmd);
+    if (FSequenceWriteFailed && FStopOnWriteFailure) {
+        d.main.stopTimer("timRxWait");
+        endSequence();
+        return;
+    }
     d.main.stopTimer("timRxWait");
     d.main.startTimer("timRxWait", 1400);
 }

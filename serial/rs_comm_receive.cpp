@@ -165,8 +165,8 @@ void RsCommThread::DeliverLine(bool terminated)
     if (!terminated)
         return;
     d->line[d->lineLength] = '\0';
-    // The text ends at the first NUL, as the display takes it.
-    std::string text(d->line, strnlen(d->line, size_t(d->lineLength)));
+    // Every byte goes over; the engine cuts the window's text at a NUL, the log keeps it all.
+    std::string text(d->line, size_t(d->lineLength));
     d->lineLength = 0;
     d->silenceDeadline = 0;
     // Collected before a close that was followed by a new open: dropped.

@@ -40,6 +40,9 @@ if(TARGET kd36_app)
   kd36_qtest(records_widget_test SOURCES app/records_widget_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
              LIBS kd36_app kd36_sim)
 endif()
+if(TARGET kd36_app)
+  kd36_qtest(session_log_writer_test SOURCES app/session_log_writer_test.cpp LIBS kd36_app)
+endif()
 # The main window through a real ser2net (skipped when it is not installed).
 if(TARGET kd36_app)
   kd36_qtest(network_window_test SOURCES app/network_window_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,12 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 
 #include "app/main_form.h"
@@ -37,6 +44,7 @@ private slots:
     void cleanup();
     void logHoldsAFullReadInOrder();
     void logFolderRemovedStopsLoggingWithOneBoxAndThePortGoesOn();
+    void logOnAFifoIsRefusedAtOnceWithOneBox();
     void profileBringsBackEveryControlAndTheSameWrite();
     void menuScreenshot();
 
@@ -179,6 +187,31 @@ void RecordsWidgetTest::logFolderRemovedStopsLoggingWithOneBoxAndThePortGoesOn()
     QTest::qWait(1200);
     QCOMPARE(boxes.size(), 1);
     QVERIFY(!QFileInfo::exists(nextFile));
+}
+
+void RecordsWidgetTest::logOnAFifoIsRefusedAtOnceWithOneBox()
+{
+    nextFile = dir->filePath("log.fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(nextFile).constData(), 0600), 0);
+    // A blocking open would wait for a reader for ever: one comes after 3 s
+    // so that such an open ends as a failure here, not as a hang.
+    std::atomic<bool> answered{false};
+    std::thread reader([&] {
+        for (int i = 0; i < 300 && !answered; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!answered)
+            ::close(::open(QFile::encodeName(nextFile).constData(), O_RDONLY | O_NONBLOCK));
+    });
+    QElapsedTimer t;
+    t.start();
+    ui().mnuLog->trigger();
+    answered = true;
+    reader.join();
+    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(!ui().mnuLog->isChecked());
+    QTRY_COMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0], QStringLiteral("ログファイルを開けません。"));
+    QVERIFY2(details[0].contains(QStringLiteral("通常のファイル")), qPrintable(details[0]));
 }
 
 void RecordsWidgetTest::profileBringsBackEveryControlAndTheSameWrite()

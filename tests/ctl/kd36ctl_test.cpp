@@ -1,6 +1,8 @@
 // kd36ctl as a script runs it: a process, its output and exit status.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "tests/support/pty_peer.h"
@@ -168,6 +171,96 @@ TEST_F(Ctl, SendPrintsTheReplyLinesAndFailsOnSilence)
     EXPECT_EQ(silent.code, 1);
     EXPECT_TRUE(silent.out.empty());
     EXPECT_EQ(peer.lines(), std::vector<std::string>{"@ABCD"});
+}
+
+TEST_F(Ctl, SendRefusesWhatIsNotOneCommandLineBeforeTheLineSeesIt)
+{
+    PtyPeer peer;
+    peer.start();
+    const QString port = QString::fromStdString(peer.path());
+    const std::pair<QString, const char*> refused[] = {
+        {"", "kd36ctl: send: the command is empty\n"},
+        {"@EQID\r\n@INFO:U=X", "line break"},
+        {"@EQID\n", "line break"},
+        {QString(100000, 'A'), "too long for the line: 100002 bytes"},
+        {QString(1024, QChar(0x3042)), "too long for the line: 2050 bytes"},
+    };
+    for (const auto& [text, reason] : refused) {
+        Outcome r = run({"send", port, text, "--wait", "200"});
+        EXPECT_EQ(r.code, 2) << reason;
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_TRUE(peer.lines().empty());
+    // The longest line the port's write takes: 2046 bytes of Shift-JIS and CR LF.
+    EXPECT_EQ(run({"send", port, QString(1023, QChar(0x3042)), "--wait", "200"}).code, 1);
+    std::string sent;
+    for (int i = 0; i < 1023; ++i)
+        sent += "\x82\xA0";
+    EXPECT_EQ(peer.lines(), std::vector<std::string>{sent});
+}
+
+TEST_F(Ctl, ASettingsFileThatCannotBeReadSaysWhy)
+{
+    const QString utf16 = dir.filePath(QStringLiteral("utf16.ini"));
+    {
+        QFile f(utf16);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QString text = QStringLiteral("[Ports]\r\nCOM7=simulator\r\n");
+        f.write("\xFF\xFE", 2);
+        f.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    }
+    const QString fifo = dir.filePath(QStringLiteral("fifo.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {
+        {utf16, "cannot be read: the file is UTF-16 text; save it as UTF-8\n"},
+        {fifo, "cannot be read: not a regular file\n"},
+        {dir.path(), "cannot be read: Is a directory\n"},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(QStringLiteral(KD36CTL), {"read", "COM7", "--ini", c.path});
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 2);
+        const std::string err = p.readAllStandardError().toStdString();
+        EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+        EXPECT_EQ(err.find("no such port"), std::string::npos) << err;
+    }
+}
+
+TEST_F(Ctl, ReadStopsAtTheFirstFailedWriteAndNamesIt)
+{
+    auto peer = std::make_unique<PtyPeer>();
+    peer->replies().clear();
+    peer->start();
+    QProcess p;
+    start(p, {"read", QString::fromStdString(peer->path())});
+    ASSERT_TRUE(waitForLine(*peer, "@INIT"));
+    const auto t0 = std::chrono::steady_clock::now();
+    peer.reset(); // the line drops
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 4s); // not six more time-outs
+    EXPECT_EQ(p.exitCode(), 1);
+    const std::string err = p.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("kd36ctl: @EQID could not be written to the port; no further command was sent"),
+              std::string::npos) << err;
+}
+
+TEST_F(Ctl, TimedOutNamesTheCommandEvenWhenTheMonitorIsFlooded)
+{
+    PtyPeer peer;
+    // No valid reply to @EQID, but a flood of text that looks like commands.
+    std::string flood;
+    for (int i = 0; i < 400; ++i)
+        flood += "@FLOOD" + std::to_string(i) + "\r\n" + std::string(60, 'z') + "\r\n";
+    peer.replies()["@EQID"] = flood + "@GARBAGE";
+    peer.start();
+    Outcome r = run({"read", QString::fromStdString(peer.path()), "--json"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(json(r)["timed_out"].toArray(), QJsonArray{"@EQID"});
 }
 
 TEST_F(Ctl, AnswerBackGoesOnPastASilentStation)
@@ -382,18 +475,30 @@ TEST_F(Ctl, AProfileThatCannotBeWrittenExactlySendsNothing)
 
 TEST_F(Ctl, ASettingsFileNotReadWholeRefusesComNumbersButTakesPaths)
 {
+    // The default file (not --ini, which must be read whole): the user's.
+    ASSERT_FALSE(QFile::exists(QFileInfo(QStringLiteral(KD36CTL)).dir().filePath("kd36setup.ini")));
     PtyPeer peer;
     peer.start();
+    ASSERT_TRUE(QDir(dir.path()).mkpath("kd36setup"));
     {
-        QFile f(ini);
+        QFile f(dir.filePath("kd36setup/kd36setup.ini"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         const std::string text = "[Com]\nBaudRate=9600\n" + std::string(1, '\0') + "[Ports]\nCOM2=" + peer.path() + "\n";
         f.write(text.data(), qint64(text.size()));
     }
-    Outcome com = run({"read", "COM2"});
-    EXPECT_EQ(com.code, 2);
-    EXPECT_NE(com.err.find("cannot be read whole"), std::string::npos) << com.err;
+    auto runDefault = [&](const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.path());
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KD36CTL), args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return std::pair{p.exitCode(), p.readAllStandardError().toStdString()};
+    };
+    const auto [comCode, comErr] = runDefault({"read", "COM2"});
+    EXPECT_EQ(comCode, 2);
+    EXPECT_NE(comErr.find("cannot be read whole (a NUL byte at offset"), std::string::npos) << comErr;
     EXPECT_TRUE(peer.lines().empty());
-    Outcome path = run({"send", QString::fromStdString(peer.path()), "@EQID"});
-    EXPECT_EQ(path.code, 0) << path.err;
+    const auto [pathCode, pathErr] = runDefault({"send", QString::fromStdString(peer.path()), "@EQID"});
+    EXPECT_EQ(pathCode, 0) << pathErr;
 }

@@ -1,4 +1,5 @@
 #include "app/settings_file.h"
+#include "app/settings_io.h"
 
 #include <gtest/gtest.h>
 
@@ -562,14 +563,30 @@ TEST_F(SettingsFileTest, BytesTheReaderCannotTakeAreNeverLost)
     std::string utf16 = "\xFF\xFE";
     for (char c : "[Com]\r\nPort=4\r\n" + tail)
         utf16 += std::string{c, '\0'};
-    for (const std::string& f : {"[URL]\r\nHome=ab\0cd\r\n"s + tail, utf16}) {
-        spit(ini, f);
+    std::string utf16be = "\xFE\xFF", utf32 = "\xFF\xFE\0\0"s;
+    for (char c : "[Com]\r\nPort=4\r\n"s) {
+        utf16be += std::string{'\0', c};
+        utf32 += std::string{c, '\0', '\0', '\0'};
+    }
+    // The window's box says it in Japanese, kd36ctl in English; encoded text is named, not its first NUL.
+    const std::string resave = " のテキストです。UTF-8 で保存し直してください。";
+    const struct {
+        std::string bytes, ja, en;
+    } cases[] = {
+        {"[URL]\r\nHome=ab\0cd\r\n"s + tail, "オフセット 14 に NUL バイトがあります。", "a NUL byte at offset 14"},
+        {utf16, "UTF-16" + resave, "the file is UTF-16 text; save it as UTF-8"},
+        {utf16be, "UTF-16" + resave, "the file is UTF-16 text; save it as UTF-8"},
+        {utf32, "UTF-32" + resave, "the file is UTF-32 text; save it as UTF-8"},
+    };
+    for (const auto& c : cases) {
+        spit(ini, c.bytes);
         load();
         save();
-        EXPECT_EQ(slurp(ini), f);
+        EXPECT_EQ(slurp(ini), c.bytes);
         std::string problem;
         kd36::LoadSettings(ini.string(), s, view, wp, &problem);
-        EXPECT_FALSE(problem.empty());
+        EXPECT_EQ(problem, c.ja);
+        EXPECT_EQ(kd36::settings_io::readSettingsFile(ini.string()).why, c.en);
     }
 }
 

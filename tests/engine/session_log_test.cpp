@@ -1,8 +1,9 @@
 // The session log's line format.
-#include <gtest/gtest.h>
+#include "engine_fixture.h"
 
 #include "engine/session_log.h"
-#include "engine/sjis.h"
+
+#include <algorithm>
 
 namespace kd36 {
 namespace {
@@ -46,6 +47,23 @@ TEST(SessionLogLine, PiecesSplitAtCrLfIntoContinuationLines)
     s.StopBits = 1;
     EXPECT_EQ(portOpenedText(7, s), "COM7 open 19200 8E1.5 RTS/CTS");
     EXPECT_EQ(portOpenedText(7, PortSettings{}), "COM7 open 9600 8N1 RTS/CTS");
+}
+
+using SessionLogPiece = test::EngineTest;
+
+// The window's text still ends at a NUL; the log's lines of the piece do not.
+TEST_F(SessionLogPiece, ANulEndsTheWindowsTextButNoLineOfTheLog)
+{
+    std::string piece;
+    for (int i = 0; i < 1000; ++i)
+        piece += ">LINE:" + std::to_string(i) + (i == 8 ? std::string("\0", 1) : "") + "\r\n";
+    openPort();
+    engine.handOver(piece);
+    EXPECT_EQ(engine.receivedPending(), piece.find('\0'));
+    const std::string log = formatLogData({kAt, 0}, "RX", piece);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1000);
+    EXPECT_NE(log.find("RX+ >LINE:8[00]\n"), std::string::npos);
+    EXPECT_NE(log.find("RX+ >LINE:999\n"), std::string::npos);
 }
 
 } // namespace

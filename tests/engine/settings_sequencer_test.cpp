@@ -174,6 +174,38 @@ TEST_F(Sequencer, FailedWriteWaitsForTheTimeout)
     EXPECT_EQ(monitor(), (std::vector<std::string>{"@INFO:U=X", sj("送信失敗")}));
 }
 
+// The window waits out a failed write (above); a script's run ends there,
+// and names the command from the sequence's own state, not the monitor's.
+TEST_F(Sequencer, AFailedWriteCanEndTheSequenceAndNamesItsCommand)
+{
+    engine.setStopSequenceOnWriteFailure(true);
+    engine.spbReadClick();
+    pass();
+    clock.advanceMs(50);
+    reply(">INIT:F=128/I=100/S=1234567/T=3/W=10\r\n");
+    pass(); // @EQID goes out
+    EXPECT_EQ(engine.sequenceCommand(), "@EQID");
+    EXPECT_FALSE(engine.sequenceWriteFailed());
+    port.failWrites = true;
+    clock.advanceMs(50);
+    reply(">EQID:E=5\r\n");
+    pass(); // @FREQ fails
+    EXPECT_EQ(engine.step(), 0);
+    EXPECT_FALSE(engine.busy());
+    EXPECT_TRUE(engine.sequenceWriteFailed());
+    EXPECT_EQ(engine.sequenceCommand(), "@FREQ");
+    run(3000);
+    EXPECT_EQ(port.writes.size(), 2u); // nothing after the failure
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
+
+    // A new run starts clean.
+    port.failWrites = false;
+    engine.spbReadClick();
+    pass();
+    EXPECT_FALSE(engine.sequenceWriteFailed());
+    EXPECT_EQ(engine.sequenceCommand(), "@INIT");
+}
+
 TEST_F(Sequencer, SecondClickIsIgnoredWhileBusy)
 {
     engine.spbReadClick();

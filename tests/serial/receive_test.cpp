@@ -142,15 +142,17 @@ TEST_F(ReceiveFixture, CodeDisplayRendersControlBytesAndCutsAtTheTerminator)
     EXPECT_EQ(texts(), (Texts{"a[0A]\r\n", "b[0A]\r\n"}));
 }
 
-TEST_F(ReceiveFixture, NulEndsTheTextInTextDisplay)
+// The engine ends the window's text at a NUL; the piece itself keeps every
+// byte for the session log.
+TEST_F(ReceiveFixture, ANulTravelsWithThePiece)
 {
     open();
     arrive(std::string("AB\0CD\r\n", 7));
     pass();
-    EXPECT_EQ(texts(), (Texts{"AB"}));
+    EXPECT_EQ(texts(), (Texts{std::string("AB\0CD\r\n", 7)}));
     arrive("next\n");
     pass();
-    EXPECT_EQ(texts(), (Texts{"AB", "next\n"}));
+    EXPECT_EQ(texts(), (Texts{std::string("AB\0CD\r\n", 7), "next\n"}));
 }
 
 TEST_F(ReceiveFixture, FullBufferIsHandedOverWithoutLoss)

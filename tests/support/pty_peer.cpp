@@ -100,6 +100,8 @@ PtyPeer::PtyPeer(Mode mode) : d(std::make_unique<Impl>())
     d->master = posix_openpt(O_RDWR | O_NOCTTY);
     if (d->master < 0 || grantpt(d->master) != 0 || unlockpt(d->master) != 0)
         return;
+    // Not inherited by the program under test, so that dropping the peer drops its line.
+    ::fcntl(d->master, F_SETFD, FD_CLOEXEC);
     d->slave = ptsname(d->master);
     // A raw line from the start: no echo, no CR/LF translation.
     int s = ::open(d->slave.c_str(), O_RDWR | O_NOCTTY);
