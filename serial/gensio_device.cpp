@@ -4,6 +4,9 @@
 #include <gensio/gensio_err.h>
 #include <gensio/sergensio.h>
 
+#include <netdb.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -12,6 +15,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <unordered_map>
 #include <thread>
 #include <utility>
@@ -20,7 +24,6 @@ namespace kd36 {
 
 namespace {
 
-constexpr auto kConnectWait = std::chrono::milliseconds(5000);
 constexpr auto kLineWait = std::chrono::milliseconds(2000);
 // A server whose port has no modem-control lines (ser2net on a
 // pseudo-terminal) never confirms a DTR request.
@@ -191,7 +194,54 @@ int ignoreEvents(gensio*, void*, int, int, unsigned char*, gensiods* len, const 
     return GE_NOTSUP;
 }
 
+std::string systemResolve(const std::string& host, std::string& why)
+{
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    if (int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found); rc != 0 || !found) {
+        why = std::string("name not resolved (") + gai_strerror(rc) + ")";
+        return {};
+    }
+    char text[NI_MAXHOST] = {};
+    int rc = getnameinfo(found->ai_addr, found->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST);
+    freeaddrinfo(found);
+    if (rc != 0) {
+        why = std::string("name not resolved (") + gai_strerror(rc) + ")";
+        return {};
+    }
+    return text;
+}
+
+std::mutex resolverMutex;
+NetworkResolver& resolverSlot()
+{
+    static NetworkResolver r;
+    return r;
+}
+
+NetworkResolver currentResolver()
+{
+    std::lock_guard g(resolverMutex);
+    return resolverSlot() ? resolverSlot() : NetworkResolver(systemResolve);
+}
+
+// gensio's own words for its code, for the reason a user reads.
+std::string gensioReason(int ge)
+{
+    const char* t = gensio_err_to_str(ge);
+    return t && *t ? t : "gensio error " + std::to_string(ge);
+}
+
 } // namespace
+
+void setNetworkResolver(NetworkResolver resolver)
+{
+    std::lock_guard g(resolverMutex);
+    resolverSlot() = std::move(resolver);
+}
 
 // ------------------------------------------------------------- addresses
 
@@ -302,6 +352,11 @@ struct GensioDevice::Impl {
         lastError = err;
         return false;
     }
+    bool fail(int err, std::string why)
+    {
+        setFailureReason(std::move(why));
+        return fail(err);
+    }
 
     static int onEvent(gensio* io, void* user, int event, int err, unsigned char* buf, gensiods* buflen,
                        const char* const*)
@@ -352,11 +407,11 @@ struct GensioDevice::Impl {
         Ticket p;
         int rv = call(p.cb());
         if (rv)
-            return fail(errnoOf(rv));
+            return fail(errnoOf(rv), gensioReason(rv));
         if (!p->wait(until))
-            return fail(lost ? ENODEV : ETIMEDOUT);
+            return lost ? fail(ENODEV, "the server closed the connection") : fail(ETIMEDOUT, "no answer");
         if (p->err)
-            return fail(errnoOf(p->err));
+            return fail(errnoOf(p->err), gensioReason(p->err));
         val = p->val;
         return true;
     }
@@ -366,23 +421,54 @@ GensioDevice::GensioDevice(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 
 GensioDevice::~GensioDevice() { close(); }
 
-std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& err)
+namespace {
+
+// The address with its host replaced by the numeric one the resolver
+// found, so that gensio itself never waits on a name server.
+std::optional<NetworkAddress> resolved(const std::string& url, int& err, std::string& why)
 {
-    err = 0;
     auto addr = parseNetworkAddress(url);
     if (!addr) {
         err = EINVAL;
+        why = "not a network port address";
+        return std::nullopt;
+    }
+    if (addr->host.front() == '[')
+        return addr;
+    std::string numeric = currentResolver()(addr->host, why);
+    if (numeric.empty()) {
+        err = EHOSTUNREACH;
+        if (why.empty())
+            why = "name not resolved";
+        return std::nullopt;
+    }
+    addr->host = numeric.find(':') != std::string::npos ? "[" + numeric + "]" : numeric;
+    return addr;
+}
+
+} // namespace
+
+std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& err,
+                                                 std::chrono::steady_clock::time_point until)
+{
+    err = 0;
+    std::string why;
+    auto addr = resolved(url, err, why);
+    if (!addr) {
+        setFailureReason(why);
         return nullptr;
     }
     GensioLoop* loop = GensioLoop::get();
     if (!loop) {
         err = ENOSYS;
+        setFailureReason("the network library could not start");
         return nullptr;
     }
     auto impl = std::make_unique<Impl>();
     int rv = str_to_gensio(addr->gensioString().c_str(), loop->os, &Impl::onEvent, impl.get(), &impl->io);
     if (rv) {
         err = errnoOf(rv);
+        setFailureReason(gensioReason(rv));
         return nullptr;
     }
     std::unique_ptr<GensioDevice> dev(new GensioDevice(std::move(impl)));
@@ -392,14 +478,18 @@ std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& er
     rv = gensio_open(d.io, errDone, p.cb());
     if (rv) {
         err = errnoOf(rv);
+        setFailureReason(gensioReason(rv));
         return nullptr; // the destructor frees the unopened gensio
     }
-    if (!p->wait(std::chrono::steady_clock::now() + kConnectWait)) {
+    if (!p->wait(until)) {
         err = ETIMEDOUT;
+        setFailureReason("no answer within 5 s");
         return nullptr;
     }
     if (p->err) {
         err = p->err == GE_REMCLOSE ? ECONNREFUSED : errnoOf(p->err);
+        setFailureReason(p->err == GE_REMCLOSE ? std::system_category().message(ECONNREFUSED)
+                                               : gensioReason(p->err));
         return nullptr;
     }
     if (addr->rfc2217) {
@@ -418,10 +508,15 @@ std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& er
 
 bool GensioDevice::configure(const PortSettings& s)
 {
+    return configure(s, std::chrono::steady_clock::now() + kLineWait);
+}
+
+bool GensioDevice::configure(const PortSettings& s, std::chrono::steady_clock::time_point until)
+{
     if (d->lost)
-        return d->fail(ENODEV);
+        return d->fail(ENODEV, "the server closed the connection");
     if (s.ByteSize < 5 || s.ByteSize > 8 || s.BaudRate == 0)
-        return d->fail(EINVAL);
+        return d->fail(EINVAL, "line settings no serial port takes");
     PortSettings got = s;
     if (d->sio) {
         static const unsigned int kParity[] = {SERGENSIO_PARITY_NONE, SERGENSIO_PARITY_ODD, SERGENSIO_PARITY_EVEN,
@@ -432,15 +527,28 @@ bool GensioDevice::configure(const PortSettings& s)
                                   : s.FlowCtrl == 2 ? SERGENSIO_FLOWCONTROL_RTS_CTS
                                                     : SERGENSIO_FLOWCONTROL_NONE;
         const unsigned int parity = s.Parity < 5 ? kParity[s.Parity] : SERGENSIO_PARITY_NONE;
-        const auto until = std::chrono::steady_clock::now() + kLineWait;
         sergensio* sio = d->sio;
         unsigned int baud = 0, size = 0, par = 0, stops = 0, fl = 0;
-        if (!d->serial([&](void* h) { return sergensio_baud(sio, s.BaudRate, serDone, h); }, baud, until)
-            || !d->serial([&](void* h) { return sergensio_datasize(sio, s.ByteSize, serDone, h); }, size, until)
-            || !d->serial([&](void* h) { return sergensio_parity(sio, parity, serDone, h); }, par, until)
-            || !d->serial([&](void* h) { return sergensio_stopbits(sio, stop, serDone, h); }, stops, until)
-            || !d->serial([&](void* h) { return sergensio_flowcontrol(sio, flow, serDone, h); }, fl, until))
+        // Each request names itself in the reason when the server fails it.
+        auto ask = [&](const char* what, auto call, unsigned int& val) {
+            if (d->serial(call, val, until))
+                return true;
+            // gensio refuses the request itself when the server never took
+            // up the serial options: no RFC 2217 there to ask.
+            std::string why = d->lastError == EOPNOTSUPP ? "the server offers no RFC 2217 line control"
+                                                         : takeFailureReason();
+            setFailureReason(std::string("the server did not take the line settings (") + what + "): " + why);
             return false;
+        };
+        if (!ask("rate", [&](void* h) { return sergensio_baud(sio, s.BaudRate, serDone, h); }, baud)
+            || !ask("data bits", [&](void* h) { return sergensio_datasize(sio, s.ByteSize, serDone, h); }, size)
+            || !ask("parity", [&](void* h) { return sergensio_parity(sio, parity, serDone, h); }, par)
+            || !ask("stop bits", [&](void* h) { return sergensio_stopbits(sio, stop, serDone, h); }, stops)
+            || !ask("flow control", [&](void* h) { return sergensio_flowcontrol(sio, flow, serDone, h); }, fl))
+            return false;
+        // A server that answers with a rate of 0 took nothing.
+        if (baud == 0)
+            return d->fail(EPROTO, "the server refused the line settings (rate 0 confirmed)");
         // What the server says it set.
         got.BaudRate = baud;
         if (size >= 5 && size <= 8)

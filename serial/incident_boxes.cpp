@@ -1,0 +1,91 @@
+#include "incident_boxes.h"
+
+#include <cstdio>
+
+namespace kd36 {
+
+void IncidentBoxes::watch(const std::string& text)
+{
+    std::lock_guard g(mu_);
+    watched_.insert(text);
+}
+
+void IncidentBoxes::setNote(std::function<void(const std::string&)> note)
+{
+    std::lock_guard g(mu_);
+    note_ = std::move(note);
+}
+
+void IncidentBoxes::beginClosing()
+{
+    std::lock_guard g(mu_);
+    closing_ = true;
+}
+
+bool IncidentBoxes::closing() const
+{
+    std::lock_guard g(mu_);
+    return closing_;
+}
+
+std::string IncidentBoxes::repeatLine(const std::string& text, unsigned count)
+{
+    return text + " (" + std::to_string(count) + "回目)";
+}
+
+bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
+{
+    std::function<void(const std::string&)> note;
+    std::string line;
+    {
+        std::lock_guard g(mu_);
+        if (closing_) {
+            // Nobody may answer a box now: it would hold the exit.
+            std::fprintf(stderr, "kd36: %s%s%s\n", text.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+            return false;
+        }
+        if (!watched_.count(text))
+            return true;
+        const uint64_t now = clock_.nowMs();
+        Incident& inc = incidents_[text];
+        const bool ongoing = inc.count > 0 && now - inc.lastMs < kQuietMs;
+        inc.count = ongoing ? inc.count + 1 : 1;
+        inc.lastMs = now;
+        if (!ongoing)
+            return true;
+        note = note_;
+        line = repeatLine(text, inc.count);
+    }
+    if (note)
+        note(line);
+    return false;
+}
+
+void IncidentBoxes::warning(const std::string& text, const std::string& detail, const std::string& title)
+{
+    if (admit(text, detail))
+        inner_.warning(text, detail, title);
+}
+
+void IncidentBoxes::information(const std::string& text, const std::string& detail)
+{
+    if (admit(text, detail))
+        inner_.information(text, detail);
+}
+
+bool IncidentBoxes::question(const std::string& text, bool warningIcon)
+{
+    if (closing()) {
+        std::fprintf(stderr, "kd36: %s -> No\n", text.c_str());
+        return false;
+    }
+    return inner_.question(text, warningIcon);
+}
+
+void IncidentBoxes::beep()
+{
+    if (!closing())
+        inner_.beep();
+}
+
+} // namespace kd36
