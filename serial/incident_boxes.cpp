@@ -4,10 +4,10 @@
 
 namespace kd36 {
 
-void IncidentBoxes::watch(const std::string& text)
+void IncidentBoxes::watch(const std::string& text, const std::string& group)
 {
     std::lock_guard g(mu_);
-    watched_.insert(text);
+    watched_[text] = group.empty() ? text : group;
 }
 
 void IncidentBoxes::setNote(std::function<void(const std::string&)> note)
@@ -30,7 +30,7 @@ bool IncidentBoxes::closing() const
 
 std::string IncidentBoxes::repeatLine(const std::string& text, unsigned count)
 {
-    return text + " (" + std::to_string(count) + "回目)";
+    return count < 2 ? text : text + " (" + std::to_string(count) + "回目)";
 }
 
 bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
@@ -44,17 +44,21 @@ bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
             std::fprintf(stderr, "kd36: %s%s%s\n", text.c_str(), detail.empty() ? "" : ": ", detail.c_str());
             return false;
         }
-        if (!watched_.count(text))
+        auto w = watched_.find(text);
+        if (w == watched_.end())
             return true;
         const uint64_t now = clock_.nowMs();
-        Incident& inc = incidents_[text];
-        const bool ongoing = inc.count > 0 && now - inc.lastMs < kQuietMs;
-        inc.count = ongoing ? inc.count + 1 : 1;
+        Incident& inc = incidents_[w->second];
+        const bool ongoing = inc.active && now - inc.lastMs < kQuietMs;
+        if (!ongoing)
+            inc.counts.clear();
+        inc.active = true;
         inc.lastMs = now;
+        const unsigned count = ++inc.counts[text];
         if (!ongoing)
             return true;
         note = note_;
-        line = repeatLine(text, inc.count);
+        line = repeatLine(text, count);
     }
     if (note)
         note(line);

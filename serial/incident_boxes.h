@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "clock.h"
@@ -22,7 +21,8 @@ public:
     IncidentBoxes(MessageBoxes& inner, Clock& clock) : inner_(inner), clock_(clock) {}
 
     // Texts of port faults whose repeats are counted rather than shown.
-    void watch(const std::string& text);
+    // Texts of one group are one incident: the first of any is the box.
+    void watch(const std::string& text, const std::string& group = {});
     // Takes the counted lines (UTF-8); called on whichever thread reports.
     void setNote(std::function<void(const std::string&)> note);
     // From now on every box goes to standard error; a question is No.
@@ -34,7 +34,7 @@ public:
     bool question(const std::string& text, bool warningIcon) override;
     void beep() override;
 
-    // "<text> (<n>回目)": the line a repeat leaves in the monitor.
+    // "<text> (<n>回目)" from the second time on: the line a repeat leaves.
     static std::string repeatLine(const std::string& text, unsigned count);
 
 private:
@@ -44,10 +44,11 @@ private:
     MessageBoxes& inner_;
     Clock& clock_;
     mutable std::mutex mu_;
-    std::set<std::string> watched_;
+    std::map<std::string, std::string> watched_; // text -> group
     struct Incident {
-        unsigned count = 0;
+        bool active = false;
         uint64_t lastMs = 0;
+        std::map<std::string, unsigned> counts; // per text
     };
     std::map<std::string, Incident> incidents_;
     std::function<void(const std::string&)> note_;

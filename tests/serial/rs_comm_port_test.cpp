@@ -298,9 +298,9 @@ TEST(IncidentBoxes, FirstReportIsABoxRepeatsAreCountedLinesUntilQuiet)
         boxes.warning(kFraming);
         clock.advanceMs(260);
     }
-    boxes.warning("送信失敗"); // not a port fault: every one is a box
-    boxes.warning("送信失敗");
-    EXPECT_EQ(inner.texts(), (std::vector<std::string>{kFraming, "送信失敗", "送信失敗"}));
+    boxes.warning("設定値エラー"); // not watched: every one is a box
+    boxes.warning("設定値エラー");
+    EXPECT_EQ(inner.texts(), (std::vector<std::string>{kFraming, "設定値エラー", "設定値エラー"}));
     ASSERT_EQ(lines.size(), 74u);
     EXPECT_EQ(lines[0], std::string(kFraming) + " (2回目)");
     EXPECT_EQ(lines[73], std::string(kFraming) + " (75回目)");
@@ -311,10 +311,19 @@ TEST(IncidentBoxes, FirstReportIsABoxRepeatsAreCountedLinesUntilQuiet)
     EXPECT_EQ(inner.shown.size(), 4u);
     EXPECT_EQ(lines.size(), 74u);
 
+    // A group is one incident: whichever comes first is the box.
+    boxes.watch("送信失敗", "link");
+    boxes.watch("lost", "link");
+    for (const char* t : {"送信失敗", "送信失敗", "lost", "送信失敗"})
+        boxes.warning(t);
+    EXPECT_EQ(inner.shown.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+              (std::vector<std::string>{"送信失敗 (2回目)", "lost", "送信失敗 (3回目)"}));
+
     // Closing: nothing more is shown, questions are answered No.
     boxes.beginClosing();
-    boxes.warning("送信失敗");
+    boxes.warning("設定値エラー");
     boxes.information("x");
     EXPECT_FALSE(boxes.question("?", false));
-    EXPECT_EQ(inner.shown.size(), 4u);
+    EXPECT_EQ(inner.shown.size(), 5u);
 }
