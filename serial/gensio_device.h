@@ -37,6 +37,10 @@ uint32_t modemStateBits(unsigned int modemState);
 using NetworkResolver = std::function<std::string(const std::string& host, std::string& why)>;
 // Tests hand in a resolver of their own; an empty one restores the system's.
 void setNetworkResolver(NetworkResolver resolver);
+// The address of `url` with its host resolved to a numeric one, so that
+// gensio itself never waits on a name server; nullopt with an errno and a
+// reason when it cannot be.
+std::optional<NetworkAddress> resolveNetworkAddress(const std::string& url, int& err, std::string& why);
 
 class GensioDevice final : public Device {
 public:
