@@ -25,6 +25,7 @@ class NetworkWindowTest : public QObject {
 private slots:
     void readThroughSer2netServerDiesAndReturns();
     void silentServerLeavesTheWindowResponsiveAndClosable();
+    void floodOfLineErrorsIsOneBoxAndCountedLines();
 };
 
 namespace {
@@ -149,6 +150,30 @@ void NetworkWindowTest::silentServerLeavesTheWindowResponsiveAndClosable()
     QTRY_VERIFY(!form.isVisible());
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(ui.btnComPort->text(), closedText);
+}
+
+void NetworkWindowTest::floodOfLineErrorsIsOneBoxAndCountedLines()
+{
+    test::HostileServer server(test::HostileServer::Mode::Notifier);
+    QVERIFY(server.ok());
+    QTemporaryDir dir;
+    TMainForm form(pinned(dir, server.rfc2217Url()));
+    QStringList boxes;
+    form.qtBoxes()->onShow = [&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        boxes << box->text() + ":" + box->informativeText();
+        QTimer::singleShot(0, box, [box] { box->buttons().first()->click(); });
+    };
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    Ui::TMainForm& ui = form.form();
+    ui.btnComPort->click();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.memTxRxMonitor->toPlainText().contains(
+                                 QStringLiteral("フレーミング エラーを検出しました。 (10回目)")),
+                             8000);
+    QVERIFY2(boxes == QStringList{"フレーミング エラーを検出しました。:"}, qPrintable(boxes.join('|')));
+    form.close();
+    QTRY_VERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(NetworkWindowTest)

@@ -8,6 +8,52 @@
 
 namespace kd36::test {
 
+namespace {
+constexpr unsigned char IAC = 255, SB = 250, SE = 240, WILL = 251, WONT = 252, DO = 253, DONT = 254, COMPORT = 44;
+
+// A client gone meanwhile must not end the test with SIGPIPE.
+void send(int fd, const std::string& bytes) { [[maybe_unused]] auto n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+} // namespace
+
+// Telnet takes apart the commands in `state` (the bytes of a command not yet
+// complete); every com-port request is confirmed with the value asked for.
+bool HostileServer::answerTelnet(int fd, const char* buf, size_t n, std::string& state)
+{
+    state.append(buf, n);
+    bool rateSet = false;
+    size_t i = 0;
+    while (i < state.size()) {
+        if (uint8_t(state[i]) != IAC) {
+            ++i;
+            continue;
+        }
+        if (i + 2 >= state.size())
+            break;
+        const uint8_t cmd = uint8_t(state[i + 1]), opt = uint8_t(state[i + 2]);
+        if (cmd == WILL || cmd == DO) {
+            const bool ours = opt == COMPORT;
+            std::string r{char(IAC), char(cmd == WILL ? (ours ? DO : DONT) : (ours ? WILL : WONT)), char(opt)};
+            send(fd, r);
+            i += 3;
+        } else if (cmd == SB) {
+            size_t end = state.find(std::string{char(IAC), char(SE)}, i + 2);
+            if (end == std::string::npos)
+                break;
+            std::string body = state.substr(i + 3, end - i - 3); // after the option
+            if (opt == COMPORT && !body.empty()) {
+                rateSet |= body[0] == 1;
+                body[0] = char(uint8_t(body[0]) + 100);
+                send(fd, std::string{char(IAC), char(SB), char(COMPORT)} + body + std::string{char(IAC), char(SE)});
+            }
+            i = end + 2;
+        } else {
+            i += cmd == WONT || cmd == DONT ? 3 : 2;
+        }
+    }
+    state.erase(0, i);
+    return rateSet;
+}
+
 HostileServer::HostileServer(Mode mode) : mode_(mode)
 {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -37,13 +83,17 @@ HostileServer::~HostileServer()
 void HostileServer::serve()
 {
     std::vector<int> clients;
+    std::map<int, std::string> telnet; // notifier: per client
+    std::vector<int> notified;         // notifier: clients that set the rate
     static const char kJunk[] = "\xff\xfa\x2c\x65\x00\xff\xff\xf0\x01\x80junk\r\n\xff\xfb";
     for (;;) {
         std::vector<pollfd> fds{{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
         for (int c : clients)
             fds.push_back({c, POLLIN, 0});
-        if (::poll(fds.data(), fds.size(), 1000) < 0 || fds[0].revents)
+        if (::poll(fds.data(), fds.size(), mode_ == Mode::Notifier ? 50 : 1000) < 0 || fds[0].revents)
             break;
+        for (int c : notified) // NOTIFY-LINESTATE: framing error
+            send(c, std::string{char(IAC), char(SB), char(COMPORT), char(106), char(0x08), char(IAC), char(SE)});
         if (fds[1].revents & POLLIN) {
             int c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (c >= 0) {
@@ -54,7 +104,7 @@ void HostileServer::serve()
                     ++open_;
                     clients.push_back(c);
                     if (mode_ == Mode::Garbage)
-                        [[maybe_unused]] auto n = ::write(c, kJunk, sizeof kJunk - 1);
+                        send(c, std::string(kJunk, sizeof kJunk - 1));
                 }
             }
         }
@@ -66,9 +116,14 @@ void HostileServer::serve()
             if (n <= 0) {
                 ::close(fds[i].fd);
                 std::erase(clients, fds[i].fd);
+                std::erase(notified, fds[i].fd);
+                telnet.erase(fds[i].fd);
                 --open_;
+            } else if (mode_ == Mode::Notifier) {
+                if (answerTelnet(fds[i].fd, buf, size_t(n), telnet[fds[i].fd]))
+                    notified.push_back(fds[i].fd);
             } else if (mode_ == Mode::Garbage) {
-                [[maybe_unused]] auto w = ::write(fds[i].fd, kJunk, sizeof kJunk - 1);
+                send(fds[i].fd, std::string(kJunk, sizeof kJunk - 1));
             }
         }
     }

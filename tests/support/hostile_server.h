@@ -1,17 +1,20 @@
 #pragma once
 // A TCP server on 127.0.0.1 that misbehaves on purpose, for the network
 // port's failure paths: silent (accepts, never answers), garbage (answers
-// junk to everything), flapping (drops every connection at once).
+// junk to everything), flapping (drops every connection at once), notifier
+// (a bare RFC 2217 server that confirms every line setting and then reports
+// a framing error every 50 ms).
 #include <atomic>
 #include <string>
 #include <thread>
+#include <map>
 #include <vector>
 
 namespace kd36::test {
 
 class HostileServer {
 public:
-    enum class Mode { Silent, Garbage, Flapping };
+    enum class Mode { Silent, Garbage, Flapping, Notifier };
     explicit HostileServer(Mode mode);
     ~HostileServer();
     HostileServer(const HostileServer&) = delete;
@@ -26,6 +29,8 @@ public:
 
 private:
     void serve();
+    // Notifier: answers what a client sent; true once it set the rate.
+    bool answerTelnet(int fd, const char* buf, size_t n, std::string& state);
 
     Mode mode_;
     int listener_ = -1;
