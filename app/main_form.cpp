@@ -276,6 +276,7 @@ void TMainForm::takePiece()
 {
     if (!FHost)
         return;
+    guard([&] { FHost->takeNotes(); });
     // Pieces queued before a close and a new open are not of this port.
     std::optional<std::string> piece = FHost->nextPiece();
     if (!piece)
@@ -410,6 +411,14 @@ void TMainForm::closeEvent(QCloseEvent* e)
         e->accept();
         return;
     }
+    // An open still waiting on the network is given up; the close follows
+    // once the open has returned.
+    if (FCommPort->opening()) {
+        FCommPort->cancelOpen();
+        e->ignore();
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     // A close asked for inside a write waits until the write is over.
     if (FEngine->sending()) {
         FEngine->beginClose(); // no further write starts meanwhile
@@ -417,6 +426,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
         QTimer::singleShot(50, this, &QWidget::close);
         return;
     }
+    FHost->beginClosing(); // no box from here on: nobody may be left to answer it
     guard([&] { FEngine->FormClose(); });
     FRecords->windowClosing(); // after the port's close is logged
     FIdleTimer.stop();

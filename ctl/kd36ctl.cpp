@@ -250,9 +250,17 @@ bool openPort(Session& s, const std::string& given, int portNumber, const PortSe
 {
     s.boxes.quiet = true;
     s.host.port.start();
+    s.host.port.setOpenAbort([] { return g_signal != 0; });
     if (!s.host.open(portNumber, line)) {
+        if (g_signal) {
+            std::fprintf(stderr, "kd36ctl: interrupted while opening the port\n");
+            s.host.shutDown();
+            return false;
+        }
         const int err = s.opener.lastError;
-        std::string why = err ? std::system_category().message(err) : s.boxes.lastDetail;
+        std::string why = s.host.port.openFailure();
+        if (why.empty())
+            why = err ? std::system_category().message(err) : s.boxes.lastDetail;
         if (err == EACCES)
             why += " \u2014 add the user to the group dialout";
         else if (err == EBUSY)
@@ -301,7 +309,7 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
         stations = parseStations(opt.args[1]);
 
     if (!openPort(s, opt.args[0], portNumber, line))
-        return kUsage;
+        return g_signal ? kNoAnswer : kUsage;
     const int rc = runCommand(s, opt, stations);
     s.host.shutDown();
     if (g_signal) {

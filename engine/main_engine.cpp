@@ -242,8 +242,7 @@ void MainEngine::portLost()
         return;
     if (FObserver)
         FObserver->error("通信ポートのデバイスが応答しません。");
-    d.boxes.warning("通信ポートのデバイスが応答しません。ポートを閉じます。",
-                    "The serial device was removed or stopped working.");
+    d.boxes.warning(kPortLostText, "The serial device was removed or stopped working.");
     mnuCommOpenClick();
 }
 

@@ -22,6 +22,9 @@
 
 namespace kd36 {
 
+// The box of a port whose device stopped answering (UTF-8).
+inline constexpr const char* kPortLostText = "通信ポートのデバイスが応答しません。ポートを閉じます。";
+
 class LinkLogic;
 class PacketLogic;
 

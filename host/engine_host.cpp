@@ -2,6 +2,7 @@
 
 #include "engine/link_logic.h"
 #include "engine/packet_logic.h"
+#include "engine/sjis.h"
 
 namespace kd36 {
 
@@ -9,10 +10,25 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
                        std::function<void(uint64_t)> fireTimers, DisplayLibraryLoader* displayLoader,
                        std::function<void()> processEvents)
     : clock(clk)
-    , port(clk, boxes, opener)
-    , engine(EngineDeps{views.main, views.link, views.packet, boxes, clk, port, displayLoader, processEvents})
+    , incidents(boxes, clk)
+    , port(clk, incidents, opener)
+    , engine(EngineDeps{views.main, views.link, views.packet, incidents, clk, port, displayLoader, processEvents})
     , fireTimers_(std::move(fireTimers))
 {
+    for (const std::string& text : RsCommThread::lineErrorTexts())
+        incidents.watch(text);
+    // A dropped link fails the writes of a running sequence too: one incident.
+    incidents.watch(kPortLostText, "link");
+    incidents.watch("送信失敗", "link");
+    incidents.setNote([this](const std::string& line) {
+        {
+            std::lock_guard g(mu_);
+            notes_.push_back(line);
+        }
+        cv_.notify_one();
+        if (notify_)
+            notify_();
+    });
     port.bindWindowFlags(engine.portOpenFlag(), engine.commandModeFlag());
     if (processEvents)
         port.setProcessEvents(std::move(processEvents));
@@ -41,6 +57,7 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
 EngineHost::~EngineHost()
 {
     shutDown();
+    incidents.setNote(nullptr);
 }
 
 void EngineHost::constructBeforeSettings()
@@ -78,6 +95,7 @@ void EngineHost::shutDown()
     if (shutDown_)
         return;
     shutDown_ = true;
+    incidents.beginClosing();
     engine.FormClose();
     close();
     // Unbinds the callbacks into this host before its members go.
@@ -87,6 +105,7 @@ void EngineHost::shutDown()
 bool EngineHost::release(unsigned long boundMs)
 {
     shutDown_ = true;
+    incidents.beginClosing();
     return port.shutdown(boundMs);
 }
 
@@ -157,6 +176,21 @@ bool EngineHost::takeLoss()
     return true;
 }
 
+bool EngineHost::takeNotes()
+{
+    std::deque<std::string> notes;
+    {
+        std::lock_guard g(mu_);
+        notes.swap(notes_);
+    }
+    for (const std::string& line : notes) {
+        engine.EchoMonitor(sj(line) + "\r\n");
+        if (engine.observer())
+            engine.observer()->error(line);
+    }
+    return !notes.empty();
+}
+
 bool EngineHost::passAllowed() const
 {
     return !inStep_ && engine.passAllowed() && (!gate_ || gate_());
@@ -193,6 +227,7 @@ void EngineHost::step()
         engine.handOver(*p);
     }
     takeLoss();
+    takeNotes();
     const uint64_t t0 = clock.nowUs();
     if (fireTimers_)
         fireTimers_(clock.nowMs());

@@ -16,6 +16,7 @@
 
 #include "engine/main_engine.h"
 #include "serial/clock.h"
+#include "serial/incident_boxes.h"
 #include "serial/rs_comm_thread.h"
 
 namespace kd36 {
@@ -66,6 +67,11 @@ public:
     std::optional<std::string> nextPiece();
     // Acts on a reported loss of the device once; true when it did.
     bool takeLoss();
+    // Echoes the counted repeats of port faults into the monitor and the
+    // session log; true when there were any.
+    bool takeNotes();
+    // From now on no box is shown (the window or the run is ending).
+    void beginClosing() { incidents.beginClosing(); }
 
     // No pass inside another, inside a write, or where the gate says no
     // (a window: while a message box is open).
@@ -88,6 +94,8 @@ public:
     uint64_t longestPassUs = 0;
 
     Clock& clock;
+    // Every box of the port and the engine passes here (one per incident).
+    IncidentBoxes incidents;
     RsCommThread port;
     MainEngine engine;
 
@@ -100,6 +108,7 @@ private:
     std::mutex mu_;
     std::condition_variable cv_;
     std::deque<std::pair<std::string, uint64_t>> pieces_; // with the open they came from
+    std::deque<std::string> notes_;                       // under mu_
     std::atomic<int> lostReports_{0};
     int lostHandled_ = 0;
     bool inStep_ = false;

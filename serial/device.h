@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "port_settings.h"
@@ -69,6 +70,13 @@ public:
     // a call failing on the other thread meanwhile does not change it.
     virtual int errorCode() const = 0;
 };
+
+// Why the last open or configure on the calling thread failed, where its
+// errno alone would not tell (English, for a box's detail and kd36ctl);
+// like errno it belongs to the thread, so any wrapper of an opener keeps it.
+inline thread_local std::string tlsFailureReason;
+inline void setFailureReason(std::string why) { tlsFailureReason = std::move(why); }
+inline std::string takeFailureReason() { return std::exchange(tlsFailureReason, std::string()); }
 
 // Opens the device behind COMn (the port catalog decides what that is).
 class DeviceOpener {

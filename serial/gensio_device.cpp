@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <unordered_map>
 #include <thread>
 #include <utility>
@@ -20,7 +21,6 @@ namespace kd36 {
 
 namespace {
 
-constexpr auto kConnectWait = std::chrono::milliseconds(5000);
 constexpr auto kLineWait = std::chrono::milliseconds(2000);
 // A server whose port has no modem-control lines (ser2net on a
 // pseudo-terminal) never confirms a DTR request.
@@ -91,12 +91,6 @@ int errnoOf(int ge)
     case GE_NOTREADY: return ENODEV;
     default: return EPROTO;
     }
-}
-
-bool hostCharOk(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'
-        || c == '_';
 }
 
 // An asynchronous gensio request and the wait for its answer. Shared with
@@ -191,66 +185,16 @@ int ignoreEvents(gensio*, void*, int, int, unsigned char*, gensiods* len, const 
     return GE_NOTSUP;
 }
 
+// gensio's own words for its code, for the reason a user reads.
+std::string gensioReason(int ge)
+{
+    const char* t = gensio_err_to_str(ge);
+    return t && *t ? t : "gensio error " + std::to_string(ge);
+}
+
 } // namespace
 
 // ------------------------------------------------------------- addresses
-
-bool isNetworkPortName(const std::string& text)
-{
-    return text.rfind("rfc2217://", 0) == 0 || text.rfind("tcp://", 0) == 0;
-}
-
-std::optional<NetworkAddress> parseNetworkAddress(const std::string& text)
-{
-    NetworkAddress a;
-    std::string rest;
-    if (text.rfind("rfc2217://", 0) == 0) {
-        a.rfc2217 = true;
-        rest = text.substr(10);
-    } else if (text.rfind("tcp://", 0) == 0) {
-        rest = text.substr(6);
-    } else {
-        return std::nullopt;
-    }
-    size_t colon = rest.rfind(':');
-    if (colon == std::string::npos || colon == 0)
-        return std::nullopt;
-    std::string host = rest.substr(0, colon);
-    std::string port = rest.substr(colon + 1);
-    if (host.front() == '[') {
-        if (host.size() < 3 || host.back() != ']')
-            return std::nullopt;
-        for (char c : host.substr(1, host.size() - 2))
-            if (!std::isxdigit(uint8_t(c)) && c != ':' && c != '.')
-                return std::nullopt;
-    } else {
-        for (char c : host)
-            if (!hostCharOk(c))
-                return std::nullopt;
-    }
-    if (port.empty() || port.size() > 5)
-        return std::nullopt;
-    unsigned long n = 0;
-    for (char c : port) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        n = n * 10 + unsigned(c - '0');
-    }
-    if (n == 0 || n > 65535)
-        return std::nullopt;
-    a.host = host;
-    a.port = uint16_t(n);
-    return a;
-}
-
-std::string NetworkAddress::gensioString() const
-{
-    std::string h = host;
-    if (h.size() > 2 && h.front() == '[')
-        h = "ipv6," + h.substr(1, h.size() - 2);
-    std::string tcp = "tcp(nodelay)," + h + "," + std::to_string(port);
-    return rfc2217 ? "telnet(rfc2217)," + tcp : tcp;
-}
 
 uint32_t lineStateErrors(unsigned int s)
 {
@@ -302,6 +246,11 @@ struct GensioDevice::Impl {
         lastError = err;
         return false;
     }
+    bool fail(int err, std::string why)
+    {
+        setFailureReason(std::move(why));
+        return fail(err);
+    }
 
     static int onEvent(gensio* io, void* user, int event, int err, unsigned char* buf, gensiods* buflen,
                        const char* const*)
@@ -352,11 +301,11 @@ struct GensioDevice::Impl {
         Ticket p;
         int rv = call(p.cb());
         if (rv)
-            return fail(errnoOf(rv));
+            return fail(errnoOf(rv), gensioReason(rv));
         if (!p->wait(until))
-            return fail(lost ? ENODEV : ETIMEDOUT);
+            return lost ? fail(ENODEV, "the server closed the connection") : fail(ETIMEDOUT, "no answer");
         if (p->err)
-            return fail(errnoOf(p->err));
+            return fail(errnoOf(p->err), gensioReason(p->err));
         val = p->val;
         return true;
     }
@@ -366,23 +315,27 @@ GensioDevice::GensioDevice(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 
 GensioDevice::~GensioDevice() { close(); }
 
-std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& err)
+std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& err,
+                                                 std::chrono::steady_clock::time_point until)
 {
     err = 0;
-    auto addr = parseNetworkAddress(url);
+    std::string why;
+    auto addr = resolveNetworkAddress(url, err, why);
     if (!addr) {
-        err = EINVAL;
+        setFailureReason(why);
         return nullptr;
     }
     GensioLoop* loop = GensioLoop::get();
     if (!loop) {
         err = ENOSYS;
+        setFailureReason("the network library could not start");
         return nullptr;
     }
     auto impl = std::make_unique<Impl>();
     int rv = str_to_gensio(addr->gensioString().c_str(), loop->os, &Impl::onEvent, impl.get(), &impl->io);
     if (rv) {
         err = errnoOf(rv);
+        setFailureReason(gensioReason(rv));
         return nullptr;
     }
     std::unique_ptr<GensioDevice> dev(new GensioDevice(std::move(impl)));
@@ -392,14 +345,18 @@ std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& er
     rv = gensio_open(d.io, errDone, p.cb());
     if (rv) {
         err = errnoOf(rv);
+        setFailureReason(gensioReason(rv));
         return nullptr; // the destructor frees the unopened gensio
     }
-    if (!p->wait(std::chrono::steady_clock::now() + kConnectWait)) {
+    if (!p->wait(until)) {
         err = ETIMEDOUT;
+        setFailureReason("no answer within 5 s");
         return nullptr;
     }
     if (p->err) {
         err = p->err == GE_REMCLOSE ? ECONNREFUSED : errnoOf(p->err);
+        setFailureReason(p->err == GE_REMCLOSE ? std::system_category().message(ECONNREFUSED)
+                                               : gensioReason(p->err));
         return nullptr;
     }
     if (addr->rfc2217) {
@@ -418,10 +375,15 @@ std::unique_ptr<GensioDevice> GensioDevice::open(const std::string& url, int& er
 
 bool GensioDevice::configure(const PortSettings& s)
 {
+    return configure(s, std::chrono::steady_clock::now() + kLineWait);
+}
+
+bool GensioDevice::configure(const PortSettings& s, std::chrono::steady_clock::time_point until)
+{
     if (d->lost)
-        return d->fail(ENODEV);
+        return d->fail(ENODEV, "the server closed the connection");
     if (s.ByteSize < 5 || s.ByteSize > 8 || s.BaudRate == 0)
-        return d->fail(EINVAL);
+        return d->fail(EINVAL, "line settings no serial port takes");
     PortSettings got = s;
     if (d->sio) {
         static const unsigned int kParity[] = {SERGENSIO_PARITY_NONE, SERGENSIO_PARITY_ODD, SERGENSIO_PARITY_EVEN,
@@ -432,15 +394,28 @@ bool GensioDevice::configure(const PortSettings& s)
                                   : s.FlowCtrl == 2 ? SERGENSIO_FLOWCONTROL_RTS_CTS
                                                     : SERGENSIO_FLOWCONTROL_NONE;
         const unsigned int parity = s.Parity < 5 ? kParity[s.Parity] : SERGENSIO_PARITY_NONE;
-        const auto until = std::chrono::steady_clock::now() + kLineWait;
         sergensio* sio = d->sio;
         unsigned int baud = 0, size = 0, par = 0, stops = 0, fl = 0;
-        if (!d->serial([&](void* h) { return sergensio_baud(sio, s.BaudRate, serDone, h); }, baud, until)
-            || !d->serial([&](void* h) { return sergensio_datasize(sio, s.ByteSize, serDone, h); }, size, until)
-            || !d->serial([&](void* h) { return sergensio_parity(sio, parity, serDone, h); }, par, until)
-            || !d->serial([&](void* h) { return sergensio_stopbits(sio, stop, serDone, h); }, stops, until)
-            || !d->serial([&](void* h) { return sergensio_flowcontrol(sio, flow, serDone, h); }, fl, until))
+        // Each request names itself in the reason when the server fails it.
+        auto ask = [&](const char* what, auto call, unsigned int& val) {
+            if (d->serial(call, val, until))
+                return true;
+            // gensio refuses the request itself when the server never took
+            // up the serial options: no RFC 2217 there to ask.
+            std::string why = d->lastError == EOPNOTSUPP ? "the server offers no RFC 2217 line control"
+                                                         : takeFailureReason();
+            setFailureReason(std::string("the server did not take the line settings (") + what + "): " + why);
             return false;
+        };
+        if (!ask("rate", [&](void* h) { return sergensio_baud(sio, s.BaudRate, serDone, h); }, baud)
+            || !ask("data bits", [&](void* h) { return sergensio_datasize(sio, s.ByteSize, serDone, h); }, size)
+            || !ask("parity", [&](void* h) { return sergensio_parity(sio, parity, serDone, h); }, par)
+            || !ask("stop bits", [&](void* h) { return sergensio_stopbits(sio, stop, serDone, h); }, stops)
+            || !ask("flow control", [&](void* h) { return sergensio_flowcontrol(sio, flow, serDone, h); }, fl))
+            return false;
+        // A server that answers with a rate of 0 took nothing.
+        if (baud == 0)
+            return d->fail(EPROTO, "the server refused the line settings (rate 0 confirmed)");
         // What the server says it set.
         got.BaudRate = baud;
         if (size >= 5 && size <= 8)

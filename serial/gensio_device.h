@@ -1,7 +1,9 @@
 #pragma once
 // A serial line on the network: an RFC 2217 com port server (ser2net, a
 // device server) or a raw TCP socket, through the gensio library.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,10 +31,30 @@ uint32_t lineStateErrors(unsigned int lineState);
 // MS_* bits for an RFC 2217 modem-state report.
 uint32_t modemStateBits(unsigned int modemState);
 
+// Turns a host name into a numeric address; empty with `why` when it
+// cannot. The default asks the system's resolver, which may block for long:
+// only ever called off the window's thread.
+using NetworkResolver = std::function<std::string(const std::string& host, std::string& why)>;
+// Tests hand in a resolver of their own; an empty one restores the system's.
+void setNetworkResolver(NetworkResolver resolver);
+// The address of `url` with its host resolved to a numeric one, so that
+// gensio itself never waits on a name server; nullopt with an errno and a
+// reason when it cannot be.
+std::optional<NetworkAddress> resolveNetworkAddress(const std::string& url, int& err, std::string& why);
+
 class GensioDevice final : public Device {
 public:
-    // Connects (bounded wait). nullptr with `err` (an errno) when it cannot.
-    static std::unique_ptr<GensioDevice> open(const std::string& url, int& err);
+    // Resolves and connects, giving up at `until`. nullptr with `err` (an
+    // errno) and a failure reason (takeFailureReason) when it cannot.
+    static std::unique_ptr<GensioDevice> open(const std::string& url, int& err,
+                                              std::chrono::steady_clock::time_point until);
+    static std::unique_ptr<GensioDevice> open(const std::string& url, int& err)
+    {
+        return open(url, err, std::chrono::steady_clock::now() + std::chrono::seconds(5));
+    }
+    // Line settings confirmed by `until`; false with errorCode() and a
+    // failure reason otherwise.
+    bool configure(const PortSettings& settings, std::chrono::steady_clock::time_point until);
     ~GensioDevice() override;
 
     bool configure(const PortSettings& settings) override;

@@ -175,22 +175,33 @@ void PortReconnector::portLost(int n)
 
 bool PortReconnector::pass()
 {
-    if (!watching())
+    // The reopen of a network port waits with the window's events running,
+    // and this timer's among them.
+    if (!watching() || busy_)
         return false;
+    busy_ = true;
+    struct Done {
+        bool& f;
+        ~Done() { f = false; }
+    } done{busy_};
     std::vector<DeviceIdentity> added = events_ ? events_->takeAdded() : std::vector<DeviceIdentity>{};
     const uint64_t now = clock_.nowMs();
     if (!machine_.due(added, now))
         return false;
-    // Opened here first, quietly: a device not ready yet is no box, only
-    // the next try. The port holder's open then runs on this device.
+    // A local device is opened here first, quietly: one not ready yet is no
+    // box, only the next try. The port holder's open then runs on it. A
+    // network port is left to the port holder, which opens it off this
+    // thread (the reopen hook keeps a failure quiet).
     const int n = machine_.port().number;
-    int err = 0;
-    std::unique_ptr<Device> dev = opener_.inner().open(n, err);
-    if (!dev) {
-        machine_.failed(now);
-        return false;
+    if (!machine_.port().network) {
+        int err = 0;
+        std::unique_ptr<Device> dev = opener_.inner().open(n, err);
+        if (!dev) {
+            machine_.failed(now);
+            return false;
+        }
+        opener_.stash(n, std::move(dev));
     }
-    opener_.stash(n, std::move(dev));
     const bool ok = hooks_.reopen && hooks_.reopen();
     opener_.stash(0, nullptr);
     if (!ok) {

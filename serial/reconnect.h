@@ -116,6 +116,7 @@ private:
     Hooks hooks_;
     ReconnectMachine machine_;
     bool enabled_ = true;
+    bool busy_ = false;
 };
 
 // "ポートを再接続しました: COMn" (UTF-8).

@@ -3,7 +3,11 @@
 #include <QDeadlineTimer>
 
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
+#include <thread>
+
+#include "gensio_device.h"
 
 #include "rs_comm_thread_impl.h"
 #include "termios_device.h"
@@ -16,6 +20,10 @@ constexpr uint64_t kSettleMs = 200;
 constexpr uint64_t kWriteDeadlineMs = 3000;
 // Longest the owner's thread waits for the loop to end.
 constexpr unsigned long kShutdownMs = 2000;
+// Resolve, connect and configure of a network port, all told; the wait
+// allows the worker a little more to report its own reason.
+constexpr uint64_t kNetworkOpenMs = 5000;
+constexpr uint64_t kNetworkGraceMs = 300;
 
 struct ErrorText {
     uint32_t flag;
@@ -128,28 +136,57 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
 {
     if (n > kMaxPorts)
         return false;
+    // Called again from the events run while an open waits: the user asked
+    // to stop it.
+    if (d->opening) {
+        cancelOpen();
+        return false;
+    }
+    d->openFailure.clear();
 
     // The receive state is the loop's: it starts afresh when it sees the
     // new session.
     d->lost = false;
+    closeHeld();
 
-    if (d->device) {
-        std::lock_guard lock(d->ioMutex);
-        d->device->close();
-        d->device.reset();
-        d->setState(PortState::Closed);
-    }
+    const std::string where = d->opener.portDescription(n);
+    if (isNetworkPortName(where))
+        return openNetwork(n, where, settings);
+    return openLocal(n, settings);
+}
 
+void RsCommThread::closeHeld()
+{
+    if (!d->device)
+        return;
+    std::lock_guard lock(d->ioMutex);
+    d->device->close();
+    d->device.reset();
+    d->setState(PortState::Closed);
+}
+
+void RsCommThread::openFailed(int n, const std::string& reason, int err)
+{
+    d->openFailure = reason;
+    if (d->quietOpen)
+        return;
+    std::string detail = reason;
+    std::string where = d->opener.portDescription(n);
+    if (!where.empty())
+        detail = where + ": " + detail;
+    if (err == EACCES)
+        detail += "\n(The user may need to be in the group dialout.)";
+    d->boxes.warning("Comポートオープンの失敗", detail);
+}
+
+bool RsCommThread::openLocal(int n, const PortSettings& settings)
+{
     int err = 0;
+    takeFailureReason(); // nothing left over from an earlier call
     std::unique_ptr<Device> opened = d->opener.open(n, err);
     if (!opened) {
-        std::string detail = std::system_category().message(err);
-        std::string where = d->opener.portDescription(n);
-        if (!where.empty())
-            detail = where + ": " + detail;
-        if (err == EACCES)
-            detail += "\n(The user may need to be in the group dialout.)";
-        d->boxes.warning("Comポートオープンの失敗", detail);
+        std::string why = takeFailureReason();
+        openFailed(n, why.empty() ? std::system_category().message(err) : why, err);
         return false;
     }
     std::shared_ptr<Device> dev(std::move(opened));
@@ -164,6 +201,7 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
     if (uint32_t e = dev->takeErrors())
         ReportCommErrors(e);
 
+    takeFailureReason();
     bool ok = dev->configure(settings);
     if (ok) {
         {
@@ -172,6 +210,9 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
         }
         d->clock.sleepMs(kSettleMs);
         dev->purge();
+    } else {
+        std::string why = takeFailureReason();
+        d->openFailure = why.empty() ? std::system_category().message(dev->errorCode()) : why;
     }
     if (uint32_t e = dev->takeErrors())
         ReportCommErrors(e);
@@ -180,8 +221,67 @@ bool RsCommThread::OpenPort(int n, const PortSettings& settings)
     return ok;
 }
 
+bool RsCommThread::openNetwork(int n, const std::string& url, const PortSettings& settings)
+{
+    auto job = NetworkOpen::start(url, settings, std::chrono::milliseconds(kNetworkOpenMs));
+    d->opening = job;
+    d->openGivenUp = false;
+    const uint64_t until = d->clock.nowMs() + kNetworkOpenMs + kNetworkGraceMs;
+    bool finished = false;
+    while (!(finished = job->waitFor(10))) {
+        if (d->openGivenUp || d->terminated || d->clock.nowMs() >= until || (d->openAbort && d->openAbort()))
+            break;
+        d->runEvents();
+    }
+    const bool givenUp = d->openGivenUp || d->terminated || (d->openAbort && d->openAbort());
+    d->opening.reset();
+    std::unique_ptr<Device> opened = job->take();
+    if (!opened) {
+        if (givenUp)
+            return false;
+        openFailed(n, finished ? job->reason() : "no answer within 5 s", finished ? job->error() : ETIMEDOUT);
+        return false;
+    }
+    if (givenUp) {
+        // Closed off this thread: a close may wait on the server.
+        std::thread([dev = std::move(opened)]() mutable { dev.reset(); }).detach();
+        return false;
+    }
+    std::shared_ptr<Device> dev(std::move(opened));
+    {
+        std::lock_guard lock(d->settingsMutex);
+        d->actual = job->actualSettings();
+    }
+    d->evtChar = uint8_t(settings.EvtChar);
+    {
+        std::lock_guard lock(d->ioMutex);
+        d->device = dev;
+        ++d->session;
+    }
+    if (uint32_t e = dev->takeErrors())
+        ReportCommErrors(e);
+    d->setState(PortState::Open);
+    return true;
+}
+
+bool RsCommThread::opening() const { return d->opening != nullptr; }
+
+void RsCommThread::cancelOpen()
+{
+    if (d->opening)
+        d->openGivenUp = true;
+}
+
+void RsCommThread::setOpenAbort(std::function<bool()> abort) { d->openAbort = std::move(abort); }
+
+void RsCommThread::setQuietOpen(bool quiet) { d->quietOpen = quiet; }
+
+std::string RsCommThread::openFailure() const { return d->openFailure; }
+
 bool RsCommThread::ClosePort()
 {
+    // Closing while the open still waits: the open is given up.
+    cancelOpen();
     std::shared_ptr<Device> dev = d->device;
     if (!dev)
         return true;
@@ -349,14 +449,32 @@ int RsCommThread::EnumeratePorts(const std::vector<std::string>& names, PortPres
 
 void RsCommThread::ReportCommErrors(uint32_t flags)
 {
-    for (const auto& e : kErrorTexts)
-        if (flags & e.flag)
+    for (const auto& e : kErrorTexts) {
+        if (!(flags & e.flag))
+            continue;
+        // Once the end has begun nobody may answer a box: it would hold the exit.
+        if (d->terminated)
+            std::fprintf(stderr, "kd36: %s\n", e.text);
+        else
             d->boxes.warning(e.text);
+    }
 }
 
 void RsCommThread::ShowSystemError(int code)
 {
-    d->boxes.information(std::system_category().message(code));
+    const std::string text = std::system_category().message(code);
+    if (d->terminated)
+        std::fprintf(stderr, "kd36: %s\n", text.c_str());
+    else
+        d->boxes.information(text);
+}
+
+std::vector<std::string> RsCommThread::lineErrorTexts()
+{
+    std::vector<std::string> out;
+    for (const auto& e : kErrorTexts)
+        out.emplace_back(e.text);
+    return out;
 }
 
 void RsCommThread::markDeviceLost()

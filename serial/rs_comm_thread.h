@@ -41,7 +41,20 @@ public:
     // Called once (receive or UI thread) when the device vanished.
     void setDeviceLost(std::function<void()> lost);
 
+    // A network port is resolved, connected and configured off the calling
+    // thread within 5 s; the caller's events run meanwhile (setProcessEvents).
+    // Inside that wait a second OpenPort, a ClosePort or cancelOpen gives the
+    // open up: it returns false and shows nothing.
     bool OpenPort(int n, const PortSettings& settings) override;
+    bool opening() const;
+    void cancelOpen();
+    // Asked during an open's wait; true gives the open up (a signal).
+    void setOpenAbort(std::function<bool()> abort);
+    // A failed open shows no box (an automatic retry); the reason is kept.
+    void setQuietOpen(bool quiet);
+    // Why the last OpenPort failed, in English; empty after one that
+    // succeeded or was given up.
+    std::string openFailure() const;
     bool ClosePort() override;
     int WritePort(const char* bytes, uint32_t length) override;
     bool EscapeLine(int code) override;
@@ -52,7 +65,10 @@ public:
     bool hexDisplay() const override { return HexDisplay != 0; }
     // Pure rule over a list of "COMn" names; flags[n-1] set for each.
     static int EnumeratePorts(const std::vector<std::string>& names, PortPresentFlags& flags);
+    // After Terminate these write to standard error instead of a box.
     void ReportCommErrors(uint32_t flags);
+    // The texts ReportCommErrors shows, in its order.
+    static std::vector<std::string> lineErrorTexts();
     void ShowSystemError(int code);
 
     // One receive pass; Execute runs it every 10 ms, tests call it directly.
@@ -77,6 +93,10 @@ protected:
 
 private:
     void markDeviceLost();
+    bool openNetwork(int n, const std::string& url, const PortSettings& settings);
+    bool openLocal(int n, const PortSettings& settings);
+    void openFailed(int n, const std::string& reason, int err);
+    void closeHeld();
     // A line call failed: a vanished device is reported once, any other
     // failure shows the system's text.
     void reportLineFailure(Device& dev);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "network_open.h"
 #include "rs_comm_thread.h"
 
 namespace kd36 {
@@ -67,6 +68,14 @@ struct RsCommThread::Impl {
     std::function<void(const std::string&)> deliver;
     std::function<void()> processEvents;
     std::function<void()> deviceLost;
+
+    // The network open being waited for, and what the wait may be told;
+    // all on the thread that opens (the user interface).
+    std::shared_ptr<NetworkOpen> opening;
+    bool openGivenUp = false;
+    bool quietOpen = false;
+    std::function<bool()> openAbort;
+    std::string openFailure;
 
     // Receive state: touched only by whoever runs the passes (the loop).
     uint64_t rxSession = 0;      // the open the state below belongs to

@@ -41,3 +41,9 @@ kd36_gtest(serial_network_test
   SOURCES serial/network_port_test.cpp
   LIBS kd36_serial kd36_line_peers
   LABELS network)
+
+# Network ports against the tests' own misbehaving servers and resolvers.
+kd36_gtest(serial_hostile_network_test
+  SOURCES serial/hostile_network_test.cpp
+  LIBS kd36_serial kd36_line_peers
+  LABELS network)

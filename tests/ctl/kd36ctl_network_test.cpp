@@ -5,11 +5,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include <csignal>
+
+#include "tests/support/hostile_server.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/ser2net_server.h"
 
+using kd36::test::HostileServer;
 using kd36::test::PtyPeer;
 using kd36::test::Ser2netServer;
 
@@ -75,4 +81,34 @@ TEST(Kd36ctlNetwork, ReadAndSendThroughAnRfc2217PinAndARawUrl)
     Outcome gone = ctl({"read", "COM7", "--ini", ini});
     EXPECT_EQ(gone.code, 2);
     EXPECT_NE(gone.err.find("Connection refused"), std::string::npos) << gone.err;
+}
+
+TEST(Kd36ctlNetwork, SilentServerFailsWithAReasonAndASignalEndsTheOpenAtOnce)
+{
+    HostileServer server(HostileServer::Mode::Silent);
+    ASSERT_TRUE(server.ok());
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kd36setup.ini"));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("[Ports]\nCOM7=") + QByteArray::fromStdString(server.rfc2217Url()) + "\n");
+    f.close();
+
+    Outcome r = ctl({"read", "COM7", "--ini", ini});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find(server.rfc2217Url() + "): the server did not take the line settings"),
+              std::string::npos)
+        << r.err;
+
+    QProcess p;
+    p.start(QStringLiteral(KD36CTL), {"read", "COM7", "--ini", ini});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QThread::msleep(700); // inside the open by now
+    QElapsedTimer took;
+    took.start();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_LT(took.elapsed(), 1500);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_NE(p.readAllStandardError().indexOf("interrupted"), -1);
 }

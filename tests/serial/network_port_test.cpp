@@ -35,6 +35,26 @@ TEST(NetworkAddress, OnlyPlainHostsAndPortsBecomeGensioStrings)
         EXPECT_FALSE(parseNetworkAddress(bad)) << bad;
 }
 
+TEST(NetworkAddress, HostsAreResolvedBeforeGensioSeesThem)
+{
+    std::vector<std::string> asked;
+    setNetworkResolver([&](const std::string& host, std::string&) {
+        asked.push_back(host);
+        return host == "gw-3.example" ? std::string("10.0.0.9") : std::string("fe80::1");
+    });
+    int err = 0;
+    std::string why;
+    EXPECT_EQ(resolveNetworkAddress("rfc2217://gw-3.example:7001", err, why)->gensioString(),
+              "telnet(rfc2217),tcp(nodelay),10.0.0.9,7001");
+    EXPECT_EQ(resolveNetworkAddress("tcp://v6-only:1", err, why)->gensioString(), "tcp(nodelay),ipv6,fe80::1,1");
+    // A bracketed address needs no resolver; a bad URL never reaches it.
+    EXPECT_TRUE(resolveNetworkAddress("tcp://[::1]:5", err, why));
+    EXPECT_FALSE(resolveNetworkAddress("tcp://a,b:5", err, why));
+    EXPECT_EQ(err, EINVAL);
+    EXPECT_EQ(asked, (std::vector<std::string>{"gw-3.example", "v6-only"}));
+    setNetworkResolver(nullptr);
+}
+
 TEST(NetworkAddress, ServerReportsMapToTheLocalFlags)
 {
     EXPECT_EQ(lineStateErrors(0x02 | 0x04 | 0x08 | 0x10), uint32_t(CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK));

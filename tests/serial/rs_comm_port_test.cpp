@@ -3,6 +3,7 @@
 
 #include <system_error>
 
+#include "serial/incident_boxes.h"
 #include "serial/rs_comm_thread.h"
 #include "tests/serial/fake_device.h"
 #include "tests/support/fake_boxes.h"
@@ -270,4 +271,59 @@ TEST_F(PortFixture, DtrAndModemStatus)
     EXPECT_TRUE(port.GetModemStatus(bits));
     EXPECT_EQ(bits, uint32_t(MS_DSR_ON));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(PortFixture, NoBoxOnceTheEndHasBegun)
+{
+    // Errors still waiting when the owner goes: the close during teardown
+    // must not raise a box nobody is left to answer.
+    ASSERT_TRUE(port.OpenPort(3, PortSettings{}));
+    line->errors = CE_FRAME;
+    port.Terminate();
+    EXPECT_TRUE(port.ClosePort());
+    port.ShowSystemError(EIO);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+}
+
+TEST(IncidentBoxes, FirstReportIsABoxRepeatsAreCountedLinesUntilQuiet)
+{
+    VirtualClock clock;
+    FakeBoxes inner;
+    IncidentBoxes boxes(inner, clock);
+    boxes.watch(kFraming);
+    std::vector<std::string> lines;
+    boxes.setNote([&](const std::string& l) { lines.push_back(l); });
+
+    for (int i = 0; i < 75; ++i) {
+        boxes.warning(kFraming);
+        clock.advanceMs(260);
+    }
+    boxes.warning("設定値エラー"); // not watched: every one is a box
+    boxes.warning("設定値エラー");
+    EXPECT_EQ(inner.texts(), (std::vector<std::string>{kFraming, "設定値エラー", "設定値エラー"}));
+    ASSERT_EQ(lines.size(), 74u);
+    EXPECT_EQ(lines[0], std::string(kFraming) + " (2回目)");
+    EXPECT_EQ(lines[73], std::string(kFraming) + " (75回目)");
+
+    // Quiet long enough: the next report is a new incident, a box again.
+    clock.advanceMs(IncidentBoxes::kQuietMs);
+    boxes.warning(kFraming);
+    EXPECT_EQ(inner.shown.size(), 4u);
+    EXPECT_EQ(lines.size(), 74u);
+
+    // A group is one incident: whichever comes first is the box.
+    boxes.watch("送信失敗", "link");
+    boxes.watch("lost", "link");
+    for (const char* t : {"送信失敗", "送信失敗", "lost", "送信失敗"})
+        boxes.warning(t);
+    EXPECT_EQ(inner.shown.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+              (std::vector<std::string>{"送信失敗 (2回目)", "lost", "送信失敗 (3回目)"}));
+
+    // Closing: nothing more is shown, questions are answered No.
+    boxes.beginClosing();
+    boxes.warning("設定値エラー");
+    boxes.information("x");
+    EXPECT_FALSE(boxes.question("?", false));
+    EXPECT_EQ(inner.shown.size(), 5u);
 }

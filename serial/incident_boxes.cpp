@@ -1,0 +1,95 @@
+#include "incident_boxes.h"
+
+#include <cstdio>
+
+namespace kd36 {
+
+void IncidentBoxes::watch(const std::string& text, const std::string& group)
+{
+    std::lock_guard g(mu_);
+    watched_[text] = group.empty() ? text : group;
+}
+
+void IncidentBoxes::setNote(std::function<void(const std::string&)> note)
+{
+    std::lock_guard g(mu_);
+    note_ = std::move(note);
+}
+
+void IncidentBoxes::beginClosing()
+{
+    std::lock_guard g(mu_);
+    closing_ = true;
+}
+
+bool IncidentBoxes::closing() const
+{
+    std::lock_guard g(mu_);
+    return closing_;
+}
+
+std::string IncidentBoxes::repeatLine(const std::string& text, unsigned count)
+{
+    return count < 2 ? text : text + " (" + std::to_string(count) + "回目)";
+}
+
+bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
+{
+    std::function<void(const std::string&)> note;
+    std::string line;
+    {
+        std::lock_guard g(mu_);
+        if (closing_) {
+            // Nobody may answer a box now: it would hold the exit.
+            std::fprintf(stderr, "kd36: %s%s%s\n", text.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+            return false;
+        }
+        auto w = watched_.find(text);
+        if (w == watched_.end())
+            return true;
+        const uint64_t now = clock_.nowMs();
+        Incident& inc = incidents_[w->second];
+        const bool ongoing = inc.active && now - inc.lastMs < kQuietMs;
+        if (!ongoing)
+            inc.counts.clear();
+        inc.active = true;
+        inc.lastMs = now;
+        const unsigned count = ++inc.counts[text];
+        if (!ongoing)
+            return true;
+        note = note_;
+        line = repeatLine(text, count);
+    }
+    if (note)
+        note(line);
+    return false;
+}
+
+void IncidentBoxes::warning(const std::string& text, const std::string& detail, const std::string& title)
+{
+    if (admit(text, detail))
+        inner_.warning(text, detail, title);
+}
+
+void IncidentBoxes::information(const std::string& text, const std::string& detail)
+{
+    if (admit(text, detail))
+        inner_.information(text, detail);
+}
+
+bool IncidentBoxes::question(const std::string& text, bool warningIcon)
+{
+    if (closing()) {
+        std::fprintf(stderr, "kd36: %s -> No\n", text.c_str());
+        return false;
+    }
+    return inner_.question(text, warningIcon);
+}
+
+void IncidentBoxes::beep()
+{
+    if (!closing())
+        inner_.beep();
+}
+
+} // namespace kd36
