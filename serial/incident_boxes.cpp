@@ -1,5 +1,6 @@
 #include "incident_boxes.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace kd36 {
@@ -41,7 +42,8 @@ bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
         std::lock_guard g(mu_);
         if (closing_) {
             // Nobody may answer a box now: it would hold the exit.
-            std::fprintf(stderr, "kd36: %s%s%s\n", text.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+            std::fprintf(stderr, "%s: %s%s%s\n", program_invocation_short_name, text.c_str(),
+                         detail.empty() ? "" : ": ", detail.c_str());
             return false;
         }
         auto w = watched_.find(text);
@@ -80,7 +82,7 @@ void IncidentBoxes::information(const std::string& text, const std::string& deta
 bool IncidentBoxes::question(const std::string& text, bool warningIcon)
 {
     if (closing()) {
-        std::fprintf(stderr, "kd36: %s -> No\n", text.c_str());
+        std::fprintf(stderr, "%s: %s -> No\n", program_invocation_short_name, text.c_str());
         return false;
     }
     return inner_.question(text, warningIcon);

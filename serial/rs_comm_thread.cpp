@@ -454,7 +454,7 @@ void RsCommThread::ReportCommErrors(uint32_t flags)
             continue;
         // Once the end has begun nobody may answer a box: it would hold the exit.
         if (d->terminated)
-            std::fprintf(stderr, "kd36: %s\n", e.text);
+            std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, e.text);
         else
             d->boxes.warning(e.text);
     }
@@ -464,7 +464,7 @@ void RsCommThread::ShowSystemError(int code)
 {
     const std::string text = std::system_category().message(code);
     if (d->terminated)
-        std::fprintf(stderr, "kd36: %s\n", text.c_str());
+        std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
     else
         d->boxes.information(text);
 }
