@@ -58,6 +58,7 @@ public:
     }
     std::vector<std::string> portNames() override { return catalog.portNames(); }
     std::string portDescription(int n) override { return catalog.describe(n); }
+    std::string permissionHint(int n) override { return catalog.permissionHint(n); }
     PortCatalog& catalog;
     int lastError = 0;
 };

@@ -262,7 +262,8 @@ bool openPort(Session& s, const std::string& given, int portNumber, const PortSe
         if (why.empty())
             why = err ? std::system_category().message(err) : s.boxes.lastDetail;
         if (err == EACCES)
-            why += " \u2014 add the user to the group dialout";
+            if (const std::string hint = s.opener.permissionHint(portNumber); !hint.empty())
+                why += " \u2014 " + hint;
         else if (err == EBUSY)
             why += " \u2014 another program holds the port";
         std::fprintf(stderr, "kd36ctl: %s: %s\n", describePort(given, portNumber, s.catalog).c_str(),

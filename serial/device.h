@@ -88,6 +88,8 @@ public:
     virtual std::vector<std::string> portNames() = 0;
     // What stands behind COMn (a device path), for messages; may be empty.
     virtual std::string portDescription(int /*portNumber*/) { return {}; }
+    // Who may open COMn, for a refusal for lack of permission; may be empty.
+    virtual std::string permissionHint(int /*portNumber*/) { return {}; }
 };
 
 } // namespace kd36

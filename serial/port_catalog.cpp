@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "access_hint.h"
 #include "comm_port.h"
 #include "gensio_device.h"
 #include "termios_device.h"
@@ -232,6 +233,12 @@ std::vector<std::string> PortCatalog::portNames()
 {
     refresh();
     return names();
+}
+
+std::string PortCatalog::permissionHint(int portNumber)
+{
+    const Entry* e = find(portNumber);
+    return e && !e->simulator && !isNetworkPortName(e->path) ? accessHint(e->path) : std::string();
 }
 
 std::unique_ptr<Device> PortCatalog::open(int portNumber, int& errorCode)

@@ -57,6 +57,7 @@ public:
     std::unique_ptr<Device> open(int portNumber, int& errorCode) override;
     std::vector<std::string> portNames() override;
     std::string portDescription(int portNumber) override { return describe(portNumber); }
+    std::string permissionHint(int portNumber) override;
 
 private:
     const Entry* find(int n) const;

@@ -175,7 +175,8 @@ void RsCommThread::openFailed(int n, const std::string& reason, int err)
     if (!where.empty())
         detail = where + ": " + detail;
     if (err == EACCES)
-        detail += "\n(The user may need to be in the group dialout.)";
+        if (const std::string hint = d->opener.permissionHint(n); !hint.empty())
+            detail += "\n(" + hint + ".)";
     d->boxes.warning("Comポートオープンの失敗", detail);
 }
 
