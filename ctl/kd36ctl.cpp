@@ -261,9 +261,9 @@ bool openPort(Session& s, const std::string& given, int portNumber, const PortSe
         std::string why = s.host.port.openFailure();
         if (why.empty())
             why = err ? std::system_category().message(err) : s.boxes.lastDetail;
-        if (err == EACCES)
-            if (const std::string hint = s.opener.permissionHint(portNumber); !hint.empty())
-                why += " \u2014 " + hint;
+        const std::string hint = err == EACCES ? s.opener.permissionHint(portNumber) : std::string();
+        if (!hint.empty())
+            why += " \u2014 " + hint;
         else if (err == EBUSY)
             why += " \u2014 another program holds the port";
         std::fprintf(stderr, "kd36ctl: %s: %s\n", describePort(given, portNumber, s.catalog).c_str(),

@@ -174,9 +174,9 @@ void RsCommThread::openFailed(int n, const std::string& reason, int err)
     std::string where = d->opener.portDescription(n);
     if (!where.empty())
         detail = where + ": " + detail;
-    if (err == EACCES)
-        if (const std::string hint = d->opener.permissionHint(n); !hint.empty())
-            detail += "\n(" + hint + ".)";
+    const std::string hint = err == EACCES ? d->opener.permissionHint(n) : std::string();
+    if (!hint.empty())
+        detail += "\n(" + hint + ".)";
     d->boxes.warning("Comポートオープンの失敗", detail);
 }
 
