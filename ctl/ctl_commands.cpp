@@ -452,13 +452,24 @@ int cmdClone(Session& s, const std::string& path)
     return notCopied.empty() ? kOk : kNoAnswer;
 }
 
-int listPorts(PortCatalog& catalog)
+int listPorts(PortCatalog& catalog, bool json)
 {
     catalog.refresh();
-    for (const auto& e : catalog.entries())
-        std::printf("COM%d \u2014 %s%s\n", e.number,
-                    e.simulator ? "simulator" : plainText(catalog.describe(e.number)).c_str(),
-                    e.pinned ? " (pinned)" : "");
+    std::string out = json ? "[" : "";
+    for (const auto& e : catalog.entries()) {
+        const std::string port = "COM" + std::to_string(e.number);
+        const std::string what = e.simulator ? std::string("simulator") : catalog.describe(e.number);
+        if (json)
+            out.append(out.size() > 1 ? "," : "")
+                .append("{\"port\":" + jsonString(port) + ",\"path\":" + jsonString(e.path) +
+                        ",\"description\":" + jsonString(what) + ",\"simulator\":" + (e.simulator ? "true" : "false") +
+                        ",\"pinned\":" + (e.pinned ? "true" : "false") + "}");
+        else
+            out.append(port + " \u2014 " + plainText(what) + (e.pinned ? " (pinned)" : "") + "\n");
+    }
+    if (json)
+        out += "]\n";
+    std::fputs(out.c_str(), stdout);
     return kOk;
 }
 

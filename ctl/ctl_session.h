@@ -196,7 +196,7 @@ int cmdSend(Session& s, const std::string& text);
 int cmdAnswerBack(Session& s, const std::vector<int>& stations);
 int cmdWrite(Session& s, const std::string& path);
 int cmdClone(Session& s, const std::string& path);
-int listPorts(PortCatalog& catalog);
+int listPorts(PortCatalog& catalog, bool json);
 // A station list such as "2,5,9"; UsageError when an item is not one hex digit.
 std::vector<int> parseStations(const std::string& list);
 

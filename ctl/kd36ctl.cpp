@@ -19,6 +19,7 @@
 
 #include "app/settings_file.h"
 #include "app/settings_io.h"
+#include "ctl/ctl_options.h"
 #include "ctl/ctl_session.h"
 #include "ctl/ctl_text.h"
 #include "engine/sjis.h"
@@ -37,37 +38,6 @@ namespace {
 // Free number for a port named by path or "simulator" on the command line.
 constexpr int kAdHocPort = kMaxPorts;
 
-const char* const kUsageText =
-    "Usage: kd36ctl COMMAND [ARGS] [OPTIONS]\n"
-    "Drives a KD-36 (QW57) modem through the engine of kd36setup, without a window.\n"
-    "\n"
-    "Commands:\n"
-    "  ports                             list the COM numbers and what each is\n"
-    "  read PORT [--json]                read the twenty settings back\n"
-    "  write PORT PROFILE [--verify]     write the ticked items of a profile;\n"
-    "                                    --verify reads back and fails on any difference\n"
-    "  clone PORT PROFILE                read the modem and save its settings as a profile\n"
-    "  send PORT TEXT [--wait MS]        send one command line (CR LF is added; no CR or LF\n"
-    "                                    in TEXT, at most 2046 bytes in Shift-JIS) and print\n"
-    "                                    the reply lines until MS of silence (default 1400)\n"
-    "  answerback PORT STATIONS [--json] poll the stations (hex digits, e.g. 2,5,9) for\n"
-    "                                    their field-strength level, as the dialog does\n"
-    "\n"
-    "PORT is COMn (as kd36setup numbers the ports, with the [Ports] pins of its settings\n"
-    "file), a device path such as /dev/ttyUSB0, or 'simulator' (the built-in modem).\n"
-    "\n"
-    "Options:\n"
-    "  --ini FILE          settings file to take the port and line settings from\n"
-    "                      (default: the one kd36setup uses)\n"
-    "  --baud N            line rate (default: the settings file's, else 9600)\n"
-    "  --data-bits 7|8     --parity none|odd|even|mark|space\n"
-    "  --stop-bits 1|1.5|2 --flow none|xonxoff|rtscts\n"
-    "  --json              one JSON object on standard output\n"
-    "  --help, --version\n"
-    "\n"
-    "Exit status: 0 success, 1 the modem did not answer as required (or the run was\n"
-    "interrupted), 2 bad usage or a port that cannot be opened.\n";
-
 // --------------------------------------------------------------- signals
 
 int g_signalPipe[2] = {-1, -1};
@@ -79,82 +49,10 @@ void onSignal(int sig)
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
 }
 
-// --------------------------------------------------------------- options
-
-template <class T>
-T pick(const std::string& opt, const std::string& v, const std::map<std::string, T>& choices)
+// Bad usage: one line on standard error.
+void usageError(const UsageError& e)
 {
-    auto it = choices.find(v);
-    if (it == choices.end())
-        throw UsageError{opt + ": '" + v + "' is not one of the choices"};
-    return it->second;
-}
-
-long number(const std::string& opt, const std::string& v, long lo, long hi)
-{
-    try {
-        size_t used = 0;
-        const long n = std::stol(v, &used, 10);
-        if (used == v.size() && n >= lo && n <= hi)
-            return n;
-    } catch (const std::exception&) {
-    }
-    throw UsageError{opt + ": '" + v + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi)};
-}
-
-// `send` takes one command line that the port's write takes whole; anything
-// else is refused before the port is opened.
-void checkSendText(const std::string& text)
-{
-    if (text.empty())
-        throw UsageError{"send: the command is empty"};
-    if (text.find_first_of("\r\n") != std::string::npos)
-        throw UsageError{"send: the command holds a line break (CR or LF); send takes one command line"};
-    const size_t bytes = utf8ToSjis(text).size() + 2;
-    if (bytes > size_t(kDriverQueueSize))
-        throw UsageError{"send: the command is too long for the line: " + std::to_string(bytes) +
-                         " bytes in Shift-JIS with CR LF, the port takes at most " + std::to_string(kDriverQueueSize)};
-}
-
-Options parse(const std::vector<std::string>& argv)
-{
-    Options o;
-    for (size_t i = 0; i < argv.size(); ++i) {
-        const std::string& a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argv.size())
-                throw UsageError{a + " needs a value"};
-            return argv[++i];
-        };
-        if (a == "--json") o.json = true;
-        else if (a == "--verify") o.verify = true;
-        else if (a == "--wait") o.waitMs = int(number(a, value(), 0, 600000));
-        else if (a == "--ini") o.ini = value();
-        else if (a == "--baud") o.baud = uint32_t(number(a, value(), 50, 4000000));
-        else if (a == "--data-bits") o.dataBits = uint8_t(number(a, value(), 5, 8));
-        else if (a == "--parity")
-            o.parity = pick<uint8_t>(a, value(), {{"none", 0}, {"odd", 1}, {"even", 2}, {"mark", 3}, {"space", 4}});
-        else if (a == "--stop-bits") o.stopBits = pick<uint8_t>(a, value(), {{"1", 0}, {"1.5", 1}, {"2", 2}});
-        else if (a == "--flow") o.flow = pick<int8_t>(a, value(), {{"none", 0}, {"xonxoff", 1}, {"rtscts", 2}});
-        else if (a.size() > 1 && a[0] == '-' && a != "-") throw UsageError{"unknown option " + a};
-        else if (o.command.empty()) o.command = a;
-        else o.args.push_back(a);
-    }
-    static const std::map<std::string, size_t> arity = {{"ports", 0}, {"read", 1},  {"write", 2},
-                                                        {"clone", 2}, {"send", 2}, {"answerback", 2}};
-    if (o.command.empty())
-        throw UsageError{"no command given"};
-    auto it = arity.find(o.command);
-    if (it == arity.end())
-        throw UsageError{"unknown command '" + o.command + "'"};
-    if (o.args.size() != it->second)
-        throw UsageError{o.command + " takes " + std::to_string(it->second) + " argument(s), got " +
-                         std::to_string(o.args.size())};
-    if (o.verify && o.command != "write")
-        throw UsageError{"--verify belongs to write"};
-    if (o.command == "send")
-        checkSendText(o.args[1]);
-    return o;
+    std::fprintf(stderr, "kd36ctl: %s (try 'kd36ctl --help')\n", e.text.c_str());
 }
 
 // --------------------------------------------------------------- port
@@ -179,21 +77,6 @@ std::string describePort(const std::string& given, int n, PortCatalog& catalog)
 // --------------------------------------------------------------- main's steps
 
 // True when --help or --version was asked for (and answered).
-bool helpOrVersion(const std::vector<std::string>& args)
-{
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsageText, stdout);
-            return true;
-        }
-        if (a == "--version") {
-            std::printf("kd36ctl %s\n", KD36_VERSION);
-            return true;
-        }
-    }
-    return false;
-}
-
 // The port: COMn from the catalog, or a path / the simulator under a free
 // number (pinned in `pins`). 0 when `given` names no port.
 bool isComName(const std::string& given)
@@ -211,11 +94,10 @@ int portNumberOf(const std::string& given, std::map<int, std::string>& pins)
         pins[kAdHocPort] = given;
         portNumber = kAdHocPort;
     } else if (isComName(given)) {
-        try {
-            portNumber = int(number("PORT", given.substr(3), 1, kMaxPorts - 1));
-        } catch (const UsageError&) {
-            portNumber = 0;
-        }
+        const std::string digits = given.substr(3);
+        const auto n = digits.find_first_not_of("0123456789") == std::string::npos && digits.size() <= 3
+            ? std::stoi(digits) : 0;
+        portNumber = n >= 1 && n < kMaxPorts ? n : 0;
     }
     return portNumber;
 }
@@ -329,13 +211,12 @@ volatile sig_atomic_t g_signal = 0;
 int main(int argc, char* argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (helpOrVersion(args))
-        return kOk;
     Options opt;
     try {
-        opt = parse(args);
+        if (const int rc = readCommandLine(args, opt); rc >= 0)
+            return rc;
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "kd36ctl: %s\nTry 'kd36ctl --help'.\n", e.text.c_str());
+        usageError(e);
         return kUsage;
     }
 
@@ -363,7 +244,7 @@ int main(int argc, char* argv[])
                          ini.c_str(), pinsProblem.c_str());
         PortCatalog catalog(pins);
         catalog.setSimulatorFactory([] { return std::unique_ptr<Device>(); });
-        return listPorts(catalog);
+        return listPorts(catalog, opt.json);
     }
 
     const std::string& given = opt.args[0];
@@ -385,7 +266,7 @@ int main(int argc, char* argv[])
     try {
         return runSession(opt, pins, haveIni ? ini : std::string(), portNumber);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "kd36ctl: %s\nTry 'kd36ctl --help'.\n", e.text.c_str());
+        usageError(e);
         return kUsage;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kd36ctl: %s\n", e.what());

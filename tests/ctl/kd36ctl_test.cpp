@@ -112,6 +112,35 @@ TEST_F(Ctl, BadUsageAndMissingPortsExitTwoWithAReason)
     EXPECT_EQ(run({"--version"}).code, 0);
 }
 
+TEST_F(Ctl, TheCommandLineParsesAsOtherToolsDo)
+{
+    // One line on standard error for anything it cannot take.
+    Outcome unknown = run({"--bogus", "read", "simulator"});
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_EQ(unknown.err, "kd36ctl: Unknown option 'bogus' (try 'kd36ctl --help')\n");
+    EXPECT_EQ(run({"-V"}).out, run({"--version"}).out);
+    Outcome sendHelp = run({"send", "--help"});
+    EXPECT_EQ(sendHelp.code, 0);
+    EXPECT_EQ(sendHelp.out.rfind("Usage: kd36ctl send PORT TEXT", 0), 0u) << sendHelp.out;
+    // --opt=value, and a text after -- that looks like an option is the text.
+    PtyPeer peer;
+    peer.start();
+    QProcess p;
+    p.start(QStringLiteral(KD36CTL),
+            {"send", "--wait=200", "--ini=" + ini, QString::fromStdString(peer.path()), "--", "--help"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(peer.lines(), std::vector<std::string>{"--help"});
+
+    Outcome ports = run({"ports", "--json"});
+    ASSERT_EQ(ports.code, 0);
+    QJsonParseError e{};
+    const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(ports.out), &e).array();
+    ASSERT_EQ(e.error, QJsonParseError::NoError) << ports.out;
+    ASSERT_FALSE(list.isEmpty());
+    EXPECT_EQ(list[0].toObject()["port"].toString(), "COM1");
+    EXPECT_TRUE(list[0].toObject()["simulator"].toBool());
+}
+
 TEST_F(Ctl, ReadTheSimulatorAsJson)
 {
     Outcome r = run({"read", "simulator", "--json"});
@@ -179,7 +208,7 @@ TEST_F(Ctl, SendRefusesWhatIsNotOneCommandLineBeforeTheLineSeesIt)
     peer.start();
     const QString port = QString::fromStdString(peer.path());
     const std::pair<QString, const char*> refused[] = {
-        {"", "kd36ctl: send: the command is empty\n"},
+        {"", "kd36ctl: send: the command is empty (try 'kd36ctl --help')\n"},
         {"@EQID\r\n@INFO:U=X", "line break"},
         {"@EQID\n", "line break"},
         {QString(100000, 'A'), "too long for the line: 100002 bytes"},
