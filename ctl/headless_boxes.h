@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ctl/ctl_english.h"
 #include "serial/message_boxes.h"
 
 namespace kd36 {
@@ -27,11 +28,12 @@ public:
     }
     bool question(const std::string& text, bool) override
     {
-        print(text + " -> No", {});
+        print(ctl::english(text) + " -> No", {});
         ++shown;
         return false;
     }
     void beep() override {}
+    void report(const std::string& text, const std::string& detail) override { print(text, detail); }
 
     bool quiet = false; // the caller reports (a failed open)
     std::string lastWarning;
@@ -39,11 +41,12 @@ public:
     size_t shown = 0; // boxes of every kind
 
 private:
+    // English, one line: the engine's texts are the window's Japanese.
     static void print(const std::string& text, const std::string& detail)
     {
-        std::string line = text;
+        std::string line = ctl::english(text);
         if (!detail.empty())
-            line += ": " + detail;
+            line += ": " + ctl::english(detail);
         for (char& ch : line)
             if (ch == '\n' || ch == '\r')
                 ch = ' ';

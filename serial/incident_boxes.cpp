@@ -39,11 +39,11 @@ bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
     std::function<void(const std::string&)> note;
     std::string line;
     {
-        std::lock_guard g(mu_);
+        std::unique_lock g(mu_);
         if (closing_) {
+            g.unlock();
             // Nobody may answer a box now: it would hold the exit.
-            std::fprintf(stderr, "%s: %s%s%s\n", program_invocation_short_name, text.c_str(),
-                         detail.empty() ? "" : ": ", detail.c_str());
+            inner_.report(text, detail);
             return false;
         }
         auto w = watched_.find(text);
@@ -82,7 +82,7 @@ void IncidentBoxes::information(const std::string& text, const std::string& deta
 bool IncidentBoxes::question(const std::string& text, bool warningIcon)
 {
     if (closing()) {
-        std::fprintf(stderr, "%s: %s -> No\n", program_invocation_short_name, text.c_str());
+        inner_.report(text + " -> No");
         return false;
     }
     return inner_.question(text, warningIcon);

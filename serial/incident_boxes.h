@@ -33,6 +33,7 @@ public:
     void information(const std::string& text, const std::string& detail = {}) override;
     bool question(const std::string& text, bool warningIcon) override;
     void beep() override;
+    void report(const std::string& text, const std::string& detail = {}) override { inner_.report(text, detail); }
 
     // "<text> (<n>回目)" from the second time on: the line a repeat leaves.
     static std::string repeatLine(const std::string& text, unsigned count);

@@ -1,6 +1,8 @@
 #pragma once
 // Every message box goes through this interface, so tests can answer them.
 // Texts are UTF-8. The title is the main window's caption unless given.
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
 namespace kd36 {
@@ -17,6 +19,13 @@ public:
     // Yes/No question; true for Yes. `warningIcon` picks the icon.
     virtual bool question(const std::string& text, bool warningIcon) = 0;
     virtual void beep() = 0;
+    // What would have been a box where none may be shown (the program is
+    // closing): one line on standard error, in the program's language.
+    virtual void report(const std::string& text, const std::string& detail = {})
+    {
+        std::fprintf(stderr, "%s: %s%s%s\n", program_invocation_short_name, text.c_str(), detail.empty() ? "" : ": ",
+                     detail.c_str());
+    }
 };
 
 } // namespace kd36

@@ -455,7 +455,7 @@ void RsCommThread::ReportCommErrors(uint32_t flags)
             continue;
         // Once the end has begun nobody may answer a box: it would hold the exit.
         if (d->terminated)
-            std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, e.text);
+            d->boxes.report(e.text);
         else
             d->boxes.warning(e.text);
     }
@@ -465,7 +465,7 @@ void RsCommThread::ShowSystemError(int code)
 {
     const std::string text = std::system_category().message(code);
     if (d->terminated)
-        std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
+        d->boxes.report(text);
     else
         d->boxes.information(text);
 }

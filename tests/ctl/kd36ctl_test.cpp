@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -276,6 +277,10 @@ TEST_F(Ctl, ReadStopsAtTheFirstFailedWriteAndNamesIt)
     const std::string err = p.readAllStandardError().toStdString();
     EXPECT_NE(err.find("kd36ctl: @EQID could not be written to the port; no further command was sent"),
               std::string::npos) << err;
+    // English throughout, the window's boxes included, one reason a line.
+    EXPECT_TRUE(std::all_of(err.begin(), err.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        << err;
+    EXPECT_NE(err.find("kd36ctl: send failed\n"), std::string::npos) << err;
 }
 
 TEST_F(Ctl, TimedOutNamesTheCommandEvenWhenTheMonitorIsFlooded)
