@@ -186,8 +186,11 @@ void MainEngine::mnuCommOpenClick()
                 FObserver->error("COM" + std::to_string(FPortNumber) + " を開けません");
             return;
         }
-        if (FObserver)
+        // The log's reader needs the mode the session starts in, not only later switches.
+        if (FObserver) {
             FObserver->portOpened(FPortNumber, FPortSettings);
+            FObserver->modeChanged(FCommandMode == 1);
+        }
         portButtonTag = true;
         v.setText("btnComPort", sj("通信ポート OFF"));
         v.setColor("shpLump", kGreen);

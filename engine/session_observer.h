@@ -16,6 +16,7 @@ public:
     virtual void received(const std::string& sjis) = 0;
     virtual void portOpened(int portNumber, const PortSettings& settings) = 0;
     virtual void portClosed(int portNumber) = 0;
+    // The mode right after each open, and at each switch.
     virtual void modeChanged(bool commandMode) = 0;
     // A failure the user was told about (UTF-8).
     virtual void error(const std::string& utf8) = 0;

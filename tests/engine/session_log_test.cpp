@@ -2,8 +2,10 @@
 #include "engine_fixture.h"
 
 #include "engine/session_log.h"
+#include "engine/session_observer.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace kd36 {
 namespace {
@@ -64,6 +66,35 @@ TEST_F(SessionLogPiece, ANulEndsTheWindowsTextButNoLineOfTheLog)
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1000);
     EXPECT_NE(log.find("RX+ >LINE:8[00]\n"), std::string::npos);
     EXPECT_NE(log.find("RX+ >LINE:999\n"), std::string::npos);
+}
+
+// What the engine tells the log, one line per event.
+struct NoteTaker : SessionObserver {
+    std::vector<std::string> notes;
+    void sent(const std::string&) override {}
+    void received(const std::string&) override {}
+    void portOpened(int n, const PortSettings& s) override { notes.push_back("PORT " + portOpenedText(n, s)); }
+    void portClosed(int n) override { notes.push_back("PORT COM" + std::to_string(n) + " closed"); }
+    void modeChanged(bool command) override { notes.push_back(command ? "MODE command" : "MODE communication"); }
+    void error(const std::string& utf8) override { notes.push_back("ERROR " + utf8); }
+};
+
+// A reader of the log learns the mode a session starts in from the lines
+// right after its open, not only from a later switch.
+TEST_F(SessionLogPiece, EachOpenIsFollowedByTheModeItStartsIn)
+{
+    NoteTaker log;
+    engine.setObserver(&log);
+    openPort();
+    engine.spbModeClick(0, true);
+    engine.mnuCommOpenClick();
+    openPort();
+    engine.spbModeClick(1, true);
+    const std::string open = "PORT " + portOpenedText(engine.portNumber(), engine.portSettings());
+    const std::vector<std::string> want{open, "MODE command", "MODE communication",
+                                        "PORT COM" + std::to_string(engine.portNumber()) + " closed",
+                                        open, "MODE communication", "MODE command"};
+    EXPECT_EQ(log.notes, want);
 }
 
 } // namespace
