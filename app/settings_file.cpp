@@ -403,12 +403,10 @@ bool rewriteInPlace(const std::string& path, const std::string& old, const std::
     return ok;
 }
 
-std::map<int, std::string> readPortPins(const std::string& path, std::string* problem)
+std::map<int, std::string> readPortPins(const std::string& path)
 {
     std::map<int, std::string> pins;
     const FileRead file = readSettingsFile(path);
-    if (problem)
-        *problem = file.state == FileRead::NotWhole ? file.why : std::string();
     if (file.data.empty())
         return pins;
     Ini ini;

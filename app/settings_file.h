@@ -81,8 +81,7 @@ bool rewriteInPlace(const std::string& path, const std::string& old, const std::
 constexpr size_t kMaxSettingsFileBytes = 1 << 20;
 
 // [Ports]: COMn=device path, "simulator", or empty to drop the number.
-// Read only; the tool never writes this section. `problem` is set when the
-// file could not be read whole, so pins after the fault may be missing.
-std::map<int, std::string> readPortPins(const std::string& path, std::string* problem = nullptr);
+// Read only; the tool never writes this section.
+std::map<int, std::string> readPortPins(const std::string& path);
 
 } // namespace kd36

@@ -235,8 +235,9 @@ int main(int argc, char* argv[])
                      plainText(why).c_str());
         return kUsage;
     }
-    std::string pinsProblem;
-    std::map<int, std::string> pins = haveIni ? readPortPins(ini, &pinsProblem) : std::map<int, std::string>{};
+    // Without the whole file a pin after the fault may be missing.
+    const std::string pinsProblem = iniRead.state == settings_io::FileRead::NotWhole ? iniRead.why : std::string();
+    std::map<int, std::string> pins = haveIni ? readPortPins(ini) : std::map<int, std::string>{};
 
     if (opt.command == "ports") {
         if (!pinsProblem.empty())

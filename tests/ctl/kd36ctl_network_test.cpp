@@ -42,6 +42,16 @@ Outcome ctl(const QStringList& args)
     return r;
 }
 
+// A settings file in `dir` that pins COM7 to `url`.
+QString pinnedSettings(const QTemporaryDir& dir, const std::string& url)
+{
+    const QString ini = dir.filePath(QStringLiteral("kd36setup.ini"));
+    QFile f(ini);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(QByteArray("[Ports]\nCOM7=") + QByteArray::fromStdString(url) + "\n");
+    return ini;
+}
+
 } // namespace
 
 TEST(Kd36ctlNetwork, ReadAndSendThroughAnRfc2217PinAndARawUrl)
@@ -55,11 +65,7 @@ TEST(Kd36ctlNetwork, ReadAndSendThroughAnRfc2217PinAndARawUrl)
     ASSERT_TRUE(server.start());
 
     QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("kd36setup.ini"));
-    QFile f(ini);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("[Ports]\nCOM7=") + QByteArray::fromStdString(server.rfc2217Url()) + "\n");
-    f.close();
+    const QString ini = pinnedSettings(dir, server.rfc2217Url());
 
     Outcome ports = ctl({"ports", "--ini", ini});
     EXPECT_EQ(ports.code, 0);
@@ -88,11 +94,7 @@ TEST(Kd36ctlNetwork, SilentServerFailsWithAReasonAndASignalEndsTheOpenAtOnce)
     HostileServer server(HostileServer::Mode::Silent);
     ASSERT_TRUE(server.ok());
     QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("kd36setup.ini"));
-    QFile f(ini);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("[Ports]\nCOM7=") + QByteArray::fromStdString(server.rfc2217Url()) + "\n");
-    f.close();
+    const QString ini = pinnedSettings(dir, server.rfc2217Url());
 
     Outcome r = ctl({"read", "COM7", "--ini", ini});
     EXPECT_EQ(r.code, 2);
