@@ -204,6 +204,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
         } catch (const ConversionError&) {
         }
+        // A NUL ends the window's text, line end included: what an earlier
+        // input left unended is ended first and the view emptied, so what it
+        // shows afterwards is this input's block.
+        feed(r, "\r\n");
+        r.engine.packetForm().ClearReceiveView();
         r.engine.packetForm().FormHide();
         feed(r, "$RECE:" + in + "\r\n");
         if (r.packet.text("memUserDataRx").size() > in.size())
