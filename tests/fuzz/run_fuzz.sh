@@ -10,8 +10,9 @@ lock="$work/$bin.lock"
 (
   flock 9
   # Rebuild when any source is newer than the binary.
+  # tail reads all of its input, so nothing upstream dies of SIGPIPE under pipefail.
   newest=$(find "$src/engine" "$src/serial" "$src/app" "$src/tests/support" "$src/tests/fuzz" \
-             -name '*.cpp' -o -name '*.h' | xargs ls -t | head -1)
+             \( -name '*.cpp' -o -name '*.h' \) -printf '%T@ %p\n' | sort -n | tail -1 | cut -d' ' -f2-)
   if [ ! -x "$exe" ] || [ "$newest" -nt "$exe" ]; then
     case "$bin" in
       fuzz_engine)
