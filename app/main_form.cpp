@@ -26,6 +26,7 @@
 #include "qt_boxes.h"
 #include "packet_view.h"
 #include "qt_view.h"
+#include "setting_panel_view.h"
 #include "settings_file.h"
 #include "sim/simulator_factory.h"
 #include "ui_main_form.h"
@@ -84,6 +85,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 void TMainForm::buildWindow()
 {
     ui->setupUi(this);
+    FPanelView = std::make_unique<SettingPanelView>(*ui);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     centralWidget()->setFixedSize(720, 489);
@@ -164,7 +166,7 @@ void TMainForm::createHost()
     // every user of the engine; the window adds its queued calls.
     FReconnectOpener = std::make_unique<ReconnectOpener>(*FCatalog);
     FHost = std::make_unique<EngineHost>(
-        EngineHost::Views{*FView, *FLinkView, *FPacketView}, *FBoxes, *FClock, *FReconnectOpener,
+        EngineHost::Views{*FView, *FLinkView, *FPacketView, FPanelView.get()}, *FBoxes, *FClock, *FReconnectOpener,
         nullptr, FDisplayLoader.get(), [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     FEngine = &FHost->engine;
     FCommPort = &FHost->port;

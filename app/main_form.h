@@ -36,6 +36,7 @@ class RsCommThread;
 class QtDisplayLibraryLoader;
 class ReconnectOpener;
 class PortReconnector;
+class SettingPanelView;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -135,6 +136,7 @@ private:
     std::unique_ptr<QtBoxes> FQtBoxes;
     MessageBoxes* FBoxes = nullptr;
     std::unique_ptr<QtView> FView;
+    std::unique_ptr<SettingPanelView> FPanelView;
     std::unique_ptr<TLinkForm> FLinkWindow;     // the answer-back dialog, modeless
     std::unique_ptr<TPacketForm> FPacketWindow; // the packet dialog, modeless
     std::unique_ptr<QtView> FLinkView;          // the views over the dialogs

@@ -2,6 +2,7 @@
 // mouse on the status bar and panels, forwarded to the engine's handler of
 // the same name under guard().
 #include "main_form.h"
+#include "setting_panel_view.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -110,21 +111,13 @@ void TMainForm::connectCommands(MainEngine& e)
 void TMainForm::connectSettingPanel(MainEngine& e)
 {
     // Setting panel.
-    onClick(ui->spbWrite, [&e] { e.spbWriteClick(); });
+    onClick(ui->spbWrite, [this, &e] {
+        FPanelView->commitTyping();
+        e.spbWriteClick();
+    });
     onClick(ui->spbRead, [&e] { e.spbReadClick(); });
     onClick(ui->spbDefaultNumber, [&e] { e.spbDefaultNumberClick(); });
-    onClick(ui->chkSYID, [&e] { e.chkSYIDClick(); });
-    onClick(ui->chkCHAN, [&e] { e.chkCHANClick(); });
-    onClick(ui->radChAuto, [&e] { e.radChAutoClick(); });
-    onClick(ui->radChHand, [&e] { e.radChHandClick(); });
-    onClick(ui->chkROUT, [&e] { e.chkROUTClick(); });
-    QComboBox* relays[4] = {ui->cmbROUTNode1, ui->cmbROUTNode2, ui->cmbROUTNode3, ui->cmbROUTNode4};
-    for (int k = 1; k <= 4; ++k)
-        connect(relays[k - 1], &QComboBox::activated, this, [this, &e, k] { guard([&] { e.cmbROUTNodeChange(k); }); });
-    onClick(ui->chkFRAM, [&e] { e.chkFRAMClick(); });
-    onClick(ui->chkINFO, [&e] { e.chkINFOClick(); });
-    onClick(ui->chkSERI, [&e] { e.chkSERIClick(); });
-    onClick(ui->chkSERISet, [&e] { e.chkSERISetClick(); });
+    FPanelView->bind(e, [this](const std::function<void()>& handler) { guard(handler); });
     connect(ui->PageControlSetting, &QTabWidget::currentChanged, this,
             [this, &e] { guard([&] { e.PageControlSettingChange(); }); });
     for (QSpinBox* spin : {ui->speFRAMByte, ui->speFRAMIdle, ui->speFRAMWait, ui->speFRAMTxNumber})

@@ -49,7 +49,9 @@ void TMainForm::loadSettings()
     StoredSettings s = storedSettings();
     WindowPlacement wp = placement();
     std::string problem;
-    LoadSettings(FSettingsPath, s, *FView, wp, &problem);
+    SettingPanel panel = FEngine->panel();
+    LoadSettings(FSettingsPath, s, panel, wp, &problem);
+    FEngine->editPanel([&panel](SettingPanel& p) { p = panel; });
     if (!problem.empty()) {
         // Said once, when the window is up; the file is then left alone.
         FSettingsKept = true;
@@ -75,7 +77,7 @@ void TMainForm::saveSettings()
     const StoredSettings s = storedSettings();
     const WindowPlacement wp = placement();
     std::string error;
-    if (SaveSettings(FSettingsPath, s, *FView, wp, &error))
+    if (SaveSettings(FSettingsPath, s, FEngine->panel(), wp, &error))
         return;
     if (FSignalClose) {
         std::fprintf(stderr, "kd36setup: the settings were not saved to %s: %s\n", FSettingsPath.c_str(),

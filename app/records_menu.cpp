@@ -120,7 +120,7 @@ void RecordsMenu::mnuProfileSaveClick()
         return;
     FProfileFolder = QFileInfo(path).absolutePath();
     std::string why;
-    if (!writeProfileFile(local(path), profileFromPanel(FEngine.mainView()), why))
+    if (!writeProfileFile(local(path), profileFromPanel(FEngine.panel()), why))
         FBoxes.warning("設定値を保存できません。", why);
 }
 

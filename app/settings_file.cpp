@@ -37,7 +37,7 @@ using Ini = CSimpleIniA;
 // The profile calls read a value through a 2048-byte buffer.
 constexpr size_t kValueBuffer = 2048;
 
-enum class Kind { Home, Top, Left, ChSelect, Combo, Spin, Port, BaudRate, Unsigned8, Signed8, Extension };
+enum class Kind { Home, Top, Left, ChSelect, Combo, Relay, Spin, Port, BaudRate, Unsigned8, Signed8, Extension };
 
 enum class Field { None, ByteSize, Parity, StopBits, FlowCtrl, EvtChar };
 
@@ -46,42 +46,42 @@ struct Key {
     const char* key;
     Kind kind;
     int def;                 // default (Top/Left: computed)
-    const char* control;     // combo or spin edit on the main window
-    int lo = 0, hi = 0;      // combo: item count in hi; spin: range
+    int slot;                // the panel's list, relay (0..4) or frame value
+    int lo = 0, hi = 0;      // list: item count in hi; spin: range
     Field field = Field::None;
 };
 
 // The file's 29 keys in reading and writing order.
 const std::array<Key, 29> kKeys{{
-    {"URL", "Home", Kind::Home, 0, nullptr},
-    {"Form", "Top", Kind::Top, 0, nullptr},
-    {"Form", "Left", Kind::Left, 0, nullptr},
-    {"Form", "Ch-Select", Kind::ChSelect, 0, nullptr},
-    {"Form", "Ch-Group", Kind::Combo, 0, "cmbCHANGroup", 0, 8},
-    {"Form", "Ch-Ch", Kind::Combo, 0, "cmbCHANCh", 0, 40},
-    {"Form", "Route-Dest", Kind::Combo, 0, "cmbROUTDest", 0, 16},
-    {"Form", "Route-Node1", Kind::Combo, 0, "cmbROUTNode1", 0, 17},
-    {"Form", "Route-Node2", Kind::Combo, 0, "cmbROUTNode2", 0, 17},
-    {"Form", "Route-Node3", Kind::Combo, 0, "cmbROUTNode3", 0, 17},
-    {"Form", "Route-Node4", Kind::Combo, 0, "cmbROUTNode4", 0, 17},
-    {"Form", "Route-Node5", Kind::Combo, 0, "cmbROUTNode5", 0, 17},
-    {"Form", "bps", Kind::Combo, 1, "cmbSERI", 0, 4},
-    {"Form", "DataBits", Kind::Combo, 1, "cmbSERIData", 0, 2},
-    {"Form", "Parity", Kind::Combo, 0, "cmbSERIParity", 0, 3},
-    {"Form", "StopBits", Kind::Combo, 0, "cmbSERIStopBits", 0, 2},
-    {"Form", "Flow", Kind::Combo, 1, "cmbSERIFlow", 0, 2},
-    {"Form", "Frame-Byte", Kind::Spin, 128, "speFRAMByte", 1, 256},
-    {"Form", "Frame-Idle", Kind::Spin, 100, "speFRAMIdle", 50, 500},
-    {"Form", "Fram-Wait", Kind::Spin, 10, "speFRAMWait", 3, 100},
-    {"Form", "Fram-TxNumber", Kind::Spin, 3, "speFRAMTxNumber", 0, 9},
-    {"Com", "Port", Kind::Port, 1, nullptr},
-    {"Com", "BaudRate", Kind::BaudRate, 9600, nullptr},
-    {"Com", "ByteSize", Kind::Unsigned8, 8, nullptr, 0, 0, Field::ByteSize},
-    {"Com", "Parity", Kind::Unsigned8, 0, nullptr, 0, 0, Field::Parity},
-    {"Com", "StopBits", Kind::Unsigned8, 0, nullptr, 0, 0, Field::StopBits},
-    {"Com", "FlowCtrl", Kind::Signed8, 2, nullptr, 0, 0, Field::FlowCtrl},
-    {"Com", "EvtChar", Kind::Signed8, 10, nullptr, 0, 0, Field::EvtChar},
-    {"Com", "Extension", Kind::Extension, 1, nullptr},
+    {"URL", "Home", Kind::Home, 0, 0},
+    {"Form", "Top", Kind::Top, 0, 0},
+    {"Form", "Left", Kind::Left, 0, 0},
+    {"Form", "Ch-Select", Kind::ChSelect, 0, 0},
+    {"Form", "Ch-Group", Kind::Combo, 0, int(PanelChoice::Group), 0, 8},
+    {"Form", "Ch-Ch", Kind::Combo, 0, int(PanelChoice::Channel), 0, 40},
+    {"Form", "Route-Dest", Kind::Combo, 0, int(PanelChoice::RouteDest), 0, 16},
+    {"Form", "Route-Node1", Kind::Relay, 0, 0, 0, 17},
+    {"Form", "Route-Node2", Kind::Relay, 0, 1, 0, 17},
+    {"Form", "Route-Node3", Kind::Relay, 0, 2, 0, 17},
+    {"Form", "Route-Node4", Kind::Relay, 0, 3, 0, 17},
+    {"Form", "Route-Node5", Kind::Relay, 0, 4, 0, 17},
+    {"Form", "bps", Kind::Combo, 1, int(PanelChoice::Rate), 0, 4},
+    {"Form", "DataBits", Kind::Combo, 1, int(PanelChoice::DataBits), 0, 2},
+    {"Form", "Parity", Kind::Combo, 0, int(PanelChoice::Parity), 0, 3},
+    {"Form", "StopBits", Kind::Combo, 0, int(PanelChoice::StopBits), 0, 2},
+    {"Form", "Flow", Kind::Combo, 1, int(PanelChoice::Flow), 0, 2},
+    {"Form", "Frame-Byte", Kind::Spin, 128, int(PanelFrame::Byte), 1, 256},
+    {"Form", "Frame-Idle", Kind::Spin, 100, int(PanelFrame::Idle), 50, 500},
+    {"Form", "Fram-Wait", Kind::Spin, 10, int(PanelFrame::Wait), 3, 100},
+    {"Form", "Fram-TxNumber", Kind::Spin, 3, int(PanelFrame::TxNumber), 0, 9},
+    {"Com", "Port", Kind::Port, 1, 0},
+    {"Com", "BaudRate", Kind::BaudRate, 9600, 0},
+    {"Com", "ByteSize", Kind::Unsigned8, 8, 0, 0, 0, Field::ByteSize},
+    {"Com", "Parity", Kind::Unsigned8, 0, 0, 0, 0, Field::Parity},
+    {"Com", "StopBits", Kind::Unsigned8, 0, 0, 0, 0, Field::StopBits},
+    {"Com", "FlowCtrl", Kind::Signed8, 2, 0, 0, 0, Field::FlowCtrl},
+    {"Com", "EvtChar", Kind::Signed8, 10, 0, 0, 0, Field::EvtChar},
+    {"Com", "Extension", Kind::Extension, 1, 0},
 }};
 
 void loadIni(Ini& ini, const std::string& data)
@@ -112,6 +112,16 @@ int readInt(const Ini& ini, const Key& k, int def)
         s = s.substr(0, kValueBuffer - 1);
     auto n = strToInt(s);
     return n ? int(*n) : def;
+}
+
+int& listIndex(SettingPanel& p, const Key& k)
+{
+    return k.kind == Kind::Relay ? p.relays[size_t(k.slot)] : p.choices[size_t(k.slot)];
+}
+
+int listIndex(const SettingPanel& p, const Key& k)
+{
+    return k.kind == Kind::Relay ? p.relays[size_t(k.slot)] : p.choices[size_t(k.slot)];
 }
 
 uint8_t& u8Field(PortSettings& c, Field f)
@@ -228,7 +238,7 @@ bool applyLineKey(const Ini& ini, const Key& k, StoredSettings& s)
 
 // One key read from the file into the window, the port settings or the
 // placement.
-void applyKey(const Ini& ini, const Key& k, StoredSettings& s, View& view, WindowPlacement& wp)
+void applyKey(const Ini& ini, const Key& k, StoredSettings& s, SettingPanel& panel, WindowPlacement& wp)
 {
     if (applyLineKey(ini, k, s))
         return;
@@ -241,29 +251,26 @@ void applyKey(const Ini& ini, const Key& k, StoredSettings& s, View& view, Windo
         wp.left = readInt(ini, k, (wp.screenWidth - wp.outerWidth) / 2);
         break;
     case Kind::ChSelect: {
-        bool hand = readInt(ini, k, k.def) != 0;
-        view.setChecked("radChAuto", !hand);
-        view.setChecked("radChHand", hand);
+        panel.channelAuto = readInt(ini, k, k.def) == 0;
         break;
     }
-    case Kind::Combo: {
+    case Kind::Combo:
+    case Kind::Relay: {
         int v = readInt(ini, k, k.def);
-        view.setItemIndex(k.control, (v >= 0 && v < k.hi) ? v : -1);
+        listIndex(panel, k) = (v >= 0 && v < k.hi) ? v : -1;
         break;
     }
-    case Kind::Spin: {
-        int v = std::clamp(readInt(ini, k, k.def), k.lo, k.hi);
-        view.setValue(k.control, v);
-        view.setText(k.control, std::to_string(v));
+    case Kind::Spin:
+        panel.frame[size_t(k.slot)] = std::clamp(readInt(ini, k, k.def), k.lo, k.hi);
         break;
-    }
     default:
         break;
     }
 }
 
 // The text the file gets for one key.
-std::string valueOf(const Key& k, const StoredSettings& s, View& view, const WindowPlacement& wp, PortSettings& com)
+std::string valueOf(const Key& k, const StoredSettings& s, const SettingPanel& panel, const WindowPlacement& wp,
+                    PortSettings& com)
 {
     std::string v;
     switch (k.kind) {
@@ -281,21 +288,15 @@ std::string valueOf(const Key& k, const StoredSettings& s, View& view, const Win
         v = std::to_string(wp.left);
         break;
     case Kind::ChSelect:
-        v.assign(1, view.isChecked("radChAuto") ? '0' : '1');
+        v.assign(1, panel.channelAuto ? '0' : '1');
         break;
     case Kind::Combo:
-        v = std::to_string(view.itemIndex(k.control));
+    case Kind::Relay:
+        v = std::to_string(listIndex(panel, k));
         break;
-    case Kind::Spin: {
-        auto n = strToInt(view.text(k.control));
-        int x = n ? int(*n) : k.lo;
-        if (!n) {
-            view.setValue(k.control, k.lo);
-            view.setText(k.control, std::to_string(k.lo));
-        }
-        v = std::to_string(x);
+    case Kind::Spin:
+        v = std::to_string(panel.frame[size_t(k.slot)]);
         break;
-    }
     case Kind::Port:
         v = std::to_string(s.port);
         break;
@@ -338,12 +339,13 @@ void loadSwitches(const Ini& ini, StoredSettings& s)
 
 } // namespace
 
-void LoadSettings(const std::string& path, StoredSettings& s, View& view, WindowPlacement& wp, std::string* problem)
+void LoadSettings(const std::string& path, StoredSettings& s, SettingPanel& panel, WindowPlacement& wp,
+                  std::string* problem)
 {
     Ini ini;
     loadFile(path, ini, problem);
     for (const Key& k : kKeys)
-        applyKey(ini, k, s, view, wp);
+        applyKey(ini, k, s, panel, wp);
     loadSwitches(ini, s);
     clampToScreens(wp);
 }
@@ -357,7 +359,7 @@ void LoadLineSettings(const std::string& path, StoredSettings& s, std::string* p
     loadSwitches(ini, s);
 }
 
-bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, const WindowPlacement& wp,
+bool SaveSettings(const std::string& path, const StoredSettings& s, const SettingPanel& panel, const WindowPlacement& wp,
                   std::string* error)
 {
     auto fail = [&](const std::string& why) {
@@ -376,7 +378,7 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, View& view, 
     PortSettings com = s.com;
     std::array<std::string, kKeys.size()> values;
     for (size_t i = 0; i < kKeys.size(); ++i)
-        values[i] = valueOf(kKeys[i], s, view, wp, com);
+        values[i] = valueOf(kKeys[i], s, panel, wp, com);
     std::vector<Entry> entries;
     for (size_t i = 0; i < kKeys.size(); ++i)
         entries.push_back({kKeys[i].section, kKeys[i].key, std::move(values[i])});

@@ -1,16 +1,16 @@
 #pragma once
 // The settings file: read once at start, written once at exit. Toolkit-free;
-// the main window's controls are reached through View (Shift-JIS texts).
+// the setting panel's write values are kept in it (Shift-JIS texts).
 #include <map>
 #include <string>
 #include <vector>
 
-#include "../engine/view.h"
+#include "../engine/setting_panel.h"
 #include "../serial/port_settings.h"
 
 namespace kd36 {
 
-// What the file holds besides the window's controls.
+// What the file holds besides the setting panel.
 struct StoredSettings {
     std::string home;            // FHomeUrl, bytes as stored
     int port = 1;                // FPortNumber
@@ -56,7 +56,7 @@ std::string settingsFilePath(const std::string& executablePath, const std::strin
 // cannot be taken whole (not a regular file, too large, unreadable, a NUL
 // byte, UTF-16 or UTF-32), *problem says why, in the window's Japanese where
 // the tool words it itself: the next save leaves that file alone.
-void LoadSettings(const std::string& path, StoredSettings& s, View& mainView, WindowPlacement& wp,
+void LoadSettings(const std::string& path, StoredSettings& s, SettingPanel& panel, WindowPlacement& wp,
                   std::string* problem = nullptr);
 // Only what a run without the window takes: the port, its line settings,
 // the extended-mode switch and the stored switches; nothing of the panel.
@@ -68,7 +68,7 @@ void LoadLineSettings(const std::string& path, StoredSettings& s, std::string* p
 // symbolic link is written through. False with a reason in *error when the
 // file cannot be written or cannot be read whole; the file is then left as
 // it was.
-bool SaveSettings(const std::string& path, const StoredSettings& s, View& mainView,
+bool SaveSettings(const std::string& path, const StoredSettings& s, const SettingPanel& panel,
                   const WindowPlacement& wp, std::string* error);
 
 // The fallback when no new file can be made beside the old one: overwrites

@@ -24,23 +24,26 @@ struct Run {
     std::vector<std::pair<int, double>> steps; // the sequence step and when it was first seen (ms after the click)
 };
 
-void tickEverything(test::FakeView& v, uint32_t baud)
+void tickEverything(MainEngine& e, uint32_t baud)
 {
-    for (const char* c : {"chkSYID", "chkCHAN", "chkROUT", "chkFRAM", "chkINFO", "chkSERI"})
-        v.setChecked(c, true);
-    v.setText("edtSYIDWrite", "1234567");
-    v.setItemIndex("cmbROUTDest", 3);
-    v.setItemIndex("cmbROUTNode1", 2); // relays 1, A: a route with two hops
-    v.setItemIndex("cmbROUTNode2", 11);
-    v.setText("edtINFOWrite", "KD36SIM1");
-    // The modem keeps the line's rate: the write must not move it.
-    const std::vector<std::string> rates{"4800", "9600", "19200", "38400"};
-    for (size_t i = 0; i < rates.size(); ++i)
-        if (rates[i] == std::to_string(baud))
-            v.setItemIndex("cmbSERI", int(i));
-    v.setItemIndex("cmbSERIParity", 0);
-    v.setItemIndex("cmbSERIStopBits", 0);
-    v.setItemIndex("cmbSERIFlow", 1);
+    e.editPanel([baud](SettingPanel& p) {
+        for (PanelTick t : {PanelTick::SystemId, PanelTick::Channel, PanelTick::Route, PanelTick::Frame,
+                            PanelTick::DeviceInfo, PanelTick::Serial})
+            p.setTick(t, true);
+        p.systemId = "1234567";
+        p.choice(PanelChoice::RouteDest) = 3;
+        p.relays[0] = 2; // relays 1, A: a route with two hops
+        p.relays[1] = 11;
+        p.deviceInfo = "KD36SIM1";
+        // The modem keeps the line's rate: the write must not move it.
+        const ItemList& rates = panelItems(PanelChoice::Rate);
+        for (size_t i = 0; i < rates.size(); ++i)
+            if (rates[i] == std::to_string(baud))
+                p.choice(PanelChoice::Rate) = int(i);
+        p.choice(PanelChoice::Parity) = 0;
+        p.choice(PanelChoice::StopBits) = 0;
+        p.choice(PanelChoice::Flow) = 1;
+    });
 }
 
 Run once(test::HeadlessRig& rig, bool read, uint32_t baud)
@@ -75,7 +78,7 @@ Run once(test::HeadlessRig& rig, bool read, uint32_t baud)
     r.wallMs = double(t1 - t0) / 1000.0;
     r.bytes = (s1.bytesFromPc - s0.bytesFromPc) + (s1.bytesToPc - s0.bytesToPc);
     r.lineMs = double(r.bytes) * 10.0 * 1000.0 / double(baud);
-    if (read && rig.main.text("edtRead1").empty())
+    if (read && rig.engine.panel().read(1).empty())
         r.ok = false;
     rig.main.onTimer = fire;
     if (waitsRunOut != 0)
@@ -96,7 +99,7 @@ int runSettings(bool verbose)
                 ++failures;
                 continue;
             }
-            tickEverything(rig.main, baud);
+            tickEverything(rig.engine, baud);
             std::vector<double> walls, limits;
             std::vector<Run> runs;
             for (int i = 0; i < kRuns; ++i) {
@@ -152,7 +155,7 @@ int runSettingsDiag()
                 });
                 std::vector<double> walls, limits;
                 if (rig.open(baud)) {
-                    tickEverything(rig.main, baud);
+                    tickEverything(rig.engine, baud);
                     for (int i = 0; i < kRuns; ++i) {
                         Run r = once(rig, read, baud);
                         walls.push_back(r.wallMs);

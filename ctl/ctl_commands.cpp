@@ -30,7 +30,7 @@ const std::pair<const char*, int> kFields[] = {
 
 std::string field(Session& s, int n)
 {
-    return sjisToUtf8(s.main.text("edtRead" + std::to_string(n)));
+    return sjisToUtf8(s.host.engine.panel().read(n));
 }
 
 bool runRead(Session& s)
@@ -385,7 +385,7 @@ int cmdWrite(Session& s, const std::string& path)
     SettingsProfile wanted = r.profile;
     untickAbsent(wanted);
     applyProfile(e, wanted);
-    if (const auto off = differences(wanted, profileFromPanel(s.main), extension); !off.empty()) {
+    if (const auto off = differences(wanted, profileFromPanel(e.panel()), extension); !off.empty()) {
         for (const std::string& d : off)
             std::fprintf(stderr, "kd36ctl: profile %s: the panel did not take it (%s); nothing written\n",
                          path.c_str(), d.c_str());
@@ -419,7 +419,7 @@ int cmdWrite(Session& s, const std::string& path)
 
     if (!runRead(s))
         return kNoAnswer;
-    const SettingsProfile read = profileFromReadBack(s.main, false);
+    const SettingsProfile read = profileFromReadBack(s.host.engine.panel(), false);
     const auto diff = differences(wanted, read, extension);
     for (const std::string& d : diff)
         std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
@@ -441,7 +441,7 @@ int cmdClone(Session& s, const std::string& path)
         return kNoAnswer;
     }
     std::vector<ProfileIssue> notCopied;
-    const SettingsProfile p = profileFromReadBack(s.main, true, &notCopied);
+    const SettingsProfile p = profileFromReadBack(s.host.engine.panel(), true, &notCopied);
     if (!notCopied.empty())
         std::fprintf(stderr, "kd36ctl: not copied:\n%s\n", plainText(describeIssues(notCopied)).c_str());
     std::string why;

@@ -31,13 +31,8 @@ std::vector<std::string> mainNames()
         // Command line and monitor.
         "pnlCommand", "pnlCommunication", "cmbTemplate", "txtEdit", "spbCommandTx", "memTxRxMonitor",
         // Setting pages.
-        "PageControlSetting", "tabExtendSetting", "tabDevelop", "Label2", "lblEQID", "spbWrite", "spbRead",
-        "chkSYID", "lblSYID", "edtSYIDWrite", "chkCHAN", "radChAuto", "radChHand", "cmbCHANGroup",
-        "cmbCHANCh", "chkROUT", "lblROUTDest", "cmbROUTDest", "chkFRAM", "lblFRAMByte", "lblFRAMIdle",
-        "lblFRAMWait", "lblFRAMTxNumber", "speFRAMByte", "speFRAMIdle", "speFRAMWait", "speFRAMTxNumber",
-        "chkINFO", "lblINFO", "edtINFOWrite", "chkSERI", "chkSERISet", "grpSERI", "grpSERISet", "lblSERI",
-        "lblSERIData", "lblSERIParity", "lblSERIStopBits", "lblSERIFlow", "cmbSERI", "cmbSERIData",
-        "cmbSERIParity", "cmbSERIStopBits", "cmbSERIFlow",
+        "PageControlSetting", "tabExtendSetting", "tabDevelop", "Label2", "spbWrite", "spbRead", "grpSERI",
+        "lblSERIData",
         // Development page and terminal.
         "btnDBUG", "btnDIF1", "btnDIF2", "btnTEST", "btnCMND", "btnSEND", "btnRECV", "btnSTBY", "cmbChannel",
         "cmbModulation", "btnIntervalTx", "cmbIntervalTx", "edtIntervalTx", "txtTerm", "btnTermTx", "chkCRLF",
@@ -45,9 +40,6 @@ std::vector<std::string> mainNames()
         // Timers the window creates.
         "timRxWait", "timIntervalTx",
     };
-    addNumbered(v, "edtRead", 1, 20);
-    addNumbered(v, "cmbROUTNode", 1, 5);
-    addNumbered(v, "lblROUTNode", 1, 5);
     return sorted(std::move(v));
 }
 

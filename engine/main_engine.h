@@ -18,6 +18,7 @@
 #include "display_library.h"
 #include "monitor_buffer.h"
 #include "session_observer.h"
+#include "setting_panel.h"
 #include "view.h"
 
 namespace kd36 {
@@ -45,6 +46,7 @@ struct EngineDeps {
     CommPort& port;
     DisplayLibraryLoader* displayLoader = nullptr; // none: the library is missing
     std::function<void()> processEvents = {};      // lets the window breathe while the close waits
+    PanelView* panelView = nullptr;                // none: nothing shows the setting panel
 };
 
 class MainEngine {
@@ -115,17 +117,28 @@ public:
     void ClearReadFields();
     void spbDefaultNumberClick();
     void spbDefaultNumberMouseDown(bool shift) { FShiftHeld = shift; }
-    void chkSYIDClick();
-    void chkCHANClick();
+    // The ticks: `on` is the box's new state.
+    void chkSYIDClick(bool on);
+    void chkCHANClick(bool on);
     void radChAutoClick();
     void radChHandClick();
-    void chkROUTClick();
-    void cmbROUTNodeChange(int k);
-    void chkFRAMClick();
+    void chkROUTClick(bool on);
+    // Relay k (1..5) now shows item `index`.
+    void cmbROUTNodeChange(int k, int index);
+    void chkFRAMClick(bool on);
     static bool speFRAMKeyPress(int key); // true when the key may reach the spin edit
-    void chkINFOClick();
-    void chkSERIClick();
-    void chkSERISetClick();
+    void chkINFOClick(bool on);
+    void chkSERIClick(bool on);
+    void chkSERISetClick(bool on);
+    // The user changed a write value.
+    void panelChoiceChanged(PanelChoice which, int index);
+    void panelFrameChanged(PanelFrame which, int value);
+    void systemIdEdited(const std::string& sjis);
+    void deviceInfoEdited(const std::string& sjis);
+    // The setting panel; every change is shown through EngineDeps::panelView.
+    const SettingPanel& panel() const { return FPanel; }
+    // Changes the panel outside its handlers (the settings file, a profile).
+    void editPanel(const std::function<void(SettingPanel&)>& change);
 
     // --- air monitor and development tab ---
     void mnuAirMonitorClick();
@@ -224,6 +237,8 @@ private:
     void setAirControls(bool on);
     void setLinkControls(bool on);
     bool parseSettingsLine(const std::string& word, const std::string& line);
+    // Shows the panel as it now is.
+    void panelChanged();
 
     // The window's state, named as its members were.
     std::string FHomeUrl;
@@ -261,6 +276,7 @@ private:
     bool FLampsAtRest = false;  // the lamps show a closed port (both red)
     int sendDepth = 0;          // SendText may nest through the write's event processing
 
+    SettingPanel FPanel;
     MonitorBuffer memTxRxMonitor;
     MonitorBuffer memTerm;
 

@@ -14,7 +14,7 @@ void MainEngine::mnuPacketClick()
         return;
     }
     // The device ID read from the modem presets the own station.
-    FPacketForm->presetOwnStation(strToInt("0x" + d.main.text("edtRead2")).value_or(-1));
+    FPacketForm->presetOwnStation(strToInt("0x" + FPanel.read(2)).value_or(-1));
     d.packet.showForm();
     FPacketShown = 1;
 }

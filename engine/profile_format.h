@@ -1,32 +1,31 @@
 #pragma once
 // The profile format's tables, shared by its reader and the panel side:
-// which key fills which control, and what each accepts.
+// which key fills which part of the panel, and what each accepts.
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "setting_panel.h"
 #include "settings_profile.h"
 
 namespace kd36::profile_format {
 
 using List = std::vector<std::string>;
 
-// The items of the panel's lists, as its layout fills them.
-extern const List kGroups, kChannels, kDest, kRelays, kRates, kDataBits, kParity, kStopBits, kFlow;
-
 struct Spin {
     const char* key;
-    const char* control;
-    int lo, hi;
+    PanelFrame frame;
     std::optional<int> SettingsProfile::* field;
+    int lo() const { return frameRange(frame).lo; }
+    int hi() const { return frameRange(frame).hi; }
 };
 extern const Spin kSpins[4];
 
 struct Tick {
     const char* section;
     const char* key;
-    const char* box;
+    PanelTick tick;
     std::optional<bool> SettingsProfile::* field;
 };
 extern const Tick kTicks[7];
@@ -34,9 +33,9 @@ extern const Tick kTicks[7];
 struct Choice {
     const char* section;
     const char* key;
-    const char* control;
-    const List* items;
+    PanelChoice choice;
     std::optional<std::string> SettingsProfile::* field;
+    const List& items() const { return panelItems(choice); }
 };
 extern const Choice kChoices[8];
 

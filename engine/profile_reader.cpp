@@ -186,7 +186,7 @@ bool takeEntry(SettingsProfile& p, const std::string& section, const std::string
     for (const Choice& c : kChoices)
         if (is(section, c.section) && is(key, c.key)) {
             // Lists match as the panel shows them ("h/w" is not an item).
-            if (indexOf(*c.items, value) < 0)
+            if (indexOf(c.items(), value) < 0)
                 return false;
             p.*c.field = value;
             return true;
@@ -194,7 +194,7 @@ bool takeEntry(SettingsProfile& p, const std::string& section, const std::string
     if (is(section, "Route"))
         for (int n = 1; n <= 5; ++n)
             if (is(key, relayKey(n).c_str())) {
-                if (indexOf(kRelays, value) < 0)
+                if (indexOf(relayItems(), value) < 0)
                     return false;
                 p.relays[size_t(n - 1)] = value;
                 return true;
@@ -203,7 +203,7 @@ bool takeEntry(SettingsProfile& p, const std::string& section, const std::string
         for (const Spin& s : kSpins)
             if (is(key, s.key)) {
                 auto v = strictInt(value);
-                if (!v || *v < s.lo || *v > s.hi)
+                if (!v || *v < s.lo() || *v > s.hi())
                     return false;
                 p.*s.field = *v;
                 return true;

@@ -31,72 +31,72 @@ bool at(const std::string& s, size_t pos, std::string_view what)
 // Each settings reply fills its read-back fields; false when the line is
 // not the reply it names and nothing was shown.
 
-bool showInit(View& v, const std::string& line)
+bool showInit(SettingPanel& f, const std::string& line)
 {
     std::vector<ScanValue> vals;
     int n = scanLite(rest(line, 6), "F=%d/I=%d/S=%d/T=%d/W=%d", vals);
     if (n == 0)
         return false;
-    static const char* fields[] = {"edtRead8", "edtRead9", "edtRead1", "edtRead11", "edtRead10"};
+    static const int fields[] = {8, 9, 1, 11, 10};
     for (size_t i = 0; i < vals.size() && i < 5; ++i)
         if (vals[i].number != -1)
-            v.setText(fields[i], std::to_string(vals[i].number));
+            f.read(fields[i]) = std::to_string(vals[i].number);
     return true;
 }
 
-bool showEqid(View& v, const std::string& line)
+bool showEqid(SettingPanel& f, const std::string& line)
 {
     if (!at(line, 5, ":E="))
         return false;
-    v.setText("edtRead2", rest(line, 8));
+    f.read(2) = rest(line, 8);
     return true;
 }
 
-bool showFreq(View& v, const std::string& line)
+bool showFreq(SettingPanel& f, const std::string& line)
 {
     if (at(line, 6, "A=")) {
-        v.setText("edtRead3", rest(line, 8));
-        v.setText("edtRead4", "");
+        f.read(3) = rest(line, 8);
+        f.read(4) = "";
         return true;
     }
     if (at(line, 6, "M=")) {
-        v.setText("edtRead4", rest(line, 8));
-        v.setText("edtRead3", "");
+        f.read(4) = rest(line, 8);
+        f.read(3) = "";
         return true;
     }
     return false;
 }
 
-bool showRout(View& v, const std::string& line)
+bool showRout(SettingPanel& f, const std::string& line)
 {
     if (!at(line, 6, "D="))
         return false;
     size_t p = line.find(";N=");
-    v.setText("edtRead5", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
-    v.setText("edtRead6", "");
-    v.setText("edtRead7", "");
+    f.read(5) = p == std::string::npos ? rest(line, 8) : span(line, 8, p);
+    f.read(6) = "";
+    f.read(7) = "";
     if (p == std::string::npos)
         return true;
     // 1-based positions 13, 15, ... 21 hold relays 1 to 5.
-    static const char* relays[] = {"edtRead6", "edtRead7", "edtRead13", "edtRead14", "edtRead15"};
+    static const int relays[] = {6, 7, 13, 14, 15};
     for (size_t pos = p + 1 + 3; pos <= line.size(); pos += 2)
         if (pos >= 13 && pos <= 21 && pos % 2 == 1)
-            v.setText(relays[(pos - 13) / 2], std::string(1, line[pos - 1]));
+            f.read(relays[(pos - 13) / 2]) = std::string(1, line[pos - 1]);
     return true;
 }
 
-bool showInfo(View& v, const std::string& line)
+bool showInfo(SettingPanel& f, const std::string& line)
 {
     if (!at(line, 5, ":U="))
         return false;
     size_t p = line.find("/N=");
-    v.setText("edtRead12", p == std::string::npos ? rest(line, 8) : span(line, 8, p));
+    f.read(12) = p == std::string::npos ? rest(line, 8) : span(line, 8, p);
     if (p != std::string::npos)
-        v.setText("edtRead2", rest(line, p + 3));
+        f.read(2) = rest(line, p + 3);
     return true;
 }
 
-bool showComs(View& v, const std::string& line)
+bool showComs(SettingPanel& f, const std::string& line)
 {
     bool seen = false;
     const size_t npos = std::string::npos;
@@ -109,23 +109,23 @@ bool showComs(View& v, const std::string& line)
         return (next != npos && next >= start) ? span(line, start, next) : rest(line, start);
     };
     if (at(line, 5, ":R=")) {
-        v.setText("edtRead16", s == npos ? rest(line, 8) : span(line, 8, s));
+        f.read(16) = s == npos ? rest(line, 8) : span(line, 8, s);
         seen = true;
     }
     if (pD != npos) {
-        v.setText("edtRead17", value(pD, pP));
+        f.read(17) = value(pD, pP);
         seen = true;
     }
     if (pP != npos) {
-        v.setText("edtRead18", value(pP, pS));
+        f.read(18) = value(pP, pS);
         seen = true;
     }
     if (pS != npos) {
-        v.setText("edtRead19", value(pS, pF));
+        f.read(19) = value(pS, pF);
         seen = true;
     }
     if (pF != npos) {
-        v.setText("edtRead20", rest(line, pF + 3));
+        f.read(20) = rest(line, pF + 3);
         seen = true;
     }
     return seen;
@@ -133,7 +133,7 @@ bool showComs(View& v, const std::string& line)
 
 struct SettingsReply {
     const char* word;
-    bool (*show)(View&, const std::string&);
+    bool (*show)(SettingPanel&, const std::string&);
 };
 const SettingsReply kSettingsReplies[] = {{"INIT", showInit}, {"EQID", showEqid}, {"FREQ", showFreq},
                                           {"ROUT", showRout}, {"INFO", showInfo}, {"COMS", showComs}};
@@ -213,8 +213,12 @@ bool MainEngine::actOnReplyLine(const std::string& line)
 bool MainEngine::parseSettingsLine(const std::string& word, const std::string& line)
 {
     for (const SettingsReply& r : kSettingsReplies)
-        if (word == r.word)
-            return r.show(d.main, line);
+        if (word == r.word) {
+            if (!r.show(FPanel, line))
+                return false;
+            panelChanged();
+            return true;
+        }
     return false;
 }
 

@@ -22,30 +22,11 @@
 #include "profile_format.h"
 #include "records_file.h"
 #include "sjis.h"
-#include "view.h"
 
 namespace kd36 {
 namespace profile_format {
 
 namespace {
-
-List numbers(int from, int to)
-{
-    List v;
-    for (int i = from; i <= to; ++i)
-        v.push_back(std::to_string(i));
-    return v;
-}
-
-List hexDigits(bool withDash)
-{
-    List v;
-    if (withDash)
-        v.push_back("-");
-    for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E", "F"})
-        v.push_back(c);
-    return v;
-}
 
 // Free text that goes into a command line: no control bytes, so a value can
 // never end the command or start another.
@@ -59,42 +40,32 @@ bool plainText(std::string_view sjis)
 
 } // namespace
 
-const List kGroups = numbers(0, 7);
-const List kChannels = numbers(7, 46);
-const List kDest = hexDigits(false);
-const List kRelays = hexDigits(true);
-const List kRates = {"4800", "9600", "19200", "38400"};
-const List kDataBits = {"7", "8"};
-const List kParity = {"None", "Odd", "Even"};
-const List kStopBits = {"1", "2"};
-const List kFlow = {"None", "H/w"};
-
 const Spin kSpins[4] = {
-    {"ByteLength", "speFRAMByte", 1, 256, &SettingsProfile::frameByte},
-    {"IdleTime", "speFRAMIdle", 50, 500, &SettingsProfile::frameIdle},
-    {"WaitTime", "speFRAMWait", 3, 100, &SettingsProfile::frameWait},
-    {"SendCount", "speFRAMTxNumber", 0, 9, &SettingsProfile::frameTxNumber},
+    {"ByteLength", PanelFrame::Byte, &SettingsProfile::frameByte},
+    {"IdleTime", PanelFrame::Idle, &SettingsProfile::frameIdle},
+    {"WaitTime", PanelFrame::Wait, &SettingsProfile::frameWait},
+    {"SendCount", PanelFrame::TxNumber, &SettingsProfile::frameTxNumber},
 };
 
 const Tick kTicks[7] = {
-    {"SystemID", "Write", "chkSYID", &SettingsProfile::sysIdOn},
-    {"Channel", "Write", "chkCHAN", &SettingsProfile::chanOn},
-    {"Route", "Write", "chkROUT", &SettingsProfile::routOn},
-    {"Frame", "Write", "chkFRAM", &SettingsProfile::framOn},
-    {"DeviceInfo", "Write", "chkINFO", &SettingsProfile::infoOn},
-    {"RS232C", "Write", "chkSERI", &SettingsProfile::seriOn},
-    {"RS232C", "DataBitsWrite", "chkSERISet", &SettingsProfile::seriSetOn},
+    {"SystemID", "Write", PanelTick::SystemId, &SettingsProfile::sysIdOn},
+    {"Channel", "Write", PanelTick::Channel, &SettingsProfile::chanOn},
+    {"Route", "Write", PanelTick::Route, &SettingsProfile::routOn},
+    {"Frame", "Write", PanelTick::Frame, &SettingsProfile::framOn},
+    {"DeviceInfo", "Write", PanelTick::DeviceInfo, &SettingsProfile::infoOn},
+    {"RS232C", "Write", PanelTick::Serial, &SettingsProfile::seriOn},
+    {"RS232C", "DataBitsWrite", PanelTick::SerialSet, &SettingsProfile::seriSetOn},
 };
 
 const Choice kChoices[8] = {
-    {"Channel", "Group", "cmbCHANGroup", &kGroups, &SettingsProfile::group},
-    {"Channel", "Channel", "cmbCHANCh", &kChannels, &SettingsProfile::channel},
-    {"Route", "Destination", "cmbROUTDest", &kDest, &SettingsProfile::routeDest},
-    {"RS232C", "Rate", "cmbSERI", &kRates, &SettingsProfile::rate},
-    {"RS232C", "Parity", "cmbSERIParity", &kParity, &SettingsProfile::parity},
-    {"RS232C", "StopBits", "cmbSERIStopBits", &kStopBits, &SettingsProfile::stopBits},
-    {"RS232C", "Flow", "cmbSERIFlow", &kFlow, &SettingsProfile::flow},
-    {"RS232C", "DataBits", "cmbSERIData", &kDataBits, &SettingsProfile::dataBits},
+    {"Channel", "Group", PanelChoice::Group, &SettingsProfile::group},
+    {"Channel", "Channel", PanelChoice::Channel, &SettingsProfile::channel},
+    {"Route", "Destination", PanelChoice::RouteDest, &SettingsProfile::routeDest},
+    {"RS232C", "Rate", PanelChoice::Rate, &SettingsProfile::rate},
+    {"RS232C", "Parity", PanelChoice::Parity, &SettingsProfile::parity},
+    {"RS232C", "StopBits", PanelChoice::StopBits, &SettingsProfile::stopBits},
+    {"RS232C", "Flow", PanelChoice::Flow, &SettingsProfile::flow},
+    {"RS232C", "DataBits", PanelChoice::DataBits, &SettingsProfile::dataBits},
 };
 
 int indexOf(const List& items, const std::string& s)
@@ -140,11 +111,6 @@ std::optional<std::string> fromFileText(const std::string& utf8)
 namespace {
 
 using namespace profile_format;
-
-std::string relayControl(int n)
-{
-    return "cmbROUTNode" + std::to_string(n);
-}
 
 struct Entry {
     std::string section, key, value;
@@ -196,10 +162,10 @@ std::vector<Entry> entries(const SettingsProfile& p)
 
 // The panel's read-back fields; a value that cannot be taken is noted.
 struct ReadBack {
-    const View& v;
+    const SettingPanel& panel;
     std::vector<ProfileIssue>* notCopied;
 
-    std::string field(int n) const { return v.text("edtRead" + std::to_string(n)); }
+    std::string field(int n) const { return panel.read(n); }
     void bad(const char* section, int n, const std::string& value) const
     {
         if (notCopied)
@@ -289,25 +255,22 @@ bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::st
     return replaceFileContents(path, data, why);
 }
 
-SettingsProfile profileFromPanel(const View& v)
+SettingsProfile profileFromPanel(const SettingPanel& panel)
 {
     SettingsProfile p;
     for (const Tick& t : kTicks)
-        p.*t.field = v.isChecked(t.box);
-    p.systemId = v.text("edtSYIDWrite");
-    p.deviceInfo = v.text("edtINFOWrite");
-    p.channelAuto = v.isChecked("radChAuto");
+        p.*t.field = panel.tick(t.tick);
+    p.systemId = panel.systemId;
+    p.deviceInfo = panel.deviceInfo;
+    p.channelAuto = panel.channelAuto;
     for (const Choice& c : kChoices)
-        if (std::string s = v.text(c.control); !s.empty())
+        if (std::string s = panel.choiceText(c.choice); !s.empty())
             p.*c.field = s;
     for (int n = 1; n <= 5; ++n)
-        if (std::string s = v.text(relayControl(n)); !s.empty())
+        if (std::string s = panel.relayText(n); !s.empty())
             p.relays[size_t(n - 1)] = s;
-    for (const Spin& s : kSpins) {
-        // The text as shown is what a write would send.
-        auto t = strToInt(v.text(s.control));
-        p.*s.field = t ? *t : v.value(s.control);
-    }
+    for (const Spin& s : kSpins)
+        p.*s.field = panel.frameValue(s.frame);
     return p;
 }
 
@@ -317,72 +280,61 @@ void untickAbsent(SettingsProfile& p)
         p.*t.field = (p.*t.field).value_or(false);
 }
 
-bool applyProfile(MainEngine& e, const SettingsProfile& p)
+void applyProfileTo(SettingPanel& panel, const SettingsProfile& p)
 {
-    // A running write reads the controls item by item.
-    if (e.busy())
-        return false;
-    View& v = e.mainView();
     if (p.systemId)
-        v.setText("edtSYIDWrite", *p.systemId);
+        panel.systemId = *p.systemId;
     if (p.deviceInfo)
-        v.setText("edtINFOWrite", *p.deviceInfo);
-    if (p.channelAuto) {
-        v.setChecked("radChAuto", *p.channelAuto);
-        v.setChecked("radChHand", !*p.channelAuto);
-    }
+        panel.deviceInfo = *p.deviceInfo;
+    if (p.channelAuto)
+        panel.channelAuto = *p.channelAuto;
     for (const Choice& c : kChoices)
         if (p.*c.field)
-            v.setItemIndex(c.control, indexOf(*c.items, *(p.*c.field)));
+            panel.choice(c.choice) = indexOf(c.items(), *(p.*c.field));
     for (int n = 1; n <= 5; ++n)
         if (const auto& r = p.relays[size_t(n - 1)])
-            v.setItemIndex(relayControl(n), indexOf(kRelays, *r));
+            panel.relays[size_t(n - 1)] = indexOf(relayItems(), *r);
     for (const Spin& s : kSpins)
         if (p.*s.field)
-            v.setText(s.control, std::to_string(*(p.*s.field)));
+            panel.frameValue(s.frame) = *(p.*s.field);
     for (const Tick& t : kTicks)
         if (p.*t.field)
-            v.setChecked(t.box, *(p.*t.field));
+            panel.setTick(t.tick, *(p.*t.field));
+}
 
-    // The handlers recompute every enabled state from the ticks and values,
-    // in the order a user goes down the panel.
-    e.chkSYIDClick();
-    e.chkCHANClick();
-    e.chkROUTClick();
-    e.chkFRAMClick();
-    e.chkINFOClick();
-    e.chkSERIClick();
-    // The hidden data-bits box only narrows what its owner enabled when a
-    // user has actually ticked it.
-    if (v.isChecked("chkSERISet"))
-        e.chkSERISetClick();
+bool applyProfile(MainEngine& e, const SettingsProfile& p)
+{
+    // A running write reads the panel item by item.
+    if (e.busy())
+        return false;
+    e.editPanel([&p](SettingPanel& panel) { applyProfileTo(panel, p); });
     return true;
 }
 
-SettingsProfile profileFromReadBack(const View& v, bool tick, std::vector<ProfileIssue>* notCopied)
+SettingsProfile profileFromReadBack(const SettingPanel& panel, bool tick, std::vector<ProfileIssue>* notCopied)
 {
     SettingsProfile p;
-    const ReadBack r{v, notCopied};
+    const ReadBack r{panel, notCopied};
     if (std::string s = r.field(1); !s.empty()) {
         if (validSystemId(s))
             p.systemId = s;
         else
             r.bad("SystemID", 1, s);
     }
-    if (auto g = r.pick("Channel", 3, kGroups, false)) {
+    if (auto g = r.pick("Channel", 3, panelItems(PanelChoice::Group), false)) {
         p.channelAuto = true;
         p.group = g;
-    } else if (auto c = r.pick("Channel", 4, kChannels, false)) {
+    } else if (auto c = r.pick("Channel", 4, panelItems(PanelChoice::Channel), false)) {
         p.channelAuto = false;
         p.channel = c;
     }
-    if ((p.routeDest = r.pick("Route", 5, kDest, false))) {
+    if ((p.routeDest = r.pick("Route", 5, panelItems(PanelChoice::RouteDest), false))) {
         // A reply without a relay leaves its field empty: no relay there.
         const int relayFields[] = {6, 7, 13, 14, 15};
         for (int n = 0; n < 5; ++n) {
             std::string s = r.field(relayFields[n]);
             p.relays[size_t(n)] = s.empty() ? std::optional<std::string>("-")
-                                            : r.pick("Route", relayFields[n], kRelays, false);
+                                            : r.pick("Route", relayFields[n], relayItems(), false);
         }
     }
     const int frameFields[] = {8, 9, 10, 11};
@@ -391,7 +343,7 @@ SettingsProfile profileFromReadBack(const View& v, bool tick, std::vector<Profil
         if (s.empty())
             continue;
         auto n = strictInt(s);
-        if (n && *n >= kSpins[i].lo && *n <= kSpins[i].hi)
+        if (n && *n >= kSpins[i].lo() && *n <= kSpins[i].hi())
             p.*kSpins[i].field = *n;
         else
             r.bad("Frame", frameFields[i], s);
@@ -402,11 +354,11 @@ SettingsProfile profileFromReadBack(const View& v, bool tick, std::vector<Profil
         else
             r.bad("DeviceInfo", 12, s);
     }
-    p.rate = r.pick("RS232C", 16, kRates, false);
-    p.dataBits = r.pick("RS232C", 17, kDataBits, false);
-    p.parity = r.pick("RS232C", 18, kParity, true);
-    p.stopBits = r.pick("RS232C", 19, kStopBits, false);
-    p.flow = r.pick("RS232C", 20, kFlow, true);
+    p.rate = r.pick("RS232C", 16, panelItems(PanelChoice::Rate), false);
+    p.dataBits = r.pick("RS232C", 17, panelItems(PanelChoice::DataBits), false);
+    p.parity = r.pick("RS232C", 18, panelItems(PanelChoice::Parity), true);
+    p.stopBits = r.pick("RS232C", 19, panelItems(PanelChoice::StopBits), false);
+    p.flow = r.pick("RS232C", 20, panelItems(PanelChoice::Flow), true);
 
     if (tick)
         tickWhatWasRead(p);
@@ -418,7 +370,7 @@ std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& e)
     std::vector<ProfileIssue> notCopied;
     if (e.busy())
         return notCopied;
-    SettingsProfile p = profileFromReadBack(e.mainView(), false, &notCopied);
+    SettingsProfile p = profileFromReadBack(e.panel(), false, &notCopied);
     applyProfile(e, p);
     return notCopied;
 }

@@ -8,7 +8,7 @@
 //   engine.spbWriteClick();                    // then run the idle loop
 // and the other way:
 //   engine.spbReadClick(); ... run until engine.step() == 0 ...
-//   auto p = profileFromReadBack(engine.mainView(), true);
+//   auto p = profileFromReadBack(engine.panel(), true);
 //   writeProfileFile(path, p, why);
 #include <array>
 #include <optional>
@@ -19,9 +19,9 @@
 namespace kd36 {
 
 class MainEngine;
-class View;
+struct SettingPanel;
 
-// Every field is optional: an absent one leaves its control as it is.
+// Every field is optional: an absent one leaves the panel's value as it is.
 // Texts are Shift-JIS, as the panel holds them.
 struct SettingsProfile {
     std::optional<bool> sysIdOn, chanOn, routOn, framOn, infoOn, seriOn, seriSetOn;
@@ -97,20 +97,22 @@ ProfileReadResult readProfileFile(const std::string& path);
 // failure, the old file then whole.
 bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::string& why);
 
-// The panel as it stands: every write control and tick.
-SettingsProfile profileFromPanel(const View& main);
+// The panel as it stands: every write value and tick.
+SettingsProfile profileFromPanel(const SettingPanel& panel);
 // For a write from the command line: every tick the profile does not give
 // is off, so that nothing the panel held before goes out.
 void untickAbsent(SettingsProfile& p);
-// Fills the write controls and ticks, then runs the panel's click handlers so
-// that the enabling rules come out as if the user had clicked. Sends nothing;
-// false (and nothing changed) while a settings sequence runs.
+// The profile's values and ticks into the panel; what it does not give stays.
+void applyProfileTo(SettingPanel& panel, const SettingsProfile& p);
+// The same on the engine's panel. Sends nothing; false (and nothing
+// changed) while a settings sequence runs.
 bool applyProfile(MainEngine& engine, const SettingsProfile& p);
 // The twenty read-back fields as write values, where a value is one the
-// write control offers; `tick` also ticks each item whose values all came
+// panel offers; `tick` also ticks each item whose values all came
 // across. `notCopied` lists the fields that held something unusable.
-SettingsProfile profileFromReadBack(const View& main, bool tick, std::vector<ProfileIssue>* notCopied = nullptr);
-// "読込値を設定値にする": the read-back values into the write controls; the
+SettingsProfile profileFromReadBack(const SettingPanel& panel, bool tick,
+                                    std::vector<ProfileIssue>* notCopied = nullptr);
+// "読込値を設定値にする": the read-back values into the write values; the
 // ticks stay as they are. Returns the fields that were not copied; nothing
 // happens while a settings sequence runs.
 std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& engine);

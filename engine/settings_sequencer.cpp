@@ -5,7 +5,6 @@
 #include "command_words.h"
 #include "conversions.h"
 #include "main_engine.h"
-#include "relay_chain.h"
 #include "sjis.h"
 
 namespace kd36 {
@@ -23,11 +22,11 @@ std::string firstChar(const std::string& s)
 // ticked (or its value is refused); a step that sends first clears the
 // read-back fields its reply will fill.
 
-std::string systemIdCommand(View& v, MessageBoxes& boxes)
+std::string systemIdCommand(SettingPanel& p, MessageBoxes& boxes)
 {
-    if (!v.isChecked("chkSYID"))
+    if (!p.tick(PanelTick::SystemId))
         return {};
-    std::string id = v.text("edtSYIDWrite");
+    const std::string id = p.systemId;
     bool valid = false;
     if (id.empty()) {
         boxes.warning("システムIDが設定されていません。");
@@ -40,89 +39,90 @@ std::string systemIdCommand(View& v, MessageBoxes& boxes)
     }
     if (!valid)
         return {};
-    v.setText("edtRead1", "");
+    p.read(1).clear();
     return command(W_INIT, "S=" + id);
 }
 
-std::string channelCommand(View& v)
+std::string channelCommand(SettingPanel& p)
 {
-    if (!v.isChecked("chkCHAN"))
+    if (!p.tick(PanelTick::Channel))
         return {};
-    v.setText("edtRead3", "");
-    v.setText("edtRead4", "");
-    return v.isChecked("radChAuto") ? command(W_FREQ, "A=" + v.text("cmbCHANGroup"))
-                                    : command(W_FREQ, "M=" + v.text("cmbCHANCh"));
+    p.read(3).clear();
+    p.read(4).clear();
+    return p.channelAuto ? command(W_FREQ, "A=" + p.choiceText(PanelChoice::Group))
+                         : command(W_FREQ, "M=" + p.choiceText(PanelChoice::Channel));
 }
 
-std::string routeCommand(View& v)
+std::string routeCommand(SettingPanel& p)
 {
-    if (!v.isChecked("chkROUT"))
+    if (!p.tick(PanelTick::Route))
         return {};
-    for (const char* f : {"edtRead5", "edtRead6", "edtRead7", "edtRead13", "edtRead14", "edtRead15"})
-        v.setText(f, "");
-    std::string p = "D=" + v.text("cmbROUTDest");
-    std::string r1 = v.text("cmbROUTNode1");
+    for (int f : {5, 6, 7, 13, 14, 15})
+        p.read(f).clear();
+    std::string c = "D=" + p.choiceText(PanelChoice::RouteDest);
+    std::string r1 = p.relayText(1);
     if (r1 != "-") {
-        p += ";N=" + r1;
+        c += ";N=" + r1;
         for (int n = 2; n <= 5; ++n) {
-            std::string r = v.text("cmbROUTNode" + std::to_string(n));
+            std::string r = p.relayText(n);
             if (r == "-")
                 break;
-            p += "," + r;
+            c += "," + r;
         }
     }
-    return command(W_ROUT, p);
+    return command(W_ROUT, c);
 }
 
-std::string frameCommand(View& v)
+std::string frameCommand(SettingPanel& p)
 {
-    if (!v.isChecked("chkFRAM"))
+    if (!p.tick(PanelTick::Frame))
         return {};
-    for (const char* f : {"edtRead8", "edtRead9", "edtRead10", "edtRead11"})
-        v.setText(f, "");
-    return command(W_INIT, "F=" + v.text("speFRAMByte") + "/I=" + v.text("speFRAMIdle") + "/W="
-                               + v.text("speFRAMWait") + "/T=" + v.text("speFRAMTxNumber"));
+    for (int f : {8, 9, 10, 11})
+        p.read(f).clear();
+    auto v = [&p](PanelFrame f) { return std::to_string(p.frameValue(f)); };
+    return command(W_INIT, "F=" + v(PanelFrame::Byte) + "/I=" + v(PanelFrame::Idle) + "/W=" + v(PanelFrame::Wait)
+                               + "/T=" + v(PanelFrame::TxNumber));
 }
 
-std::string infoCommand(View& v)
+std::string infoCommand(SettingPanel& p)
 {
-    if (!v.isChecked("chkINFO"))
+    if (!p.tick(PanelTick::DeviceInfo))
         return {};
-    v.setText("edtRead12", "");
-    return command(W_INFO, "U=" + v.text("edtINFOWrite"));
+    p.read(12).clear();
+    return command(W_INFO, "U=" + p.deviceInfo);
 }
 
 // Without the extension the modem takes the rate alone.
-std::string serialCommand(View& v, bool extension)
+std::string serialCommand(SettingPanel& p, bool extension)
 {
-    if (!v.isChecked("chkSERI"))
+    if (!p.tick(PanelTick::Serial))
         return {};
     for (int i = 16; i <= 20; ++i)
-        v.setText("edtRead" + std::to_string(i), "");
-    std::string p = "R=" + v.text("cmbSERI");
+        p.read(i).clear();
+    std::string c = "R=" + p.choiceText(PanelChoice::Rate);
     if (extension) {
         // A list without a selection has no first character;
         // its default keeps the command well formed.
-        std::string parity = firstChar(v.text("cmbSERIParity"));
-        std::string flow = firstChar(v.text("cmbSERIFlow"));
-        p += "/P=" + (parity.empty() ? std::string("N") : parity);
-        p += "/S=" + v.text("cmbSERIStopBits");
-        p += "/F=" + (flow.empty() ? std::string("H") : flow);
+        std::string parity = firstChar(p.choiceText(PanelChoice::Parity));
+        std::string flow = firstChar(p.choiceText(PanelChoice::Flow));
+        c += "/P=" + (parity.empty() ? std::string("N") : parity);
+        c += "/S=" + p.choiceText(PanelChoice::StopBits);
+        c += "/F=" + (flow.empty() ? std::string("H") : flow);
     }
-    return command(W_COMS, p);
+    return command(W_COMS, c);
 }
 
 // The command of an odd write step.
-std::string writeCommand(int step, View& v, MessageBoxes& boxes, bool extension)
+std::string writeCommand(int step, SettingPanel& p, MessageBoxes& boxes, bool extension)
 {
     switch (step) {
-    case 1: return systemIdCommand(v, boxes);
+    case 1: return systemIdCommand(p, boxes);
     case 3: return {}; // the device ID is set on the modem's switch, never written
-    case 5: return channelCommand(v);
-    case 7: return routeCommand(v);
-    case 9: return frameCommand(v);
-    case 11: return infoCommand(v);
-    case 13: return serialCommand(v, extension);
+    case 5: return channelCommand(p);
+    case 7: return routeCommand(p);
+    case 9: return frameCommand(p);
+    case 11: return infoCommand(p);
+    case 13: return serialCommand(p, extension);
     default: return {};
     }
 }
@@ -172,8 +172,21 @@ void MainEngine::endSequence()
 
 void MainEngine::ClearReadFields()
 {
-    for (int i = 1; i <= 20; ++i)
-        d.main.setText("edtRead" + std::to_string(i), "");
+    for (std::string& f : FPanel.readBack)
+        f.clear();
+    panelChanged();
+}
+
+void MainEngine::panelChanged()
+{
+    if (d.panelView)
+        d.panelView->showPanel(FPanel, panelEnables(FPanel));
+}
+
+void MainEngine::editPanel(const std::function<void(SettingPanel&)>& change)
+{
+    change(FPanel);
+    panelChanged();
 }
 
 void MainEngine::sendSettingsCommand(const std::string& cmd)
@@ -195,7 +208,7 @@ void MainEngine::SettingsSequencer()
     if (FStep <= 0 || FStep > 13 || FStep % 2 == 0)
         return;
     const int step = FStep;
-    const std::string cmd = FReadMode ? readCommand(step) : writeCommand(step, d.main, d.boxes, FExtension != 0);
+    const std::string cmd = FReadMode ? readCommand(step) : writeCommand(step, FPanel, d.boxes, FExtension != 0);
     if (cmd.empty()) {
         // Nothing to write at the last step: the sequence is over.
         if (step == 13)
@@ -205,6 +218,7 @@ void MainEngine::SettingsSequencer()
         return;
     }
     FStep = step + 1;
+    panelChanged(); // the fields the reply fills are empty before it goes
     sendSettingsCommand(cmd);
 }
 
@@ -216,91 +230,50 @@ void MainEngine::spbDefaultNumberClick()
     }
     if (!d.boxes.question("書き込み欄を初期値にします。", false))
         return;
-    View& v = d.main;
-    v.setChecked("radChAuto", true);
-    v.setChecked("radChHand", false);
-    v.setItemIndex("cmbCHANGroup", 0);
-    v.setItemIndex("cmbCHANCh", 0);
-    v.setItemIndex("cmbROUTDest", 0);
-    for (int n = 1; n <= 5; ++n)
-        v.setItemIndex("cmbROUTNode" + std::to_string(n), 0);
-    v.setValue("speFRAMByte", 128);
-    v.setValue("speFRAMIdle", 100);
-    v.setValue("speFRAMWait", 10);
-    v.setValue("speFRAMTxNumber", 3);
-    v.setItemIndex("cmbSERI", 1);
-    v.setItemIndex("cmbSERIData", 1);
-    v.setItemIndex("cmbSERIParity", 0);
-    v.setItemIndex("cmbSERIStopBits", 0);
-    v.setItemIndex("cmbSERIFlow", 1);
+    // Ticks, texts and read-back stay.
+    const SettingPanel fresh;
+    FPanel.channelAuto = true;
+    FPanel.choices = kDefaultChoices;
+    FPanel.relays = fresh.relays;
+    FPanel.frame = fresh.frame;
+    panelChanged();
 }
 
-void MainEngine::chkSYIDClick()
+void MainEngine::chkSYIDClick(bool on)
 {
-    bool on = d.main.isChecked("chkSYID");
-    d.main.setEnabled("lblSYID", on);
-    d.main.setEnabled("edtSYIDWrite", on);
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::SystemId, on); });
 }
 
-void MainEngine::chkCHANClick()
+void MainEngine::chkCHANClick(bool on)
 {
-    View& v = d.main;
-    bool on = v.isChecked("chkCHAN");
-    v.setEnabled("radChAuto", on);
-    v.setEnabled("radChHand", on);
-    if (on) {
-        if (v.isChecked("radChAuto"))
-            radChAutoClick();
-        else
-            radChHandClick();
-    } else {
-        v.setEnabled("cmbCHANGroup", false);
-        v.setEnabled("cmbCHANCh", false);
-    }
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::Channel, on); });
 }
 
 void MainEngine::radChAutoClick()
 {
-    if (!d.main.isChecked("chkCHAN"))
-        return;
-    d.main.setEnabled("cmbCHANGroup", true);
-    d.main.setEnabled("cmbCHANCh", false);
+    editPanel([](SettingPanel& p) { p.channelAuto = true; });
 }
 
 void MainEngine::radChHandClick()
 {
-    if (!d.main.isChecked("chkCHAN"))
+    editPanel([](SettingPanel& p) { p.channelAuto = false; });
+}
+
+void MainEngine::chkROUTClick(bool on)
+{
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::Route, on); });
+}
+
+void MainEngine::cmbROUTNodeChange(int k, int index)
+{
+    if (k < 1 || k > int(kRelayCount))
         return;
-    d.main.setEnabled("cmbCHANGroup", false);
-    d.main.setEnabled("cmbCHANCh", true);
+    editPanel([k, index](SettingPanel& p) { p.relays[size_t(k - 1)] = index; });
 }
 
-void MainEngine::chkROUTClick()
+void MainEngine::chkFRAMClick(bool on)
 {
-    View& v = d.main;
-    bool on = v.isChecked("chkROUT");
-    v.setEnabled("lblROUTDest", on);
-    v.setEnabled("cmbROUTDest", on);
-    for (int n = 1; n <= 5; ++n) {
-        v.setEnabled("lblROUTNode" + std::to_string(n), on);
-        v.setEnabled("cmbROUTNode" + std::to_string(n), on);
-    }
-    if (on)
-        cmbROUTNodeChange(1);
-}
-
-void MainEngine::cmbROUTNodeChange(int k)
-{
-    relayChainChanged(d.main, "cmbROUTNode", "lblROUTNode", k);
-}
-
-void MainEngine::chkFRAMClick()
-{
-    View& v = d.main;
-    bool on = v.isChecked("chkFRAM");
-    for (const char* c : {"lblFRAMByte", "lblFRAMIdle", "lblFRAMWait", "lblFRAMTxNumber", "speFRAMByte",
-                          "speFRAMIdle", "speFRAMWait", "speFRAMTxNumber"})
-        v.setEnabled(c, on);
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::Frame, on); });
 }
 
 bool MainEngine::speFRAMKeyPress(int key)
@@ -308,32 +281,39 @@ bool MainEngine::speFRAMKeyPress(int key)
     return (key >= '0' && key <= '9') || key == 8;
 }
 
-void MainEngine::chkINFOClick()
+void MainEngine::chkINFOClick(bool on)
 {
-    View& v = d.main;
-    bool on = v.isChecked("chkINFO");
-    v.setEnabled("lblEQID", on);
-    v.setEnabled("lblINFO", on);
-    v.setEnabled("edtINFOWrite", on);
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::DeviceInfo, on); });
 }
 
-void MainEngine::chkSERIClick()
+void MainEngine::chkSERIClick(bool on)
 {
-    View& v = d.main;
-    bool on = v.isChecked("chkSERI");
-    for (const char* c : {"lblSERI", "cmbSERI", "chkSERISet", "grpSERISet", "lblSERIData", "cmbSERIData",
-                          "lblSERIParity", "cmbSERIParity", "lblSERIStopBits", "cmbSERIStopBits", "lblSERIFlow",
-                          "cmbSERIFlow"})
-        v.setEnabled(c, on);
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::Serial, on); });
 }
 
-void MainEngine::chkSERISetClick()
+void MainEngine::chkSERISetClick(bool on)
 {
-    View& v = d.main;
-    bool on = v.isChecked("chkSERISet");
-    for (const char* c : {"lblSERIData", "cmbSERIData", "lblSERIParity", "cmbSERIParity", "lblSERIStopBits",
-                          "cmbSERIStopBits", "lblSERIFlow", "cmbSERIFlow"})
-        v.setEnabled(c, on);
+    editPanel([on](SettingPanel& p) { p.setTick(PanelTick::SerialSet, on); });
+}
+
+void MainEngine::panelChoiceChanged(PanelChoice which, int index)
+{
+    editPanel([which, index](SettingPanel& p) { p.choice(which) = index; });
+}
+
+void MainEngine::panelFrameChanged(PanelFrame which, int value)
+{
+    editPanel([which, value](SettingPanel& p) { p.frameValue(which) = value; });
+}
+
+void MainEngine::systemIdEdited(const std::string& sjis)
+{
+    editPanel([&sjis](SettingPanel& p) { p.systemId = sjis; });
+}
+
+void MainEngine::deviceInfoEdited(const std::string& sjis)
+{
+    editPanel([&sjis](SettingPanel& p) { p.deviceInfo = sjis; });
 }
 
 } // namespace kd36

@@ -12,7 +12,8 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
     : clock(clk)
     , incidents(boxes, clk)
     , port(clk, incidents, opener)
-    , engine(EngineDeps{views.main, views.link, views.packet, incidents, clk, port, displayLoader, processEvents})
+    , engine(EngineDeps{views.main, views.link, views.packet, incidents, clk, port, displayLoader, processEvents,
+                       views.panel})
     , fireTimers_(std::move(fireTimers))
 {
     for (const std::string& text : RsCommThread::lineErrorTexts())

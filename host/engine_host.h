@@ -27,6 +27,7 @@ public:
         View& main;
         View& link;
         View& packet;
+        PanelView* panel = nullptr; // what shows the setting panel, if anything
     };
     // fireTimers(nowMs) fires the views' due timers through mainTimer/linkTimer
     // (none: the views' timers fire themselves). processEvents keeps a window

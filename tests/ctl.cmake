@@ -20,3 +20,11 @@ if(TARGET kd36ctl)
             ${CMAKE_SOURCE_DIR}/packaging/completion/kd36ctl.bash $<TARGET_FILE_DIR:kd36ctl>)
   set_tests_properties(kd36ctl_completion PROPERTIES LABELS unit)
 endif()
+
+# Everything kd36ctl prints for each command on the simulator, against the
+# transcript kept beside the script.
+if(TARGET kd36ctl)
+  add_test(NAME kd36ctl_transcript
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/ctl/transcript_test.sh $<TARGET_FILE:kd36ctl>)
+  set_tests_properties(kd36ctl_transcript PROPERTIES LABELS unit TIMEOUT 300 ENVIRONMENT "${KD36_TEST_ENV}")
+endif()

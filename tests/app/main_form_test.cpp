@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -28,6 +29,8 @@
 #include "dialogs/packet_form.h"
 #include "app/lamp_widget.h"
 #include "app/qt_boxes.h"
+#include "engine/profile_format.h"
+#include "engine/setting_panel.h"
 #include "engine/sjis.h"
 #include "ui_main_form.h"
 
@@ -63,6 +66,8 @@ private slots:
     void statusPanelDoubleClickTogglesDisplay();
     void shiftDoubleClickTogglesDevelopTab();
     void spinEditsTakeDigitsOnly();
+    void panelLayoutStartsAsTheModel();
+    void panelShowsTheEngineAndHandsOverEdits();
     void closeWithPortOpenClosesAndSaves();
     void packetDialogLocksTheWindow();
     void screenshots();
@@ -344,6 +349,102 @@ void MainFormTest::spinEditsTakeDigitsOnly()
     QCOMPARE(ui().speFRAMByte->text(), QString("25"));
     QTest::keyClick(ui().speFRAMByte, Qt::Key_Backspace);
     QCOMPARE(ui().speFRAMByte->text(), QString("2"));
+}
+
+// The layout and the engine's panel start alike: the same lists, values,
+// ticks and enabled controls, so that neither can drift from the other.
+void MainFormTest::panelLayoutStartsAsTheModel()
+{
+    QMainWindow bare;
+    Ui::TMainForm layout;
+    layout.setupUi(&bare);
+    const SettingPanel start;
+    auto items = [](QComboBox* c) {
+        ItemList v;
+        for (int i = 0; i < c->count(); ++i)
+            v.push_back(c->itemText(i).toStdString());
+        return v;
+    };
+    QComboBox* lists[] = {layout.cmbCHANGroup,  layout.cmbCHANCh,       layout.cmbROUTDest, layout.cmbSERI,
+                          layout.cmbSERIParity, layout.cmbSERIStopBits, layout.cmbSERIFlow, layout.cmbSERIData};
+    for (size_t i = 0; i < kPanelChoices; ++i) {
+        QVERIFY2(items(lists[i]) == panelItems(PanelChoice(i)), qPrintable(lists[i]->objectName()));
+        QCOMPARE(lists[i]->currentIndex(), start.choices[i]);
+    }
+    QComboBox* relays[] = {layout.cmbROUTNode1, layout.cmbROUTNode2, layout.cmbROUTNode3, layout.cmbROUTNode4,
+                           layout.cmbROUTNode5};
+    for (size_t i = 0; i < kRelayCount; ++i) {
+        QVERIFY(items(relays[i]) == relayItems());
+        QCOMPARE(relays[i]->currentIndex(), start.relays[i]);
+    }
+    QSpinBox* spins[] = {layout.speFRAMByte, layout.speFRAMIdle, layout.speFRAMWait, layout.speFRAMTxNumber};
+    for (size_t i = 0; i < kPanelFrames; ++i) {
+        const FrameRange& r = frameRange(PanelFrame(i));
+        QCOMPARE(spins[i]->minimum(), r.lo);
+        QCOMPARE(spins[i]->maximum(), r.hi);
+        QCOMPARE(spins[i]->value(), start.frame[i]);
+        QCOMPARE(r.start, start.frame[i]);
+    }
+    QCheckBox* ticks[] = {layout.chkSYID, layout.chkCHAN, layout.chkROUT, layout.chkFRAM,
+                          layout.chkINFO, layout.chkSERI, layout.chkSERISet};
+    for (size_t i = 0; i < kPanelTicks; ++i)
+        QCOMPARE(ticks[i]->isChecked(), start.ticks[i]);
+    QCOMPARE(layout.radChAuto->isChecked(), start.channelAuto);
+    QCOMPARE(layout.edtSYIDWrite->maxLength(), int(profile_format::kSystemIdMax));
+    QCOMPARE(layout.edtINFOWrite->maxLength(), int(profile_format::kDeviceInfoMax));
+    const PanelEnables e = panelEnables(start);
+    QCOMPARE(layout.edtSYIDWrite->isEnabled(), e.systemId);
+    QCOMPARE(layout.radChAuto->isEnabled(), e.channelMode);
+    QCOMPARE(layout.cmbCHANGroup->isEnabled(), e.group);
+    QCOMPARE(layout.cmbROUTDest->isEnabled(), e.route);
+    for (size_t i = 0; i < kRelayCount; ++i)
+        QCOMPARE(relays[i]->isEnabled(), e.relays[i]);
+    QCOMPARE(layout.speFRAMByte->isEnabled(), e.frame);
+    QCOMPARE(layout.edtINFOWrite->isEnabled(), e.deviceInfo);
+    QCOMPARE(layout.cmbSERI->isEnabled(), e.serial);
+    QCOMPARE(layout.cmbSERIParity->isEnabled(), e.serialDetail);
+}
+
+void MainFormTest::panelShowsTheEngineAndHandsOverEdits()
+{
+    MainEngine& e = form->engine();
+    // The engine's changes reach the widgets.
+    e.editPanel([](SettingPanel& p) {
+        p.setTick(PanelTick::Route, true);
+        p.relays = {3, 0, 4, 0, 0};
+        p.read(12) = "KD36";
+        p.systemId = "42";
+    });
+    QVERIFY(ui().chkROUT->isChecked());
+    QCOMPARE(ui().cmbROUTNode1->currentText(), QString("2"));
+    QVERIFY(ui().cmbROUTNode2->isEnabled());
+    QVERIFY(!ui().cmbROUTNode3->isEnabled());
+    QCOMPARE(ui().cmbROUTNode3->currentText(), QString("3"));
+    QCOMPARE(ui().edtRead12->text(), QString("KD36"));
+    QCOMPARE(ui().edtSYIDWrite->text(), QString("42"));
+
+    // And the user's reach the engine, by mouse, key or program.
+    ui().chkFRAM->click();
+    QVERIFY(e.panel().tick(PanelTick::Frame));
+    ui().cmbROUTNode2->setCurrentText("A");
+    QCOMPARE(e.panel().relayText(2), std::string("A"));
+    QVERIFY(ui().cmbROUTNode3->isEnabled());
+    ui().radChHand->setChecked(true);
+    QVERIFY(!e.panel().channelAuto);
+    ui().edtINFOWrite->setText("SITE-7");
+    QCOMPARE(e.panel().deviceInfo, std::string("SITE-7"));
+
+    // A value still being typed is settled before a write, so that what goes
+    // out is what the panel shows.
+    openPort();
+    ui().PageControlSetting->setCurrentIndex(1);
+    ui().speFRAMIdle->setFocus();
+    ui().speFRAMIdle->selectAll();
+    QTest::keyClicks(ui().speFRAMIdle, "7");
+    QCOMPARE(ui().speFRAMIdle->text(), QString("7"));
+    ui().spbWrite->click();
+    QCOMPARE(ui().speFRAMIdle->text(), QString::number(e.panel().frameValue(PanelFrame::Idle)));
+    QTRY_VERIFY_WITH_TIMEOUT(e.step() == 0, 15000);
 }
 
 void MainFormTest::closeWithPortOpenClosesAndSaves()

@@ -228,7 +228,6 @@ void RecordsWidgetTest::profileBringsBackEveryControlAndTheSameWrite()
     ui().cmbROUTDest->setCurrentText("C");
     ui().cmbROUTNode1->setCurrentText("2");
     ui().cmbROUTNode2->setCurrentText("9");
-    form->engine().cmbROUTNodeChange(1);
     ui().chkFRAM->click();
     ui().speFRAMByte->setValue(200);
     ui().speFRAMTxNumber->setValue(5);

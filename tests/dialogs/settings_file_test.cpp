@@ -16,42 +16,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/support/fake_view.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using kd36::StoredSettings;
 using kd36::WindowPlacement;
-using kd36::test::FakeView;
+using kd36::PanelChoice;
+using kd36::PanelFrame;
+using kd36::SettingPanel;
 
 namespace {
-
-std::vector<std::string> range(int from, int to)
-{
-    std::vector<std::string> v;
-    for (int i = from; i <= to; ++i)
-        v.push_back(std::to_string(i));
-    return v;
-}
-
-// The setting panel as the main window builds it: items, no selection yet.
-void setUpPanel(FakeView& v)
-{
-    const std::vector<std::string> ids{"0", "1", "2", "3", "4", "5", "6", "7",
-                                       "8", "9", "A", "B", "C", "D", "E", "F"};
-    std::vector<std::string> relay{"-"};
-    relay.insert(relay.end(), ids.begin(), ids.end());
-    v.setItems("cmbCHANGroup", range(0, 7));
-    v.setItems("cmbCHANCh", range(7, 46));
-    v.setItems("cmbROUTDest", ids);
-    for (int k = 1; k <= 5; ++k)
-        v.setItems("cmbROUTNode" + std::to_string(k), relay);
-    v.setItems("cmbSERI", {"4800", "9600", "19200", "38400"});
-    v.setItems("cmbSERIData", {"7", "8"});
-    v.setItems("cmbSERIParity", {"None", "Odd", "Even"});
-    v.setItems("cmbSERIStopBits", {"1", "2"});
-    v.setItems("cmbSERIFlow", {"None", "H/w"});
-}
 
 std::string slurp(const fs::path& p)
 {
@@ -89,7 +63,6 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
         ini = dir / "kd36setup.ini";
-        setUpPanel(view);
         wp = {0, 0, 736, 560, 1920, 1080, {}};
     }
     void TearDown() override
@@ -98,8 +71,8 @@ protected:
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(dir, ec);
     }
-    void load() { kd36::LoadSettings(ini.string(), s, view, wp); }
-    bool save(std::string* why = nullptr) { return kd36::SaveSettings(ini.string(), s, view, wp, why); }
+    void load() { kd36::LoadSettings(ini.string(), s, panel, wp); }
+    bool save(std::string* why = nullptr) { return kd36::SaveSettings(ini.string(), s, panel, wp, why); }
     void loadFrom(const std::string& text)
     {
         spit(ini, text);
@@ -109,14 +82,13 @@ protected:
     StoredSettings reloaded(WindowPlacement& at)
     {
         StoredSettings back;
-        FakeView again{kd36::WindowKind::Main};
-        setUpPanel(again);
+        SettingPanel again;
         kd36::LoadSettings(ini.string(), back, again, at);
         return back;
     }
 
     fs::path dir, ini;
-    FakeView view{kd36::WindowKind::Main};
+    SettingPanel panel;
     StoredSettings s;
     WindowPlacement wp;
 };
@@ -132,18 +104,15 @@ TEST_F(SettingsFileTest, FirstStartWithoutFileTakesEveryDefault)
     EXPECT_EQ(s.home, kd36::kDefaultHomeUrl);
     EXPECT_EQ(wp.top, (1080 - 560) / 2);
     EXPECT_EQ(wp.left, (1920 - 736) / 2);
-    EXPECT_TRUE(view.isChecked("radChAuto"));
-    EXPECT_FALSE(view.isChecked("radChHand"));
-    for (const char* c : {"cmbCHANGroup", "cmbCHANCh", "cmbROUTDest", "cmbROUTNode1", "cmbROUTNode5",
-                          "cmbSERIParity", "cmbSERIStopBits"})
-        EXPECT_EQ(view.itemIndex(c), 0) << c;
-    EXPECT_EQ(view.text("cmbSERI"), "9600");
-    EXPECT_EQ(view.text("cmbSERIData"), "8");
-    EXPECT_EQ(view.text("cmbSERIFlow"), "H/w");
-    EXPECT_EQ(view.value("speFRAMByte"), 128);
-    EXPECT_EQ(view.value("speFRAMIdle"), 100);
-    EXPECT_EQ(view.value("speFRAMWait"), 10);
-    EXPECT_EQ(view.value("speFRAMTxNumber"), 3);
+    EXPECT_TRUE(panel.channelAuto);
+    for (PanelChoice c : {PanelChoice::Group, PanelChoice::Channel, PanelChoice::RouteDest, PanelChoice::Parity,
+                          PanelChoice::StopBits})
+        EXPECT_EQ(panel.choice(c), 0) << int(c);
+    EXPECT_EQ(panel.relays, (std::array<int, 5>{}));
+    EXPECT_EQ(panel.choiceText(PanelChoice::Rate), "9600");
+    EXPECT_EQ(panel.choiceText(PanelChoice::DataBits), "8");
+    EXPECT_EQ(panel.choiceText(PanelChoice::Flow), "H/w");
+    EXPECT_EQ(panel.frame, (std::array<int, 4>{128, 100, 10, 3}));
     EXPECT_EQ(s.port, 1);
     kd36::PortSettings expected; // 9600 8N1, RTS/CTS, LF
     EXPECT_EQ(s.com.BaudRate, 9600u);
@@ -198,12 +167,20 @@ TEST_F(SettingsFileTest, UnchangedRunWritesTheSameKeysAndValues)
     EXPECT_EQ(entries(slurp(ini)), entries(text));
 }
 
-// One key in a file of its own; what the window shows; what the next save writes.
+int handSelected(const SettingPanel& p) { return p.channelAuto ? 0 : 1; }
+int relay3(const SettingPanel& p) { return p.relays[2]; }
+int fixedChannel(const SettingPanel& p) { return p.choice(PanelChoice::Channel); }
+int rate(const SettingPanel& p) { return p.choice(PanelChoice::Rate); }
+int frameIdle(const SettingPanel& p) { return p.frameValue(PanelFrame::Idle); }
+int frameByte(const SettingPanel& p) { return p.frameValue(PanelFrame::Byte); }
+int frameTx(const SettingPanel& p) { return p.frameValue(PanelFrame::TxNumber); }
+
+// One key in a file of its own; what the panel takes; what the next save writes.
 struct OddValue {
-    const char* line;     // "Section:Key=value"
-    const char* control;  // checked on the view, or "" for the engine's fields
-    int shown;            // item index or spin value
-    const char* written;  // key=value expected in the saved file
+    const char* line;                  // "Section:Key=value"
+    int (*taken)(const SettingPanel&); // the panel's value, or none for the engine's fields
+    int shown;                         // item index or spin value
+    const char* written;               // key=value expected in the saved file
 };
 
 class OddValues : public SettingsFileTest, public ::testing::WithParamInterface<OddValue> {};
@@ -214,14 +191,8 @@ TEST_P(OddValues, AreReadAndWrittenBack)
     std::string line = p.line;
     size_t colon = line.find(':');
     loadFrom("[" + line.substr(0, colon) + "]\n" + line.substr(colon + 1) + "\n");
-    std::string c = p.control;
-    if (c == "radChHand") {
-        EXPECT_TRUE(view.isChecked("radChHand"));
-    } else if (c.rfind("cmb", 0) == 0) {
-        EXPECT_EQ(view.itemIndex(c), p.shown);
-    } else if (c.rfind("spe", 0) == 0) {
-        EXPECT_EQ(view.value(c), p.shown);
-    }
+    if (p.taken)
+        EXPECT_EQ(p.taken(panel), p.shown);
     ASSERT_TRUE(save());
     auto e = entries(slurp(ini));
     EXPECT_NE(std::find(e.begin(), e.end(), p.written), e.end()) << slurp(ini);
@@ -229,65 +200,49 @@ TEST_P(OddValues, AreReadAndWrittenBack)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, OddValues,
-    ::testing::Values(OddValue{"Form:Ch-Select=5", "radChHand", 0, "Ch-Select=1"},
-                      OddValue{"Form:Ch-Select=-1", "radChHand", 0, "Ch-Select=1"},
-                      OddValue{"Form:Route-Node3=99", "cmbROUTNode3", -1, "Route-Node3=-1"},
-                      OddValue{"Form:Ch-Ch=-2", "cmbCHANCh", -1, "Ch-Ch=-1"},
-                      OddValue{"Form:bps=0x3", "cmbSERI", 3, "bps=3"},
-                      OddValue{"Form:Frame-Idle=20", "speFRAMIdle", 50, "Frame-Idle=50"},
-                      OddValue{"Form:Frame-Byte=9999", "speFRAMByte", 256, "Frame-Byte=256"},
-                      OddValue{"Form:Fram-TxNumber=abc", "speFRAMTxNumber", 3, "Fram-TxNumber=3"},
-                      OddValue{"Com:BaudRate=0x4B00", "", 0, "BaudRate=19200"},
-                      OddValue{"Com:BaudRate=0X4b00", "", 0, "BaudRate=19200"},
-                      OddValue{"Com:EvtChar=13", "", 0, "EvtChar=13"},
-                      OddValue{"Com:EvtChar=200", "", 0, "EvtChar=-56"},
-                      OddValue{"Com:FlowCtrl=0x1FF", "", 0, "FlowCtrl=-1"},
-                      OddValue{"Com:ByteSize=264", "", 0, "ByteSize=8"},
-                      OddValue{"Com:Parity=-1", "", 0, "Parity=255"},
-                      OddValue{"Com:Port=0", "", 0, "Port=0"},
-                      OddValue{"Com:Port=12x", "", 0, "Port=1"},
-                      OddValue{"Com:Extension=", "", 0, "Extension=1"}));
+    ::testing::Values(OddValue{"Form:Ch-Select=5", handSelected, 1, "Ch-Select=1"},
+                      OddValue{"Form:Ch-Select=-1", handSelected, 1, "Ch-Select=1"},
+                      OddValue{"Form:Route-Node3=99", relay3, -1, "Route-Node3=-1"},
+                      OddValue{"Form:Ch-Ch=-2", fixedChannel, -1, "Ch-Ch=-1"},
+                      OddValue{"Form:bps=0x3", rate, 3, "bps=3"},
+                      OddValue{"Form:Frame-Idle=20", frameIdle, 50, "Frame-Idle=50"},
+                      OddValue{"Form:Frame-Byte=9999", frameByte, 256, "Frame-Byte=256"},
+                      OddValue{"Form:Fram-TxNumber=abc", frameTx, 3, "Fram-TxNumber=3"},
+                      OddValue{"Com:BaudRate=0x4B00", nullptr, 0, "BaudRate=19200"},
+                      OddValue{"Com:BaudRate=0X4b00", nullptr, 0, "BaudRate=19200"},
+                      OddValue{"Com:EvtChar=13", nullptr, 0, "EvtChar=13"},
+                      OddValue{"Com:EvtChar=200", nullptr, 0, "EvtChar=-56"},
+                      OddValue{"Com:FlowCtrl=0x1FF", nullptr, 0, "FlowCtrl=-1"},
+                      OddValue{"Com:ByteSize=264", nullptr, 0, "ByteSize=8"},
+                      OddValue{"Com:Parity=-1", nullptr, 0, "Parity=255"},
+                      OddValue{"Com:Port=0", nullptr, 0, "Port=0"},
+                      OddValue{"Com:Port=12x", nullptr, 0, "Port=1"},
+                      OddValue{"Com:Extension=", nullptr, 0, "Extension=1"}));
 
 TEST_F(SettingsFileTest, NamesMatchWithoutCase)
 {
     loadFrom("[com]\nbaudrate=4800\n[FORM]\nframe-idle=200\n");
     EXPECT_EQ(s.com.BaudRate, 4800u);
-    EXPECT_EQ(view.value("speFRAMIdle"), 200);
-}
-
-TEST_F(SettingsFileTest, SpinFieldWithoutNumberSavesItsMinimumAndIsReset)
-{
-    load();
-    view.setText("speFRAMWait", "");
-    view.setText("speFRAMByte", "12a");
-    ASSERT_TRUE(save());
-    auto e = entries(slurp(ini));
-    EXPECT_NE(std::find(e.begin(), e.end(), "Fram-Wait=3"), e.end());
-    EXPECT_NE(std::find(e.begin(), e.end(), "Frame-Byte=1"), e.end());
-    EXPECT_EQ(view.value("speFRAMWait"), 3);
-    EXPECT_EQ(view.text("speFRAMWait"), "3");
-    EXPECT_EQ(view.value("speFRAMByte"), 1);
+    EXPECT_EQ(panel.frameValue(PanelFrame::Idle), 200);
 }
 
 TEST_F(SettingsFileTest, ChangesMadeDuringTheRunAreWritten)
 {
     load();
-    view.setChecked("radChAuto", false);
-    view.setChecked("radChHand", true);
-    view.setItemIndex("cmbROUTNode2", 16);
-    view.setText("speFRAMIdle", "450");
+    panel.channelAuto = false;
+    panel.relays[1] = 16;
+    panel.frameValue(PanelFrame::Idle) = 450;
     s.port = 5;
     s.com.FlowCtrl = 1;
     s.extension = 0;
     ASSERT_TRUE(save());
 
-    FakeView again{kd36::WindowKind::Main};
-    setUpPanel(again);
+    SettingPanel again;
     StoredSettings back;
     kd36::LoadSettings(ini.string(), back, again, wp);
-    EXPECT_TRUE(again.isChecked("radChHand"));
-    EXPECT_EQ(again.itemIndex("cmbROUTNode2"), 16);
-    EXPECT_EQ(again.value("speFRAMIdle"), 450);
+    EXPECT_FALSE(again.channelAuto);
+    EXPECT_EQ(again.relays[1], 16);
+    EXPECT_EQ(again.frameValue(PanelFrame::Idle), 450);
     EXPECT_EQ(back.port, 5);
     EXPECT_EQ(back.com.FlowCtrl, 1);
     EXPECT_EQ(back.extension, 0);
@@ -343,7 +298,7 @@ TEST_F(SettingsFileTest, DamagedFilesLoadWithDefaults)
         loadFrom(f);
         EXPECT_EQ(s.port, 1) << f.substr(0, 40);
         EXPECT_EQ(s.com.BaudRate, 9600u);
-        EXPECT_EQ(view.value("speFRAMIdle"), 100);
+        EXPECT_EQ(panel.frameValue(PanelFrame::Idle), 100);
         // What the reader cannot take whole is never rewritten.
         const bool whole = f.find('\0') == std::string::npos;
         EXPECT_EQ(save(), whole) << f.substr(0, 40);
@@ -450,7 +405,7 @@ TEST_F(SettingsFileTest, PathThatCannotBeAFileFailsWithAReason)
     spit(dir / "plain", "not a folder");
     load();
     std::string why;
-    EXPECT_FALSE(kd36::SaveSettings((dir / "plain" / "x.ini").string(), s, view, wp, &why));
+    EXPECT_FALSE(kd36::SaveSettings((dir / "plain" / "x.ini").string(), s, panel, wp, &why));
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(slurp(dir / "plain"), "not a folder");
 }
@@ -472,7 +427,7 @@ TEST_F(SettingsFileTest, ReadOnlyFolderFailsWithAReasonAndKeepsTheFile)
     fs::path fresh = dir / "ro";
     fs::create_directory(fresh);
     fs::permissions(fresh, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
-    EXPECT_FALSE(kd36::SaveSettings((fresh / "x.ini").string(), s, view, wp, &why));
+    EXPECT_FALSE(kd36::SaveSettings((fresh / "x.ini").string(), s, panel, wp, &why));
     EXPECT_FALSE(fs::exists(fresh / "x.ini"));
 }
 
@@ -494,7 +449,7 @@ TEST_F(SettingsFileTest, SaveCreatesTheUserFolder)
 {
     fs::path nested = dir / "a" / "b" / "kd36setup.ini";
     load();
-    EXPECT_TRUE(kd36::SaveSettings(nested.string(), s, view, wp, nullptr));
+    EXPECT_TRUE(kd36::SaveSettings(nested.string(), s, panel, wp, nullptr));
     EXPECT_TRUE(fs::exists(nested));
 }
 
@@ -584,7 +539,7 @@ TEST_F(SettingsFileTest, BytesTheReaderCannotTakeAreNeverLost)
         save();
         EXPECT_EQ(slurp(ini), c.bytes);
         std::string problem;
-        kd36::LoadSettings(ini.string(), s, view, wp, &problem);
+        kd36::LoadSettings(ini.string(), s, panel, wp, &problem);
         EXPECT_EQ(problem, c.ja);
         EXPECT_EQ(kd36::settings_io::readSettingsFile(ini.string()).why, c.en);
     }
@@ -625,7 +580,7 @@ TEST_F(SettingsFileTest, OnlyRegularFilesAreReadAndLinksAreSavedThrough)
 {
     ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
     std::string problem;
-    withinSeconds(3, [&] { kd36::LoadSettings(ini.string(), s, view, wp, &problem); }, "a FIFO");
+    withinSeconds(3, [&] { kd36::LoadSettings(ini.string(), s, panel, wp, &problem); }, "a FIFO");
     EXPECT_FALSE(problem.empty());
     EXPECT_FALSE(save());
     fs::remove(ini);
@@ -643,7 +598,7 @@ TEST_F(SettingsFileTest, OnlyRegularFilesAreReadAndLinksAreSavedThrough)
     EXPECT_NE(slurp(dir / "real.ini").find("COM2=/dev/ttyS1"), std::string::npos);
 
     spit(dir / "huge.ini", std::string(kd36::kMaxSettingsFileBytes + 1, '\n'));
-    kd36::LoadSettings((dir / "huge.ini").string(), s, view, wp, &problem);
+    kd36::LoadSettings((dir / "huge.ini").string(), s, panel, wp, &problem);
     EXPECT_FALSE(problem.empty());
 }
 

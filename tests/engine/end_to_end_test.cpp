@@ -13,7 +13,7 @@ namespace {
 class EndToEnd : public ::testing::Test {
 protected:
     EndToEnd() { EXPECT_TRUE(rig.open(9600)); }
-    std::string f(int n) { return rig.main.text("edtRead" + std::to_string(n)); }
+    std::string f(int n) { return rig.engine.panel().read(n); }
     bool sequenceDone() { return rig.engine.step() == 0; }
     HeadlessRig rig{false};
 };
@@ -66,15 +66,17 @@ TEST_F(EndToEnd, AReplyQueuedBeforeAReopenIsNotHandedOver)
 
 TEST_F(EndToEnd, WrittenValuesComeBackOnTheNextRead)
 {
-    FakeView& v = rig.main;
-    for (const char* c : {"chkSYID", "chkCHAN", "chkROUT", "chkFRAM", "chkINFO"})
-        v.setChecked(c, true);
-    v.setText("edtSYIDWrite", "7654321");
-    v.setItemIndex("cmbCHANGroup", 4);
-    v.setItemIndex("cmbROUTDest", 9);
-    v.setItemIndex("cmbROUTNode1", 3);
-    v.c("speFRAMByte").text = "64";
-    v.setText("edtINFOWrite", "NEWINFO1");
+    rig.engine.editPanel([](SettingPanel& p) {
+        for (PanelTick t : {PanelTick::SystemId, PanelTick::Channel, PanelTick::Route, PanelTick::Frame,
+                            PanelTick::DeviceInfo})
+            p.setTick(t, true);
+        p.systemId = "7654321";
+        p.choice(PanelChoice::Group) = 4;
+        p.choice(PanelChoice::RouteDest) = 9;
+        p.relays[0] = 3;
+        p.frameValue(PanelFrame::Byte) = 64;
+        p.deviceInfo = "NEWINFO1";
+    });
     rig.engine.spbWriteClick();
     ASSERT_TRUE(rig.runUntil([&] { return sequenceDone(); }, 10000));
     rig.engine.spbReadClick();
@@ -194,7 +196,7 @@ TEST(EndToEndThreaded, ReadAndEchoWithTheReceiveThreadRunning)
     ASSERT_TRUE(rig.open(38400));
     rig.engine.spbReadClick();
     ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 5000));
-    EXPECT_EQ(rig.main.text("edtRead12"), "KD36SIM1");
+    EXPECT_EQ(rig.engine.panel().read(12), "KD36SIM1");
     rig.engine.spbModeClick(0, true);
     rig.main.setText("txtTerm", "ping");
     rig.engine.btnTermTxClick();

@@ -8,7 +8,7 @@ namespace {
 
 class Parser : public EngineTest {
 protected:
-    std::string f(int n) { return main.text("edtRead" + std::to_string(n)); }
+    std::string f(int n) { return engine.panel().read(n); }
     void take(const std::string& text)
     {
         reply(text);
@@ -49,8 +49,7 @@ TEST_F(Parser, SettingsRepliesFillTheirFields)
         {">COMS:R=9600/D=8/S=1/F=N", {{16, "9600"}, {17, "8/S=1/F=N"}, {19, "1"}, {20, "N"}}},
     };
     for (const Case& c : cases) {
-        for (int i = 1; i <= 20; ++i)
-            main.setText("edtRead" + std::to_string(i), "?");
+        engine.editPanel([](SettingPanel& p) { p.readBack.fill("?"); });
         take(std::string(c.line) + "\r\n");
         for (auto [n, text] : c.fields)
             EXPECT_EQ(f(n), text) << c.line << " field " << n;

@@ -10,40 +10,52 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/profile_format.h"
 #include "engine/settings_profile.h"
 #include "engine_fixture.h"
 
 namespace kd36::test {
 namespace {
 
+void choose(SettingPanel& p, PanelChoice c, const char* item)
+{
+    p.choice(c) = profile_format::indexOf(panelItems(c), item);
+}
+
+void relay(SettingPanel& p, int n, const char* item)
+{
+    p.relays[size_t(n - 1)] = profile_format::indexOf(relayItems(), item);
+}
+
 class Profile : public EngineTest {
 protected:
     Profile() { openPort(); }
 
+    const SettingPanel& panel() const { return engine.panel(); }
+
     // A panel far from its defaults, every box ticked but the hidden one.
     void prepareOddPanel()
     {
-        main.setText("edtSYIDWrite", "0x1F");
-        main.setText("edtINFOWrite", "AB-12 z");
-        main.setChecked("radChAuto", false);
-        main.setChecked("radChHand", true);
-        main.setText("cmbCHANCh", "46");
-        main.setText("cmbCHANGroup", "5");
-        main.setText("cmbROUTDest", "F");
-        main.setText("cmbROUTNode1", "A");
-        main.setText("cmbROUTNode2", "-");
-        main.setText("cmbROUTNode3", "7"); // after a gap: kept, never sent
-        main.setText("speFRAMByte", "256");
-        main.setText("speFRAMIdle", "50");
-        main.setText("speFRAMWait", "100");
-        main.setText("speFRAMTxNumber", "0");
-        main.setText("cmbSERI", "38400");
-        main.setText("cmbSERIParity", "Even");
-        main.setText("cmbSERIStopBits", "2");
-        main.setText("cmbSERIFlow", "None");
-        main.setText("cmbSERIData", "7");
-        for (const char* c : {"chkSYID", "chkCHAN", "chkROUT", "chkFRAM", "chkINFO", "chkSERI"})
-            main.setChecked(c, true);
+        engine.editPanel([](SettingPanel& p) {
+            p.systemId = "0x1F";
+            p.deviceInfo = "AB-12 z";
+            p.channelAuto = false;
+            choose(p, PanelChoice::Channel, "46");
+            choose(p, PanelChoice::Group, "5");
+            choose(p, PanelChoice::RouteDest, "F");
+            relay(p, 1, "A");
+            relay(p, 2, "-");
+            relay(p, 3, "7"); // after a gap: kept, never sent
+            p.frame = {256, 50, 100, 0};
+            choose(p, PanelChoice::Rate, "38400");
+            choose(p, PanelChoice::Parity, "Even");
+            choose(p, PanelChoice::StopBits, "2");
+            choose(p, PanelChoice::Flow, "None");
+            choose(p, PanelChoice::DataBits, "7");
+            for (PanelTick t : {PanelTick::SystemId, PanelTick::Channel, PanelTick::Route, PanelTick::Frame,
+                                PanelTick::DeviceInfo, PanelTick::Serial})
+                p.setTick(t, true);
+        });
     }
     std::vector<std::string> writeAll()
     {
@@ -66,7 +78,7 @@ protected:
 TEST_F(Profile, SavedPanelComesBackExactlyWithItsRulesAndWrites)
 {
     prepareOddPanel();
-    SettingsProfile saved = profileFromPanel(main);
+    SettingsProfile saved = profileFromPanel(panel());
     std::vector<std::string> before = writeAll();
     ASSERT_EQ(before.size(), 6u);
 
@@ -79,20 +91,21 @@ TEST_F(Profile, SavedPanelComesBackExactlyWithItsRulesAndWrites)
     engine.spbDefaultNumberMouseDown(false);
     boxes.answers.push_back(true);
     engine.spbDefaultNumberClick();
-    main.setText("edtSYIDWrite", "");
-    main.setText("edtINFOWrite", "");
-    for (const char* c : {"chkSYID", "chkCHAN", "chkROUT", "chkFRAM", "chkINFO", "chkSERI"}) {
-        main.setChecked(c, false);
-    }
+    engine.editPanel([](SettingPanel& p) {
+        p.systemId.clear();
+        p.deviceInfo.clear();
+        p.ticks = {};
+    });
     ASSERT_TRUE(applyProfile(engine, read.profile));
-    EXPECT_EQ(profileFromPanel(main), saved);
-    // The rules as clicks leave them: fixed channel, relays stop after the gap.
-    EXPECT_TRUE(main.isEnabled("cmbCHANCh"));
-    EXPECT_FALSE(main.isEnabled("cmbCHANGroup"));
-    EXPECT_TRUE(main.isEnabled("cmbROUTNode2"));
-    EXPECT_FALSE(main.isEnabled("cmbROUTNode3"));
-    EXPECT_TRUE(main.isEnabled("cmbSERIParity"));
-    EXPECT_TRUE(main.isEnabled("edtINFOWrite"));
+    EXPECT_EQ(profileFromPanel(panel()), saved);
+    // The rules follow: fixed channel, relays stop after the gap.
+    const PanelEnables on = panelEnables(panel());
+    EXPECT_TRUE(on.channel);
+    EXPECT_FALSE(on.group);
+    EXPECT_TRUE(on.relays[1]);
+    EXPECT_FALSE(on.relays[2]);
+    EXPECT_TRUE(on.serialDetail);
+    EXPECT_TRUE(on.deviceInfo);
     EXPECT_EQ(writeAll(), before);
 }
 
@@ -128,14 +141,14 @@ TEST_F(Profile, BadValuesAndUnknownKeysAreListedTheRestLoads)
     EXPECT_EQ(p.parity, "Odd");
 
     // Loading keeps the controls whose keys were skipped as they were.
-    main.setText("edtSYIDWrite", "42");
-    main.setText("cmbCHANCh", "20");
+    engine.systemIdEdited("42");
+    engine.editPanel([](SettingPanel& q) { choose(q, PanelChoice::Channel, "20"); });
     applyProfile(engine, p);
-    EXPECT_EQ(main.text("edtSYIDWrite"), "42");
-    EXPECT_EQ(main.text("cmbCHANCh"), "20");
-    EXPECT_EQ(main.text("cmbCHANGroup"), "3");
-    EXPECT_TRUE(main.isChecked("radChHand"));
-    EXPECT_EQ(main.text("speFRAMIdle"), "60");
+    EXPECT_EQ(panel().systemId, "42");
+    EXPECT_EQ(panel().choiceText(PanelChoice::Channel), "20");
+    EXPECT_EQ(panel().choiceText(PanelChoice::Group), "3");
+    EXPECT_FALSE(panel().channelAuto);
+    EXPECT_EQ(panel().frameValue(PanelFrame::Idle), 60);
 
     EXPECT_FALSE(readProfileFile(tempPath("missing.ini")).ok);
 }
@@ -149,7 +162,7 @@ TEST_F(Profile, RewritingAFileKeepsItsCommentsAndForeignKeysAndFailsWhole)
     }
     prepareOddPanel();
     std::string why;
-    ASSERT_TRUE(writeProfileFile(path, profileFromPanel(main), why)) << why;
+    ASSERT_TRUE(writeProfileFile(path, profileFromPanel(panel()), why)) << why;
     std::ifstream in(path);
     std::stringstream ss;
     ss << in.rdbuf();
@@ -158,7 +171,7 @@ TEST_F(Profile, RewritingAFileKeepsItsCommentsAndForeignKeysAndFailsWhole)
     EXPECT_NE(text.find("Note=spare"), std::string::npos);
     EXPECT_NE(text.find("Name=North"), std::string::npos);
     auto r = readProfileFile(path);
-    EXPECT_EQ(r.profile, profileFromPanel(main));
+    EXPECT_EQ(r.profile, profileFromPanel(panel()));
     EXPECT_EQ(r.skipped.size(), 2u); // the foreign keys are reported, not lost
 
     // A write that fails half-way (a file size limit here) leaves the old file whole.
@@ -186,31 +199,35 @@ TEST_F(Profile, ReadBackFieldsBecomeWriteValuesWhereTheListsHoldThem)
 {
     const char* values[21] = {"",   "1234567", "5", "",   "",  "3", "1", "A", "99", "100", "10",
                               "3",  "ABCDEFGH", "", "",   "",  "19200", "8", "E", "2", "H"};
-    for (int i = 1; i <= 20; ++i)
-        main.setText("edtRead" + std::to_string(i), values[i]);
-    main.setText("edtRead4", "12");
-    main.setText("edtRead3", "");
-    main.setText("cmbROUTNode3", "9");
-    main.setText("speFRAMByte", "64");
+    engine.editPanel([&values](SettingPanel& p) {
+        for (int i = 1; i <= 20; ++i)
+            p.read(i) = values[i];
+        p.read(4) = "12";
+        p.read(3) = "";
+        relay(p, 3, "9");
+        p.frameValue(PanelFrame::Byte) = 64;
+    });
 
     std::vector<ProfileIssue> left = copyReadBackToWrite(engine);
     ASSERT_EQ(left.size(), 0u) << left[0].key;
-    EXPECT_EQ(main.text("edtSYIDWrite"), "1234567");
-    EXPECT_TRUE(main.isChecked("radChHand"));
-    EXPECT_EQ(main.text("cmbCHANCh"), "12");
-    EXPECT_EQ(main.text("cmbROUTDest"), "3");
-    EXPECT_EQ(main.text("cmbROUTNode2"), "A");
-    EXPECT_EQ(main.text("cmbROUTNode3"), "-"); // the reply named two relays only
-    EXPECT_EQ(main.text("speFRAMByte"), "99");
-    EXPECT_EQ(main.text("cmbSERIParity"), "Even");
-    EXPECT_EQ(main.text("cmbSERIFlow"), "H/w");
-    EXPECT_FALSE(main.isChecked("chkSYID")); // ticks are the user's
+    EXPECT_EQ(panel().systemId, "1234567");
+    EXPECT_FALSE(panel().channelAuto);
+    EXPECT_EQ(panel().choiceText(PanelChoice::Channel), "12");
+    EXPECT_EQ(panel().choiceText(PanelChoice::RouteDest), "3");
+    EXPECT_EQ(panel().relayText(2), "A");
+    EXPECT_EQ(panel().relayText(3), "-"); // the reply named two relays only
+    EXPECT_EQ(panel().frameValue(PanelFrame::Byte), 99);
+    EXPECT_EQ(panel().choiceText(PanelChoice::Parity), "Even");
+    EXPECT_EQ(panel().choiceText(PanelChoice::Flow), "H/w");
+    EXPECT_FALSE(panel().tick(PanelTick::SystemId)); // ticks are the user's
 
-    main.setText("edtRead8", "999");
-    main.setText("edtRead16", "115200");
-    main.setText("edtRead12", std::string("AB\r\n@X"));
+    engine.editPanel([](SettingPanel& q) {
+        q.read(8) = "999";
+        q.read(16) = "115200";
+        q.read(12) = "AB\r\n@X";
+    });
     std::vector<ProfileIssue> bad;
-    SettingsProfile p = profileFromReadBack(main, true, &bad);
+    SettingsProfile p = profileFromReadBack(panel(), true, &bad);
     ASSERT_EQ(bad.size(), 3u);
     EXPECT_EQ(bad[0].key, "edtRead8");
     EXPECT_EQ(bad[1].key, "edtRead12");
@@ -227,14 +244,13 @@ TEST_F(Profile, NothingChangesWhileASequenceRuns)
     SettingsProfile p;
     p.systemId = "7";
     EXPECT_FALSE(applyProfile(engine, p));
-    EXPECT_EQ(main.text("edtSYIDWrite"), "");
+    EXPECT_EQ(panel().systemId, "");
 }
 
 TEST_F(Profile, AnItemWhoseValuesDidNotAllLoadIsNeitherTickedNorWritten)
 {
     // The panel's own device information would otherwise be written in
     // place of the refused one: an empty one erases the modem's.
-    main.setText("edtINFOWrite", "");
     const ProfileReadResult r = parseProfile("[DeviceInfo]\nWrite=yes\nValue=SITE-1234\n"
                                              "[Frame]\nWrite=yes\nByteLength=64\n"
                                              "[Channel]\nWrite=yes\nMode=fixed\nChannel=33\n");

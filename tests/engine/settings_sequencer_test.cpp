@@ -19,11 +19,10 @@ protected:
 
 TEST_F(Sequencer, ReadSendsSevenCommandsInOrderAndFillsFields)
 {
-    for (int i = 1; i <= 20; ++i)
-        main.setText("edtRead" + std::to_string(i), "old");
+    engine.editPanel([](SettingPanel& p) { p.readBack.fill("old"); });
     engine.spbReadClick();
     for (int i = 1; i <= 20; ++i)
-        EXPECT_EQ(main.text("edtRead" + std::to_string(i)), "") << i;
+        EXPECT_EQ(engine.panel().read(i), "") << i;
     EXPECT_FALSE(main.isEnabled("spbCommandTx"));
     EXPECT_TRUE(main.isEnabled("spbRead"));
     const char* replies[] = {">INIT:F=128/I=100/S=1234567/T=3/W=10\r\n", ">EQID:E=5\r\n", ">FREQ:M=12\r\n",
@@ -40,9 +39,9 @@ TEST_F(Sequencer, ReadSendsSevenCommandsInOrderAndFillsFields)
     EXPECT_EQ(engine.step(), 0);
     EXPECT_FALSE(engine.busy());
     EXPECT_TRUE(main.isEnabled("spbCommandTx"));
-    EXPECT_EQ(main.text("edtRead1"), "1234567");
-    EXPECT_EQ(main.text("edtRead4"), "12");
-    EXPECT_EQ(main.text("edtRead20"), "H");
+    EXPECT_EQ(engine.panel().read(1), "1234567");
+    EXPECT_EQ(engine.panel().read(4), "12");
+    EXPECT_EQ(engine.panel().read(20), "H");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -61,7 +60,7 @@ TEST_F(Sequencer, SilentModemEndsBySevenTimeouts)
 
 TEST_F(Sequencer, WriteWithNothingTickedEndsAfterSevenPasses)
 {
-    main.setText("edtRead3", "keep");
+    engine.editPanel([](SettingPanel& p) { p.read(3) = "keep"; });
     engine.spbWriteClick();
     int passes = 0;
     while (engine.step() != 0 && passes < 20) {
@@ -70,43 +69,46 @@ TEST_F(Sequencer, WriteWithNothingTickedEndsAfterSevenPasses)
     }
     EXPECT_EQ(passes, 7);
     EXPECT_TRUE(port.writes.empty());
-    EXPECT_EQ(main.text("edtRead3"), "keep");
+    EXPECT_EQ(engine.panel().read(3), "keep");
 }
 
 TEST_F(Sequencer, WriteOfEveryItemSendsTheirCommands)
 {
-    for (const char* c : {"chkSYID", "chkCHAN", "chkROUT", "chkFRAM", "chkINFO", "chkSERI"})
-        main.setChecked(c, true);
-    main.setText("edtSYIDWrite", "1234567");
-    main.setChecked("radChAuto", false);
-    main.setChecked("radChHand", true);
-    main.setItemIndex("cmbCHANCh", 5);
-    main.setItemIndex("cmbROUTDest", 3);
-    main.setItemIndex("cmbROUTNode1", 2);
-    main.setItemIndex("cmbROUTNode2", 11);
-    main.c("speFRAMByte").text = "300"; // sent as shown
-    main.setText("edtINFOWrite", "ABCDEFGH");
-    main.setItemIndex("cmbSERIParity", 2);
+    // Through the handlers, as the window hands the user's edits over.
+    for (auto click : {&MainEngine::chkSYIDClick, &MainEngine::chkCHANClick, &MainEngine::chkROUTClick,
+                       &MainEngine::chkFRAMClick, &MainEngine::chkINFOClick, &MainEngine::chkSERIClick})
+        (engine.*click)(true);
+    engine.systemIdEdited("1234567");
+    engine.radChHandClick();
+    engine.panelChoiceChanged(PanelChoice::Channel, 5);
+    engine.panelChoiceChanged(PanelChoice::RouteDest, 3);
+    engine.cmbROUTNodeChange(1, 2);
+    engine.cmbROUTNodeChange(2, 11);
+    engine.panelFrameChanged(PanelFrame::Byte, 256);
+    engine.deviceInfoEdited("ABCDEFGH");
+    engine.panelChoiceChanged(PanelChoice::Rate, 1);
+    engine.panelChoiceChanged(PanelChoice::Parity, 2);
+    engine.panelChoiceChanged(PanelChoice::Flow, 1);
     engine.spbWriteClick();
     runToEnd();
     EXPECT_EQ(port.writes,
               (std::vector<std::string>{"@INIT:S=1234567\r\n", "@FREQ:M=12\r\n", "@ROUT:D=3;N=1,A\r\n",
-                                        "@INIT:F=300/I=100/W=10/T=3\r\n", "@INFO:U=ABCDEFGH\r\n",
+                                        "@INIT:F=256/I=100/W=10/T=3\r\n", "@INFO:U=ABCDEFGH\r\n",
                                         "@COMS:R=9600/P=E/S=1/F=H\r\n"}));
 }
 
 TEST_F(Sequencer, RouteStopsAtTheFirstUnusedRelay)
 {
-    main.setChecked("chkROUT", true);
-    main.setItemIndex("cmbROUTDest", 3);
-    main.setItemIndex("cmbROUTNode1", 2);
-    main.setItemIndex("cmbROUTNode2", 0);
-    main.setItemIndex("cmbROUTNode3", 5);
+    engine.editPanel([](SettingPanel& p) {
+        p.setTick(PanelTick::Route, true);
+        p.choice(PanelChoice::RouteDest) = 3;
+        p.relays = {2, 0, 5, 0, 0};
+    });
     engine.spbWriteClick();
     runToEnd();
     EXPECT_EQ(port.writes, std::vector<std::string>{"@ROUT:D=3;N=1\r\n"});
     port.writes.clear();
-    main.setItemIndex("cmbROUTNode1", 0);
+    engine.cmbROUTNodeChange(1, 0);
     engine.spbWriteClick();
     runToEnd();
     EXPECT_EQ(port.writes, std::vector<std::string>{"@ROUT:D=3\r\n"});
@@ -114,7 +116,8 @@ TEST_F(Sequencer, RouteStopsAtTheFirstUnusedRelay)
 
 TEST_F(Sequencer, SerialAttributesWithoutExtensionSendTheRateAlone)
 {
-    main.setChecked("chkSERI", true);
+    engine.chkSERIClick(true);
+    engine.panelChoiceChanged(PanelChoice::Rate, 1);
     engine.setExtension(0);
     engine.spbWriteClick();
     runToEnd();
@@ -122,8 +125,8 @@ TEST_F(Sequencer, SerialAttributesWithoutExtensionSendTheRateAlone)
     // With the extension and empty lists the command stays well formed.
     port.writes.clear();
     engine.setExtension(1);
-    main.setItemIndex("cmbSERIParity", -1);
-    main.setItemIndex("cmbSERIFlow", -1);
+    engine.panelChoiceChanged(PanelChoice::Parity, -1);
+    engine.panelChoiceChanged(PanelChoice::Flow, -1);
     engine.spbWriteClick();
     runToEnd();
     EXPECT_EQ(port.writes, std::vector<std::string>{"@COMS:R=9600/P=N/S=1/F=H\r\n"});
@@ -143,12 +146,12 @@ TEST_F(Sequencer, SystemIdIsValidatedBeforeItIsWritten)
         {"0", {true}, "システムIDを 0 に設定しようとしています。\r\nよろしいですか？", true},
         {" $1F", {}, "", true},
     };
-    main.setChecked("chkSYID", true);
+    engine.chkSYIDClick(true);
     for (const Case& c : cases) {
         boxes.shown.clear();
         port.writes.clear();
         boxes.answers.assign(c.answers.begin(), c.answers.end());
-        main.setText("edtSYIDWrite", c.id);
+        engine.systemIdEdited(c.id);
         engine.spbWriteClick();
         runToEnd();
         if (c.box.empty())
@@ -165,8 +168,8 @@ TEST_F(Sequencer, SystemIdIsValidatedBeforeItIsWritten)
 
 TEST_F(Sequencer, FailedWriteWaitsForTheTimeout)
 {
-    main.setChecked("chkINFO", true);
-    main.setText("edtINFOWrite", "X");
+    engine.chkINFOClick(true);
+    engine.deviceInfoEdited("X");
     port.failWrites = true;
     engine.spbWriteClick();
     runToEnd();
@@ -218,59 +221,74 @@ TEST_F(Sequencer, SecondClickIsIgnoredWhileBusy)
 
 TEST_F(Sequencer, DefaultsAskFirstAndShiftClearsReadBack)
 {
-    main.setItemIndex("cmbSERI", 3);
-    main.setValue("speFRAMByte", 7);
+    engine.editPanel([](SettingPanel& p) {
+        p.choice(PanelChoice::Rate) = 3;
+        p.frameValue(PanelFrame::Byte) = 7;
+        p.relays = {2, 3, 0, 0, 0};
+        p.systemId = "42";
+        p.setTick(PanelTick::Route, true);
+    });
     boxes.answers = {false};
     engine.spbDefaultNumberMouseDown(false);
     engine.spbDefaultNumberClick();
-    EXPECT_EQ(main.itemIndex("cmbSERI"), 3);
+    EXPECT_EQ(engine.panel().choice(PanelChoice::Rate), 3);
     boxes.answers = {true};
     engine.spbDefaultNumberClick();
-    EXPECT_EQ(main.itemIndex("cmbSERI"), 1);
-    EXPECT_EQ(main.value("speFRAMByte"), 128);
+    const SettingPanel& p = engine.panel();
+    EXPECT_EQ(p.choiceText(PanelChoice::Rate), "9600");
+    EXPECT_EQ(p.choiceText(PanelChoice::Flow), "H/w");
+    EXPECT_EQ(p.frameValue(PanelFrame::Byte), 128);
+    EXPECT_EQ(p.relayText(1), "-");
+    // What the user typed and ticked stays.
+    EXPECT_EQ(p.systemId, "42");
+    EXPECT_TRUE(p.tick(PanelTick::Route));
     EXPECT_EQ(boxes.texts().back(), "書き込み欄を初期値にします。");
 
     boxes.shown.clear();
-    main.setText("edtRead7", "x");
+    engine.editPanel([](SettingPanel& q) { q.read(7) = "x"; });
     engine.spbDefaultNumberMouseDown(true);
     engine.spbDefaultNumberClick();
-    EXPECT_EQ(main.text("edtRead7"), "");
+    EXPECT_EQ(engine.panel().read(7), "");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(Sequencer, RelayListsEnableUpToTheFirstDash)
+// Which controls take input follows from the panel alone, whatever order
+// the values arrived in.
+TEST(PanelEnables, FollowTheTicksAndTheRelayChain)
 {
-    main.setChecked("chkROUT", true);
-    main.setItemIndex("cmbROUTNode1", 2);
-    main.setItemIndex("cmbROUTNode2", 3);
-    main.setItemIndex("cmbROUTNode3", 0);
-    main.setItemIndex("cmbROUTNode4", 5);
-    engine.chkROUTClick();
-    EXPECT_TRUE(main.isEnabled("cmbROUTNode3"));
-    EXPECT_FALSE(main.isEnabled("cmbROUTNode4"));
-    EXPECT_FALSE(main.isEnabled("lblROUTNode5"));
-    main.setItemIndex("cmbROUTNode2", 0);
-    engine.cmbROUTNodeChange(2);
-    EXPECT_FALSE(main.isEnabled("cmbROUTNode3"));
-    EXPECT_EQ(main.itemIndex("cmbROUTNode4"), 5); // a disabled list keeps its value
-    main.setChecked("chkROUT", false);
-    engine.chkROUTClick();
-    EXPECT_FALSE(main.isEnabled("cmbROUTNode1"));
-    EXPECT_FALSE(main.isEnabled("cmbROUTDest"));
+    SettingPanel p;
+    EXPECT_EQ(panelEnables(p), PanelEnables{});
+    p.setTick(PanelTick::Route, true);
+    p.relays = {2, 3, 0, 5, 0};
+    PanelEnables e = panelEnables(p);
+    EXPECT_TRUE(e.route);
+    EXPECT_EQ(e.relays, (std::array<bool, 5>{true, true, true, false, false}));
+    p.relays[1] = 0; // a disabled list keeps its value
+    EXPECT_EQ(panelEnables(p).relays, (std::array<bool, 5>{true, true, false, false, false}));
+    EXPECT_EQ(p.relays[3], 5);
+    p.setTick(PanelTick::Route, false);
+    EXPECT_EQ(panelEnables(p).relays, (std::array<bool, 5>{}));
+
+    p.setTick(PanelTick::Channel, true);
+    e = panelEnables(p);
+    EXPECT_TRUE(e.channelMode && e.group && !e.channel);
+    p.channelAuto = false;
+    e = panelEnables(p);
+    EXPECT_TRUE(!e.group && e.channel);
+    p.setTick(PanelTick::Channel, false);
+    e = panelEnables(p);
+    EXPECT_FALSE(e.channelMode || e.group || e.channel);
+
+    // The hidden data-bits box alone opens nothing: without the rate's tick
+    // no attribute is written.
+    p.setTick(PanelTick::SerialSet, true);
+    EXPECT_FALSE(panelEnables(p).serialDetail);
+    p.setTick(PanelTick::Serial, true);
+    EXPECT_TRUE(panelEnables(p).serial && panelEnables(p).serialDetail);
 }
 
-TEST_F(Sequencer, ChannelControlsFollowTheirTicks)
+TEST(PanelEnables, FrameEditsTakeDigitsAndBackspaceOnly)
 {
-    engine.chkCHANClick();
-    EXPECT_FALSE(main.isEnabled("radChAuto"));
-    EXPECT_FALSE(main.isEnabled("cmbCHANGroup"));
-    main.setChecked("chkCHAN", true);
-    engine.chkCHANClick();
-    EXPECT_TRUE(main.isEnabled("cmbCHANGroup"));
-    EXPECT_FALSE(main.isEnabled("cmbCHANCh"));
-    engine.radChHandClick();
-    EXPECT_FALSE(main.isEnabled("cmbCHANGroup"));
-    EXPECT_TRUE(main.isEnabled("cmbCHANCh"));
     EXPECT_TRUE(MainEngine::speFRAMKeyPress('7'));
     EXPECT_TRUE(MainEngine::speFRAMKeyPress(8));
     EXPECT_FALSE(MainEngine::speFRAMKeyPress('-'));

@@ -75,7 +75,7 @@ std::array<std::string, 20> readFields(Rig& r)
 {
     std::array<std::string, 20> f;
     for (int n = 1; n <= 20; ++n)
-        f[size_t(n - 1)] = r.main.text("edtRead" + std::to_string(n));
+        f[size_t(n - 1)] = r.engine.panel().read(n);
     return f;
 }
 

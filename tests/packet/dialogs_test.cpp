@@ -186,7 +186,7 @@ private slots:
     void packetTypedDataAndEnter()
     {
         Rig r;
-        r.main.setText("edtRead2", "1");
+        r.engine.editPanel([](SettingPanel& p) { p.read(2) = "1"; });
         r.engine.mnuPacketClick();
         QVERIFY(r.packetForm.isVisible());
         QCOMPARE(r.pkt<QComboBox>("cmbRoute0")->currentText(), QStringLiteral("1"));

@@ -95,7 +95,7 @@ protected:
     }
     void openDialog(const std::string& own = "")
     {
-        main.setText("edtRead2", own);
+        engine.editPanel([&](SettingPanel& p) { p.read(2) = own; });
         engine.mnuPacketClick();
         ASSERT_TRUE(packet.shown);
     }
@@ -283,7 +283,7 @@ TEST_F(PacketTest, CloseBoxClearsTheFlag)
 
 TEST_F(PacketTest, ReceivedPacketOpensTheDialog)
 {
-    main.setText("edtRead2", "1");
+    engine.editPanel([](SettingPanel& p) { p.read(2) = "1"; });
     reply("$RECE:7,5,3,1;3;ABC\r\n");
     pass();
     EXPECT_TRUE(packet.shown);

@@ -67,7 +67,7 @@ std::vector<std::string> tail(const std::vector<std::string>& v, size_t n)
 class Soak : public ::testing::Test {
 protected:
     Soak() { g_display = SoakDisplay{}; }
-    std::string f(int n) { return rig.main.text("edtRead" + std::to_string(n)); }
+    std::string f(int n) { return rig.engine.panel().read(n); }
     bool idle() { return rig.engine.step() == 0 && !rig.engine.busy(); }
 
     // Each sequence must end within its bound: a hang fails here.
@@ -78,13 +78,11 @@ protected:
     }
     void write(int frameBytes, const char* why)
     {
-        rig.main.setChecked("chkFRAM", true);
-        rig.engine.chkFRAMClick();
-        rig.main.c("speFRAMByte").text = std::to_string(frameBytes);
+        rig.engine.chkFRAMClick(true);
+        rig.engine.panelFrameChanged(PanelFrame::Byte, frameBytes);
         rig.engine.spbWriteClick();
         ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 30000)) << "write hangs: " << why;
-        rig.main.setChecked("chkFRAM", false);
-        rig.engine.chkFRAMClick();
+        rig.engine.chkFRAMClick(false);
     }
     void answerBack(bool intact, bool withAbsent, const char* why)
     {
@@ -252,8 +250,7 @@ TEST_F(Soak, EverythingUnderFaultsThenACleanRead)
     // Usable at the end: a clean read fills every field with what was written.
     apply(rig.modem(), Fault::None);
     rig.run(1500);
-    for (int n = 1; n <= 20; ++n)
-        rig.main.setText("edtRead" + std::to_string(n), "");
+    rig.engine.ClearReadFields();
     read("final");
     EXPECT_EQ(f(1), "1234567");
     EXPECT_EQ(f(2), "5");
@@ -286,7 +283,7 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
     for (int i = 0; i < 3; ++i) {
         rig.engine.spbReadClick();
         ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 8000)) << "read " << i;
-        EXPECT_EQ(rig.main.text("edtRead2"), "5");
+        EXPECT_EQ(rig.engine.panel().read(2), "5");
     }
     rig.modem().setReplyPrefix(std::string("\0\x01", 2));
     rig.engine.spbReadClick();
@@ -320,7 +317,7 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
     rig.run(50);
     rig.engine.spbReadClick();
     ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 8000));
-    EXPECT_EQ(rig.main.text("edtRead12"), "KD36SIM1");
+    EXPECT_EQ(rig.engine.panel().read(12), "KD36SIM1");
     // The window never waits long on a pass.
     EXPECT_LT(rig.longestPassUs, 500'000u);
 }

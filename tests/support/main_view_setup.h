@@ -30,28 +30,14 @@ inline std::vector<std::string> hexDigits(bool withDash)
     return v;
 }
 
-// The lists of the main window as its layout fills them.
+// The lists of the main window as its layout fills them (the setting
+// panel's are the engine's own).
 inline void setUpMainView(FakeView& v)
 {
-    v.setItems("cmbCHANGroup", numbers(0, 7), 0);
-    v.setItems("cmbCHANCh", numbers(7, 46), 0);
-    v.setItems("cmbROUTDest", hexDigits(false), 0);
-    for (int n = 1; n <= 5; ++n)
-        v.setItems("cmbROUTNode" + std::to_string(n), hexDigits(true), 0);
-    v.setItems("cmbSERI", {"4800", "9600", "19200", "38400"}, 1);
-    v.setItems("cmbSERIData", {"7", "8"}, 1);
-    v.setItems("cmbSERIParity", {"None", "Odd", "Even"}, 0);
-    v.setItems("cmbSERIStopBits", {"1", "2"}, 0);
-    v.setItems("cmbSERIFlow", {"None", "H/w"}, 1);
     v.setItems("cmbChannel", numbers(7, 46), -1);
     v.setItems("cmbModulation", {sj("無変調"), sj("データパターン"), sj("PN9段")}, -1);
     v.setItems("cmbIntervalTx", numbers(1, 60), -1);
     v.setText("edtIntervalTx", "$SEND:");
-    v.c("speFRAMByte").text = "128";
-    v.c("speFRAMIdle").text = "100";
-    v.c("speFRAMWait").text = "10";
-    v.c("speFRAMTxNumber").text = "3";
-    v.setChecked("radChAuto", true);
     v.setChecked("chkCRLF", true);
     v.setVisible("chkCRLF", false);
     for (const char* c : {"spbAIRM", "spbFICK", "spbPacket", "spbWrite", "spbRead", "spbCommandTx", "btnTermTx",
