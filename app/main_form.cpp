@@ -26,6 +26,7 @@
 #include "qt_boxes.h"
 #include "packet_view.h"
 #include "qt_view.h"
+#include "main_window_view.h"
 #include "setting_panel_view.h"
 #include "settings_file.h"
 #include "sim/simulator_factory.h"
@@ -128,7 +129,7 @@ void TMainForm::createServices()
         FBoxes = FQtBoxes.get();
     }
 
-    FView = std::make_unique<QtView>(this);
+    FView = std::make_unique<MainWindowView>(this, *ui);
     std::array<QLabel*, 4> labels{};
     for (size_t i = 0; i < 4; ++i)
         labels[i] = qobject_cast<QLabel*>(FPanels[i].data());

@@ -83,13 +83,15 @@ public:
     // start-up against the names the engine addresses; says nothing).
     std::vector<std::string> missingNames(const std::vector<std::string>& names) const;
 
+protected:
+    // Sets a label's or button's text unless it already shows `sjis`.
+    bool setCaption(QObject* o, const std::string& sjis);
+
 private:
     // A control with a fixed accessible name keeps it equal to its caption.
     static void followCaption(QWidget* w, const QString& caption);
     QObject* lookup(std::string_view name) const;
     void complain(std::string_view name, const char* what) const;
-    // Sets a label's or button's text unless it already shows `sjis`.
-    bool setCaption(QObject* o, const std::string& sjis);
 
     // Last caption set per control: the engine sets the lamp captions on
     // every pass, and an unchanged one costs no conversion.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/line_state.h"
 #include "engine/view.h"
 
 namespace kd36 {
@@ -67,6 +68,11 @@ public:
     std::string statusText(int panel) const override { return status_[panel & 3]; }
     // No pointer, no tooltip.
     void setStatusHint(int, const std::string&) override {}
+    void showLine(const LineShown& line) override
+    {
+        for (size_t i = 0; i < 4; ++i)
+            status_[i] = line.status[i];
+    }
     void startTimer(std::string_view n, int intervalMs) override;
     void stopTimer(std::string_view n) override { timer(n).active = false; }
     bool timerActive(std::string_view n) const override;

@@ -11,48 +11,11 @@
 namespace kd36 {
 namespace {
 
-constexpr uint32_t kGreen = 0x00FF00;
-constexpr uint32_t kRed = 0xFF0000;
-constexpr uint32_t kPaleGreen = 0x93EABC; // RGB(147, 234, 188)
-
 // Buttons that follow the port.
 constexpr const char* kPortButtons[] = {"spbAIRM", "spbFICK", "spbPacket", "spbWrite",
                                         "spbRead", "spbCommandTx", "btnTermTx"};
 constexpr const char* kDevelopButtons[] = {"btnDBUG", "btnDIF1", "btnDIF2", "btnTEST",
                                            "btnCMND", "btnSEND", "btnRECV", "btnSTBY"};
-
-std::string portStatusText(int port, const PortSettings& s)
-{
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "COM%d: %lubps D%u", port, static_cast<unsigned long>(s.BaudRate),
-                  static_cast<unsigned>(s.ByteSize));
-    std::string t = buf;
-    switch (s.Parity) {
-    case 0: t += " PNON"; break;
-    case 1: t += " PODD"; break;
-    case 2: t += " PEVEN"; break;
-    case 3: t += " PMARK"; break;
-    default: break;
-    }
-    switch (s.StopBits) {
-    case 0: t += " S1"; break;
-    case 1: t += " S1.5"; break;
-    case 2: t += " S2"; break;
-    default: break;
-    }
-    return t;
-}
-
-// The panel shows what was asked for; when the device took something else
-// (a rate it rounded, a format it refused) its tooltip says what runs.
-std::string actualSettingsHint(int port, const PortSettings& asked, const PortSettings& actual)
-{
-    if (actual.BaudRate == asked.BaudRate && actual.ByteSize == asked.ByteSize && actual.Parity == asked.Parity
-        && actual.StopBits == asked.StopBits)
-        return {};
-    const std::string t = portStatusText(port, actual);
-    return sj("実際の設定: ") + t.substr(t.find(": ") + 2);
-}
 
 } // namespace
 
@@ -97,9 +60,7 @@ void MainEngine::ConstructBeforeSettings()
     v.setItemIndex("cmbModulation", 0);
     v.setItemIndex("cmbIntervalTx", 9);
     v.setText("TMainForm", sj("KD-36 セットアップ"));
-    v.setStatusText(3, RightsNotice());
-    v.setText("lblSupplySignal", sj("KD-36 電源［DSR信号］"));
-    v.setStatusText(2, d.port.hexDisplay() ? sj("コード") : sj("テキスト"));
+    lineChanged(true);
 }
 
 void MainEngine::ConstructAfterSettings()
@@ -151,13 +112,13 @@ void MainEngine::spbModeClick(int senderTag, bool senderDown)
         return;
     View& v = d.main;
     if (senderTag == 0) {
-        v.setStatusText(0, sj("オンラインモード"));
         FCommandMode = 0;
+        lineChanged();
         v.setVisible("pnlCommunication", true);
         v.setVisible("pnlCommand", false);
     } else {
-        v.setStatusText(0, sj("コマンドモード"));
         FCommandMode = 1;
+        lineChanged();
         v.setVisible("pnlCommand", true);
         v.setVisible("pnlCommunication", false);
     }
@@ -192,10 +153,11 @@ void MainEngine::mnuCommOpenClick()
             FObserver->modeChanged(FCommandMode == 1);
         }
         portButtonTag = true;
+        FOpenedPort = FPortNumber;
+        FOpenedAsked = FPortSettings;
+        FOpenedActual = d.port.actualSettings();
         v.setText("btnComPort", sj("通信ポート OFF"));
-        v.setColor("shpLump", kGreen);
-        v.setStatusText(1, portStatusText(FPortNumber, FPortSettings));
-        v.setStatusHint(1, actualSettingsHint(FPortNumber, FPortSettings, d.port.actualSettings()));
+        lineChanged();
         for (const char* b : kPortButtons)
             v.setEnabled(b, true);
         EnableDevelopButtons(true);
@@ -209,11 +171,9 @@ void MainEngine::mnuCommOpenClick()
         portButtonTag = false;
         if (FObserver)
             FObserver->portClosed(FPortNumber);
-        v.setColor("shpLump", kPaleGreen);
+        lineChanged();
         v.repaintNow();
         v.setText("btnComPort", sj("通信ポート ON "));
-        v.setStatusText(1, "");
-        v.setStatusHint(1, "");
         for (const char* b : kPortButtons)
             v.setEnabled(b, false);
         v.setEnabled("mnuFunction", false);
@@ -279,13 +239,8 @@ void MainEngine::StatusBarDblClick()
     const int w0 = 200, w1 = 180, w2 = 60;
     if (FStatusClickX < w0 + w1 || FStatusClickX > w0 + w1 + w2)
         return;
-    if (d.main.statusText(2) == sj("コード")) {
-        d.main.setStatusText(2, sj("テキスト"));
-        d.port.setHexDisplay(false);
-    } else {
-        d.main.setStatusText(2, sj("コード"));
-        d.port.setHexDisplay(true);
-    }
+    d.port.setHexDisplay(!d.port.hexDisplay());
+    lineChanged();
 }
 
 void MainEngine::grpCommandDblClick()
@@ -422,19 +377,33 @@ void MainEngine::UpdateSignalLamps()
     uint32_t bits = 0;
     if (!d.port.GetModemStatus(bits))
         bits = 0;
-    View& v = d.main;
-    // Converted once: this runs a hundred times a second.
-    static const std::string ctsOn = sj("送信可能    ［CTS信号］");
-    static const std::string ctsOff = sj("送信不可    ［CTS信号］");
-    if (bits & 0x10) {
-        v.setColor("shpTxableSignal", kGreen);
-        v.setText("lblTxableSignal", ctsOn);
-    } else {
-        v.setColor("shpTxableSignal", kRed);
-        v.setText("lblTxableSignal", ctsOff);
-    }
-    v.setColor("shpSupplySignal", (bits & 0x20) ? kGreen : kRed);
+    FModemBits = bits;
+    lineChanged();
     FLampsAtRest = FPortOpen == 0 && bits == 0;
+}
+
+LineState MainEngine::lineState() const
+{
+    LineState s;
+    s.open = portButtonTag;
+    if (s.open) {
+        s.port = FOpenedPort;
+        s.asked = FOpenedAsked;
+        s.actual = FOpenedActual;
+    }
+    s.commandMode = FCommandMode == 1;
+    s.hexDisplay = d.port.hexDisplay();
+    s.modemBits = FModemBits;
+    return s;
+}
+
+void MainEngine::lineChanged(bool always)
+{
+    const LineState s = lineState();
+    if (!always && s == FLineShown)
+        return;
+    FLineShown = s;
+    d.main.showLine(lineShown(s));
 }
 
 void MainEngine::UpdatePacketLock()

@@ -16,6 +16,7 @@
 #include "../serial/port_settings.h"
 #include "../spectrum/analyze32.h"
 #include "display_library.h"
+#include "line_state.h"
 #include "monitor_buffer.h"
 #include "session_observer.h"
 #include "setting_panel.h"
@@ -199,6 +200,8 @@ public:
     bool passAllowed() const { return idleDepth == 0 && !FSending; }
     bool packetShown() const { return FPacketShown != 0; }
     int linkState() const; // the answer-back dialog's state
+    // The line as the status bar and the lamps show it.
+    LineState lineState() const;
     // True once the pass has acted on the dialog's present state.
     bool linkStateActedOn() const { return FLinkStateSeen == linkState(); }
     bool airMonitorShown() const { return FAirMonitorSeen; }
@@ -239,6 +242,8 @@ private:
     bool parseSettingsLine(const std::string& word, const std::string& line);
     // Shows the panel as it now is.
     void panelChanged();
+    // Shows the line when it changed since it was last shown (or always).
+    void lineChanged(bool always = false);
 
     // The window's state, named as its members were.
     std::string FHomeUrl;
@@ -274,6 +279,11 @@ private:
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
     bool FLampsAtRest = false;  // the lamps show a closed port (both red)
+    uint32_t FModemBits = 0;    // the modem lines last read
+    int FOpenedPort = 0;        // the open port and what it was opened with
+    PortSettings FOpenedAsked;
+    PortSettings FOpenedActual;
+    LineState FLineShown;
     int sendDepth = 0;          // SendText may nest through the write's event processing
 
     SettingPanel FPanel;

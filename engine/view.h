@@ -9,6 +9,8 @@
 
 namespace kd36 {
 
+struct LineShown;
+
 class View {
 public:
     virtual ~View() = default;
@@ -46,6 +48,8 @@ public:
     virtual std::string statusText(int panel) const = 0;
     // A status panel's tooltip (plain text); empty removes it.
     virtual void setStatusHint(int panel, const std::string& sjis) = 0;
+    // The main window's status bar, lamps and their captions.
+    virtual void showLine(const LineShown&) {}
     // Named timers (timRxWait, timIntervalTx, timWaitTime).
     virtual void startTimer(std::string_view name, int intervalMs) = 0;
     virtual void stopTimer(std::string_view name) = 0;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "../../engine/line_state.h"
+
 namespace kd36::test {
 
 std::string FakeView::known(std::string_view n) const
@@ -151,6 +153,18 @@ void FakeView::fireDueTimers(uint64_t now)
         if (onTimer)
             onTimer(next);
     }
+}
+
+void FakeView::showLine(const LineShown& l)
+{
+    for (size_t i = 0; i < 4; ++i)
+        status[i] = l.status[i];
+    statusHints[1] = l.portHint;
+    c("shpLump").color = l.portLamp;
+    c("shpSupplySignal").color = l.supplyLamp;
+    c("shpTxableSignal").color = l.txableLamp;
+    c("lblSupplySignal").text = l.supplyCaption;
+    c("lblTxableSignal").text = l.txableCaption;
 }
 
 } // namespace kd36::test

@@ -61,6 +61,8 @@ public:
     void setStatusText(int panel, const std::string& s) override { status[panel & 3] = s; }
     std::string statusText(int panel) const override { return status[panel & 3]; }
     void setStatusHint(int panel, const std::string& s) override { statusHints[panel & 3] = s; }
+    // Into the records of the controls that show it.
+    void showLine(const LineShown& line) override;
     void startTimer(std::string_view n, int ms) override;
     void stopTimer(std::string_view n) override { timers[known(n)].active = false; }
     bool timerActive(std::string_view n) const override;

@@ -1,0 +1,25 @@
+#pragma once
+// The main window's view: what the engine still reaches by name through
+// QtView, and the parts it hands over as values, shown through the
+// generated ui members.
+#include "../engine/line_state.h"
+#include "qt_view.h"
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace kd36 {
+
+class MainWindowView : public QtView {
+public:
+    MainWindowView(QWidget* root, Ui::TMainForm& ui);
+    void showLine(const LineShown& line) override;
+
+private:
+    Ui::TMainForm& ui_;
+    LineShown line_;
+    bool lineShown_ = false;
+};
+
+} // namespace kd36
