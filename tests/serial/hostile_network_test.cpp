@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -131,12 +132,16 @@ TEST_F(HostileFixture, CloseOrSecondOpenDuringTheWaitGivesTheOpenUpSilently)
 
 TEST_F(HostileFixture, ResolverThatNeverAnswersCostsTheBoundOnly)
 {
-    std::mutex mu;
-    std::condition_variable cv;
-    bool release = false;
-    setNetworkResolver([&](const std::string&, std::string&) {
-        std::unique_lock lk(mu);
-        cv.wait_for(lk, 20s, [&] { return release; });
+    // Shared with the worker, which leaves the resolver after this test ends.
+    struct Gate {
+        std::mutex mu;
+        std::condition_variable cv;
+        bool release = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    setNetworkResolver([gate](const std::string&, std::string&) {
+        std::unique_lock lk(gate->mu);
+        gate->cv.wait_for(lk, 20s, [&] { return gate->release; });
         return std::string();
     });
     use("rfc2217://pinned-gateway.example:2217");
@@ -147,11 +152,10 @@ TEST_F(HostileFixture, ResolverThatNeverAnswersCostsTheBoundOnly)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].detail.find("no answer within 5 s"), std::string::npos) << boxes.shown[0].detail;
     {
-        std::lock_guard g(mu);
-        release = true;
+        std::lock_guard g(gate->mu);
+        gate->release = true;
     }
-    cv.notify_all();
-    std::this_thread::sleep_for(50ms); // the worker leaves the resolver
+    gate->cv.notify_all();
 }
 
 TEST_F(HostileFixture, UnresolvedNameAndDroppedConnectionSayWhy)
