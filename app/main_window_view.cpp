@@ -31,4 +31,19 @@ void MainWindowView::showLine(const LineShown& l)
     lineShown_ = true;
 }
 
+void MainWindowView::monitorLine(Monitor which, const std::string& sjisLine)
+{
+    appendLine(memo(which), sjisLine);
+}
+
+void MainWindowView::monitorText(Monitor which, const std::string& sjisText)
+{
+    replaceText(memo(which), sjisText);
+}
+
+QPlainTextEdit* MainWindowView::memo(Monitor which) const
+{
+    return which == Monitor::Commands ? ui_.memTxRxMonitor : ui_.memTerm;
+}
+
 } // namespace kd36

@@ -15,8 +15,12 @@ class MainWindowView : public QtView {
 public:
     MainWindowView(QWidget* root, Ui::TMainForm& ui);
     void showLine(const LineShown& line) override;
+    void monitorLine(Monitor which, const std::string& sjisLine) override;
+    void monitorText(Monitor which, const std::string& sjisText) override;
 
 private:
+    QPlainTextEdit* memo(Monitor which) const;
+
     Ui::TMainForm& ui_;
     LineShown line_;
     bool lineShown_ = false;

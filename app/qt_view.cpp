@@ -419,12 +419,23 @@ bool QtView::hasFocus(std::string_view name) const
     return w->window()->focusWidget() == w;
 }
 
+void QtView::appendLine(QPlainTextEdit* memo, const std::string& sjisLine)
+{
+    ScrollKeeper keep(memo->verticalScrollBar());
+    memo->appendPlainText(oneLine(sjisLine));
+}
+
+void QtView::replaceText(QPlainTextEdit* memo, const std::string& sjisText)
+{
+    ScrollKeeper keep(memo->verticalScrollBar());
+    memo->setPlainText(memoFromSjis(sjisText));
+}
+
 void QtView::appendMemoLine(std::string_view name, const std::string& sjisLine)
 {
     QObject* o = find(name);
     if (auto* m = qobject_cast<QPlainTextEdit*>(o)) {
-        ScrollKeeper keep(m->verticalScrollBar());
-        m->appendPlainText(oneLine(sjisLine));
+        appendLine(m, sjisLine);
     } else if (auto* m = qobject_cast<QTextEdit*>(o)) {
         ScrollKeeper keep(m->verticalScrollBar());
         // QTextEdit::append would read rich text; add a plain block instead.
@@ -442,8 +453,7 @@ void QtView::setMemoText(std::string_view name, const std::string& sjisText)
 {
     QObject* o = find(name);
     if (auto* m = qobject_cast<QPlainTextEdit*>(o)) {
-        ScrollKeeper keep(m->verticalScrollBar());
-        m->setPlainText(memoFromSjis(sjisText));
+        replaceText(m, sjisText);
     } else if (auto* m = qobject_cast<QTextEdit*>(o)) {
         ScrollKeeper keep(m->verticalScrollBar());
         m->setPlainText(memoFromSjis(sjisText));

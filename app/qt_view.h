@@ -14,6 +14,7 @@
 #include "../engine/view.h"
 
 class QLabel;
+class QPlainTextEdit;
 class QObject;
 class QWidget;
 
@@ -53,6 +54,9 @@ public:
     void setStatusText(int panel, const std::string& sjis) override;
     std::string statusText(int panel) const override;
     void setStatusHint(int panel, const std::string& sjis) override;
+    // Only the main window has log memos (MainWindowView).
+    void monitorLine(Monitor, const std::string&) override {}
+    void monitorText(Monitor, const std::string&) override {}
     void startTimer(std::string_view name, int intervalMs) override;
     void stopTimer(std::string_view name) override;
     bool timerActive(std::string_view name) const override;
@@ -86,6 +90,10 @@ public:
 protected:
     // Sets a label's or button's text unless it already shows `sjis`.
     bool setCaption(QObject* o, const std::string& sjis);
+    // A memo's new last line, or its whole text; the view stays at the end
+    // when it was there, else where the user scrolled to.
+    static void appendLine(QPlainTextEdit* memo, const std::string& sjisLine);
+    static void replaceText(QPlainTextEdit* memo, const std::string& sjisText);
 
 private:
     // A control with a fixed accessible name keeps it equal to its caption.

@@ -68,6 +68,14 @@ public:
     std::string statusText(int panel) const override { return status_[panel & 3]; }
     // No pointer, no tooltip.
     void setStatusHint(int, const std::string&) override {}
+    void monitorLine(Monitor m, const std::string& line) override
+    {
+        appendMemoLine(m == Monitor::Commands ? "memTxRxMonitor" : "memTerm", line);
+    }
+    void monitorText(Monitor m, const std::string& text) override
+    {
+        setMemoText(m == Monitor::Commands ? "memTxRxMonitor" : "memTerm", text);
+    }
     void showLine(const LineShown& line) override
     {
         for (size_t i = 0; i < 4; ++i)

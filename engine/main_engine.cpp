@@ -252,7 +252,7 @@ void MainEngine::grpCommandDblClick()
 void MainEngine::spbMonitorClearClick()
 {
     memTxRxMonitor.clear();
-    d.main.setMemoText("memTxRxMonitor", "");
+    d.main.monitorText(Monitor::Commands, "");
 }
 
 // ---------------------------------------------------------------- transmission
@@ -262,9 +262,9 @@ void MainEngine::EchoMonitor(const std::string& text)
     if (text.empty())
         return;
     if (FCommandMode)
-        memTxRxMonitor.echo(d.main, "memTxRxMonitor", text);
+        memTxRxMonitor.echo(d.main, Monitor::Commands, text);
     else
-        memTerm.echo(d.main, "memTerm", text);
+        memTerm.echo(d.main, Monitor::Terminal, text);
 }
 
 bool MainEngine::SendText(const std::string& text)

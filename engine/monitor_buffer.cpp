@@ -44,16 +44,16 @@ bool MonitorBuffer::addLine(const std::string& text, std::string* added)
     return dropped;
 }
 
-void MonitorBuffer::echo(View& view, const char* name, const std::string& text)
+void MonitorBuffer::echo(View& view, Monitor which, const std::string& text)
 {
     std::string line;
     bool dropped = addLine(text, &line);
     if (text.empty())
         return;
     if (dropped)
-        view.setMemoText(name, text_);
+        view.monitorText(which, text_);
     else
-        view.appendMemoLine(name, line);
+        view.monitorLine(which, line);
 }
 
 } // namespace kd36

@@ -6,6 +6,7 @@
 namespace kd36 {
 
 class View;
+enum class Monitor;
 
 class MonitorBuffer {
 public:
@@ -21,8 +22,8 @@ public:
     const std::string& text() const { return text_; }
     std::string& mutableText() { return text_; }
 
-    // addLine, then shows the change in the memo `name` of `view`.
-    void echo(View& view, const char* name, const std::string& text);
+    // addLine, then shows the change in the monitor `which` of `view`.
+    void echo(View& view, Monitor which, const std::string& text);
 
 private:
     std::string text_;

@@ -18,7 +18,7 @@ void MainEngine::btnTermTxClick()
 void MainEngine::spbTermClearClick()
 {
     memTerm.clear();
-    d.main.setMemoText("memTerm", "");
+    d.main.monitorText(Monitor::Terminal, "");
 }
 
 void MainEngine::txtTermDblClick()

@@ -11,6 +11,9 @@ namespace kd36 {
 
 struct LineShown;
 
+// The main window's two log memos.
+enum class Monitor { Commands, Terminal };
+
 class View {
 public:
     virtual ~View() = default;
@@ -50,6 +53,9 @@ public:
     virtual void setStatusHint(int panel, const std::string& sjis) = 0;
     // The main window's status bar, lamps and their captions.
     virtual void showLine(const LineShown&) {}
+    // A log memo of the main window: one line added, or its whole text.
+    virtual void monitorLine(Monitor, const std::string& sjisLine) = 0;
+    virtual void monitorText(Monitor, const std::string& sjisText) = 0;
     // Named timers (timRxWait, timIntervalTx, timWaitTime).
     virtual void startTimer(std::string_view name, int intervalMs) = 0;
     virtual void stopTimer(std::string_view name) = 0;

@@ -152,7 +152,7 @@ TEST(MonitorBuffer, EchoAppendsOrReplacesTheMemo)
 {
     test::FakeView v(WindowKind::Main);
     MonitorBuffer m;
-    m.echo(v, "memTxRxMonitor", "one\r\ntwo\r\n");
+    m.echo(v, Monitor::Commands, "one\r\ntwo\r\n");
     EXPECT_EQ(v.memoLines("memTxRxMonitor"), (std::vector<std::string>{"one", "two"}));
 }
 
