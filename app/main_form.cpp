@@ -275,6 +275,11 @@ TMainForm::~TMainForm()
     FCommPort = nullptr;
 }
 
+void TMainForm::setPieceTap(std::function<void(const std::string&)> tap)
+{
+    FHost->setPieceTap(std::move(tap));
+}
+
 void TMainForm::takePiece()
 {
     if (!FHost)

@@ -64,7 +64,8 @@ public:
     MainEngine& engine() { return *FEngine; }
     QtView& view() { return *FView; }
     Ui::TMainForm& form() { return *ui; }
-    RsCommThread& commPort() { return *FCommPort; }
+    // Sees each piece the window hands to the engine, in order (benchmarks).
+    void setPieceTap(std::function<void(const std::string&)> tap);
     QtBoxes* qtBoxes() { return FQtBoxes.get(); }
     TLinkForm& linkForm() { return *FLinkWindow; }
     QtView& linkView() { return *FLinkView; }

@@ -160,30 +160,22 @@ int runComm(uint32_t baud, int seconds)
         return 1;
     }
 
-    // Count what reaches the engine's receive queue, in order, against the
-    // generator's text. Same hand-over as the window's own: queued to the
-    // user-interface thread, then an idle pass at once.
+    // Count what the window hands to the engine, in order, against the
+    // generator's text: the window's own hand-over, seen on its way.
     uint64_t matched = 0;  // bytes received equal to the generator's text so far
     uint64_t received = 0; // bytes handed over
     uint64_t pieces = 0;
     bool corrupt = false;
     TMainForm* form = w.form.get();
-    form->commPort().setDeliver([form, &matched, &received, &pieces, &corrupt](const std::string& piece) {
-        QMetaObject::invokeMethod(
-            form,
-            [form, piece, &matched, &received, &pieces, &corrupt] {
-                form->engine().handOver(piece);
-                received += piece.size();
-                ++pieces;
-                if (!corrupt) {
-                    if (SimulatedModem::streamText(matched, piece.size()) == piece)
-                        matched += piece.size();
-                    else
-                        corrupt = true;
-                }
-                form->idlePass();
-            },
-            Qt::QueuedConnection);
+    form->setPieceTap([&matched, &received, &pieces, &corrupt](const std::string& piece) {
+        received += piece.size();
+        ++pieces;
+        if (!corrupt) {
+            if (SimulatedModem::streamText(matched, piece.size()) == piece)
+                matched += piece.size();
+            else
+                corrupt = true;
+        }
     });
 
     StallMeter stall;
@@ -212,7 +204,7 @@ int runComm(uint32_t baud, int seconds)
     figure("comm-" + rate + "-lost", double(lost), "bytes", 0, "0");
     figure("comm-" + rate + "-cpu", (cpu1 - cpu0) / traffic, "cpu-s/s", 0, "-");
     figure("comm-" + rate + "-ui-stall", double(stall.maxLateUs) / 1000.0, "ms", 0, "<50");
-    form->commPort().setDeliver({});
+    form->setPieceTap({});
     w.wait(200); // nothing queued may outlive the counters
     return lost == 0 && !corrupt ? 0 : 1;
 }
