@@ -1,5 +1,6 @@
 // Air monitor through the spectrum display library, and the development
 // tab's test commands and interval transmission.
+#include <array>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -30,18 +31,6 @@ const std::string& sweepPattern()
     return p;
 }
 
-DisplayTitle& titles()
-{
-    static DisplayTitle t{"RSSI [mV]", "Channel", nullptr, "Air Monitor"};
-    return t;
-}
-
-DisplayControl& controls()
-{
-    static DisplayControl c{800, 100, 30};
-    return c;
-}
-
 } // namespace
 
 void MainEngine::setAirControls(bool on)
@@ -57,71 +46,46 @@ void MainEngine::mnuAirMonitorClick()
     d.main.setChecked("mnuAirMonitor", !mark);
 }
 
-bool MainEngine::displayStatus(DisplayStatus& st)
-{
-    st = DisplayStatus{};
-    if (!FDisplayLib || !pStatus)
-        return false;
-    pStatus(&st);
-    // The start and stop logic knows only 0 and 1.
-    st.Running = st.Running != 0 ? 1 : 0;
-    return true;
-}
-
 void MainEngine::unloadDisplay()
 {
-    if (!FDisplayLib)
-        return;
     std::string err;
-    if (!FDisplayLib->unload(&err))
+    if (!FDisplay.unload(err))
         d.boxes.information(err.empty() ? "The display library could not be unloaded." : err);
-    FDisplayLib.reset();
-    pShow = nullptr;
-    pHide = nullptr;
-    pTitle = nullptr;
-    pStatus = nullptr;
-    pUpdate = nullptr;
-    pControl = nullptr;
 }
 
 void MainEngine::RunAirMonitor()
 {
     const bool mark = d.main.isChecked("mnuAirMonitor");
     if (mark != FAirMonitorSeen) {
-        if (mark && FDisplayLib) {
-            pShow();
+        if (mark && FDisplay.loaded()) {
+            FDisplay.show();
             FAirMonitorSeen = mark;
         } else if (mark) {
             loadAndShowDisplay();
-        } else if (FDisplayLib) {
+        } else if (FDisplay.loaded()) {
             // Switching off completes when the display reports Shown = 0.
-            pHide();
+            FDisplay.hide();
         } else {
             FAirMonitorSeen = false;
         }
     }
-    if (FDisplayLib)
+    if (FDisplay.loaded())
         followDisplay();
 }
 
 void MainEngine::loadAndShowDisplay()
 {
     std::string err;
-    std::unique_ptr<DisplayLibrary> lib = d.displayLoader ? d.displayLoader->load(&err) : nullptr;
-    if (!lib) {
+    switch (FDisplay.load(d.displayLoader, err)) {
+    case SpectrumDisplay::Load::Shown:
+        FAirMonitorSeen = true;
+        return;
+    case SpectrumDisplay::Load::NoLibrary:
         d.boxes.warning("スペアナ表示用DLLをロードできません。", err);
         mnuAirMonitorClick();
         FAirMonitorSeen = d.main.isChecked("mnuAirMonitor");
         return;
-    }
-    auto show = reinterpret_cast<DLLShowFn>(lib->resolve("DLLShow"));
-    auto hide = reinterpret_cast<DLLHideFn>(lib->resolve("DLLHide"));
-    auto title = reinterpret_cast<DLLTitleFn>(lib->resolve("DLLTitle"));
-    auto status = reinterpret_cast<DLLStatusFn>(lib->resolve("DLLStatus"));
-    auto update = reinterpret_cast<DLLUpdateFn>(lib->resolve("DLLUpdate"));
-    auto control = reinterpret_cast<DLLControlFn>(lib->resolve("DLLControl"));
-    FDisplayLib = std::move(lib);
-    if (!show || !hide || !title || !status || !update || !control) {
+    case SpectrumDisplay::Load::Unresolved:
         d.boxes.warning("関数アドレスを解決できませんでした。");
         unloadDisplay();
         d.main.setChecked("mnuAirMonitor", false);
@@ -129,22 +93,11 @@ void MainEngine::loadAndShowDisplay()
         FAirMonitorSeen = false;
         return;
     }
-    pShow = show;
-    pHide = hide;
-    pTitle = title;
-    pStatus = status;
-    pUpdate = update;
-    pControl = control;
-    pTitle(&titles());
-    pControl(&controls());
-    pShow();
-    FAirMonitorSeen = true;
 }
 
 void MainEngine::followDisplay()
 {
-    DisplayStatus st;
-    displayStatus(st);
+    DisplayStatus st = FDisplay.status();
     if (st.Shown == 0 && FAirMonitorSeen) {
         d.main.setChecked("mnuAirMonitor", false);
         setAirControls(true);
@@ -167,34 +120,32 @@ void MainEngine::followDisplay()
 
 void MainEngine::AirMonitorData(const std::string& payload)
 {
-    if (!FDisplayLib)
+    if (!FDisplay.loaded())
         return;
-    DisplayStatus st;
-    displayStatus(st);
+    const DisplayStatus st = FDisplay.status();
     if (st.Shown == 0 || st.Running == 0)
         return;
     std::vector<ScanValue> vals;
-    if (scanLite(payload, sweepPattern(), vals) != 40)
+    if (scanLite(payload, sweepPattern(), vals) != int(SpectrumDisplay::kChannels))
         return;
-    for (size_t i = 0; i < 40; ++i) {
+    std::array<int32_t, SpectrumDisplay::kChannels> sweep{};
+    for (size_t i = 0; i < sweep.size(); ++i) {
         // Millivolts; a garbled reading is clamped rather than overflowed.
         int64_t mv = int64_t(int32_t(vals[i].number)) * 3300 / 1023;
         if (mv > std::numeric_limits<int32_t>::max())
             mv = std::numeric_limits<int32_t>::max();
         if (mv < std::numeric_limits<int32_t>::min())
             mv = std::numeric_limits<int32_t>::min();
-        FAirData[i] = int32_t(mv);
+        sweep[i] = int32_t(mv);
     }
-    pUpdate(&displayData);
+    FDisplay.update(sweep);
 }
 
 void MainEngine::AirMonitorCloseStep()
 {
-    if (!FDisplayLib)
+    if (!FDisplay.loaded())
         return;
-    DisplayStatus st;
-    displayStatus(st);
-    if (st.Running == 1) {
+    if (FDisplay.status().Running == 1) {
         FBusy = false;
         sendFunctionCommand(command(W_ANLZ, "Q"));
     }

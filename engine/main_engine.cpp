@@ -24,15 +24,9 @@ MainEngine::MainEngine(EngineDeps deps)
 {
     FLinkForm = std::make_unique<LinkLogic>(*this, d.link);
     FPacketForm = std::make_unique<PacketLogic>(*this, d.packet);
-    displayData.Values = FAirData.data();
-    displayData.Count = int32_t(FAirData.size());
 }
 
-MainEngine::~MainEngine()
-{
-    if (FDisplayLib)
-        FDisplayLib->unload(nullptr);
-}
+MainEngine::~MainEngine() = default;
 
 std::vector<std::string> MainEngine::TemplateItems()
 {
@@ -66,7 +60,7 @@ void MainEngine::ConstructBeforeSettings()
 void MainEngine::ConstructAfterSettings()
 {
     RefreshPortList();
-    FDisplayLib.reset();
+    FDisplay.forget();
     FStep = 0;
     FExtensionShown = -1;
     FPortOpen = 0;
@@ -82,9 +76,6 @@ void MainEngine::ConstructAfterSettings()
     d.main.setText("spbCommunicationMode", sj("オンラインモード"));
     d.main.setChecked("spbMode", true);
     spbModeClick(1, true);
-    FAirData.fill(0);
-    displayData.Values = FAirData.data();
-    displayData.Count = int32_t(FAirData.size());
 }
 
 void MainEngine::FormClose()
@@ -361,7 +352,7 @@ void MainEngine::OnIdle()
 
 bool MainEngine::PassCanChange()
 {
-    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplayLib || !FLampsAtRest)
+    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplay.loaded() || !FLampsAtRest)
         return true;
     if (FAirMonitorSeen || FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen
         || FPacketShown != FPacketShownApplied)

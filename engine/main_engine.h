@@ -16,6 +16,7 @@
 #include "../serial/port_settings.h"
 #include "../spectrum/analyze32.h"
 #include "display_library.h"
+#include "spectrum_display.h"
 #include "line_state.h"
 #include "monitor_buffer.h"
 #include "session_observer.h"
@@ -225,7 +226,7 @@ public:
     MessageBoxes& boxes() { return d.boxes; }
     LinkLogic& linkForm() { return *FLinkForm; }
     PacketLogic& packetForm() { return *FPacketForm; }
-    bool displayLoaded() const { return FDisplayLib != nullptr; }
+    bool displayLoaded() const { return FDisplay.loaded(); }
     // Who is told of sends, pieces, port and mode changes; none by default.
     void setObserver(SessionObserver* o) { FObserver = o; }
     SessionObserver* observer() const { return FObserver; }
@@ -235,7 +236,6 @@ private:
     void sendFunctionCommand(const std::string& sjis);
     void endSequence();
     void sendSettingsCommand(const std::string& sjis);
-    bool displayStatus(DisplayStatus& st);
     void unloadDisplay();
     void setAirControls(bool on);
     void setLinkControls(bool on);
@@ -273,8 +273,6 @@ private:
     bool FLinkCheckedSeen = false;
     bool FAirMonitorSeen = false;
     int32_t LastRunning = 0;
-    std::array<int32_t, 40> FAirData{};
-    DisplayData displayData{};
     std::string FRxText;
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
@@ -294,13 +292,7 @@ private:
     SessionObserver* FObserver = nullptr;
     std::unique_ptr<LinkLogic> FLinkForm;
     std::unique_ptr<PacketLogic> FPacketForm;
-    std::unique_ptr<DisplayLibrary> FDisplayLib;
-    DLLShowFn pShow = nullptr;
-    DLLHideFn pHide = nullptr;
-    DLLTitleFn pTitle = nullptr;
-    DLLStatusFn pStatus = nullptr;
-    DLLUpdateFn pUpdate = nullptr;
-    DLLControlFn pControl = nullptr;
+    SpectrumDisplay FDisplay; // the air monitor's display library while loaded
 
     // --- steps of the longer handlers ---
     // One complete reply line in command mode; true when it filled read-back fields.
