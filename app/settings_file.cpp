@@ -45,9 +45,8 @@ struct Key {
     const char* section;
     const char* key;
     Kind kind;
-    int def;                 // default (Top/Left: computed)
+    int def;                 // default (Top/Left: computed; the panel's: its own tables)
     int slot;                // the panel's list, relay (0..4) or frame value
-    int lo = 0, hi = 0;      // list: item count in hi; spin: range
     Field field = Field::None;
 };
 
@@ -57,30 +56,30 @@ const std::array<Key, 29> kKeys{{
     {"Form", "Top", Kind::Top, 0, 0},
     {"Form", "Left", Kind::Left, 0, 0},
     {"Form", "Ch-Select", Kind::ChSelect, 0, 0},
-    {"Form", "Ch-Group", Kind::Combo, 0, int(PanelChoice::Group), 0, 8},
-    {"Form", "Ch-Ch", Kind::Combo, 0, int(PanelChoice::Channel), 0, 40},
-    {"Form", "Route-Dest", Kind::Combo, 0, int(PanelChoice::RouteDest), 0, 16},
-    {"Form", "Route-Node1", Kind::Relay, 0, 0, 0, 17},
-    {"Form", "Route-Node2", Kind::Relay, 0, 1, 0, 17},
-    {"Form", "Route-Node3", Kind::Relay, 0, 2, 0, 17},
-    {"Form", "Route-Node4", Kind::Relay, 0, 3, 0, 17},
-    {"Form", "Route-Node5", Kind::Relay, 0, 4, 0, 17},
-    {"Form", "bps", Kind::Combo, 1, int(PanelChoice::Rate), 0, 4},
-    {"Form", "DataBits", Kind::Combo, 1, int(PanelChoice::DataBits), 0, 2},
-    {"Form", "Parity", Kind::Combo, 0, int(PanelChoice::Parity), 0, 3},
-    {"Form", "StopBits", Kind::Combo, 0, int(PanelChoice::StopBits), 0, 2},
-    {"Form", "Flow", Kind::Combo, 1, int(PanelChoice::Flow), 0, 2},
-    {"Form", "Frame-Byte", Kind::Spin, 128, int(PanelFrame::Byte), 1, 256},
-    {"Form", "Frame-Idle", Kind::Spin, 100, int(PanelFrame::Idle), 50, 500},
-    {"Form", "Fram-Wait", Kind::Spin, 10, int(PanelFrame::Wait), 3, 100},
-    {"Form", "Fram-TxNumber", Kind::Spin, 3, int(PanelFrame::TxNumber), 0, 9},
+    {"Form", "Ch-Group", Kind::Combo, 0, int(PanelChoice::Group)},
+    {"Form", "Ch-Ch", Kind::Combo, 0, int(PanelChoice::Channel)},
+    {"Form", "Route-Dest", Kind::Combo, 0, int(PanelChoice::RouteDest)},
+    {"Form", "Route-Node1", Kind::Relay, 0, 0},
+    {"Form", "Route-Node2", Kind::Relay, 0, 1},
+    {"Form", "Route-Node3", Kind::Relay, 0, 2},
+    {"Form", "Route-Node4", Kind::Relay, 0, 3},
+    {"Form", "Route-Node5", Kind::Relay, 0, 4},
+    {"Form", "bps", Kind::Combo, 0, int(PanelChoice::Rate)},
+    {"Form", "DataBits", Kind::Combo, 0, int(PanelChoice::DataBits)},
+    {"Form", "Parity", Kind::Combo, 0, int(PanelChoice::Parity)},
+    {"Form", "StopBits", Kind::Combo, 0, int(PanelChoice::StopBits)},
+    {"Form", "Flow", Kind::Combo, 0, int(PanelChoice::Flow)},
+    {"Form", "Frame-Byte", Kind::Spin, 0, int(PanelFrame::Byte)},
+    {"Form", "Frame-Idle", Kind::Spin, 0, int(PanelFrame::Idle)},
+    {"Form", "Fram-Wait", Kind::Spin, 0, int(PanelFrame::Wait)},
+    {"Form", "Fram-TxNumber", Kind::Spin, 0, int(PanelFrame::TxNumber)},
     {"Com", "Port", Kind::Port, 1, 0},
     {"Com", "BaudRate", Kind::BaudRate, 9600, 0},
-    {"Com", "ByteSize", Kind::Unsigned8, 8, 0, 0, 0, Field::ByteSize},
-    {"Com", "Parity", Kind::Unsigned8, 0, 0, 0, 0, Field::Parity},
-    {"Com", "StopBits", Kind::Unsigned8, 0, 0, 0, 0, Field::StopBits},
-    {"Com", "FlowCtrl", Kind::Signed8, 2, 0, 0, 0, Field::FlowCtrl},
-    {"Com", "EvtChar", Kind::Signed8, 10, 0, 0, 0, Field::EvtChar},
+    {"Com", "ByteSize", Kind::Unsigned8, 8, 0, Field::ByteSize},
+    {"Com", "Parity", Kind::Unsigned8, 0, 0, Field::Parity},
+    {"Com", "StopBits", Kind::Unsigned8, 0, 0, Field::StopBits},
+    {"Com", "FlowCtrl", Kind::Signed8, 2, 0, Field::FlowCtrl},
+    {"Com", "EvtChar", Kind::Signed8, 10, 0, Field::EvtChar},
     {"Com", "Extension", Kind::Extension, 1, 0},
 }};
 
@@ -256,13 +255,17 @@ void applyKey(const Ini& ini, const Key& k, StoredSettings& s, SettingPanel& pan
     }
     case Kind::Combo:
     case Kind::Relay: {
-        int v = readInt(ini, k, k.def);
-        listIndex(panel, k) = (v >= 0 && v < k.hi) ? v : -1;
+        const bool relay = k.kind == Kind::Relay;
+        const int items = int(relay ? relayItems().size() : panelItems(PanelChoice(k.slot)).size());
+        const int v = readInt(ini, k, relay ? 0 : kDefaultChoices[size_t(k.slot)]);
+        listIndex(panel, k) = (v >= 0 && v < items) ? v : -1;
         break;
     }
-    case Kind::Spin:
-        panel.frame[size_t(k.slot)] = std::clamp(readInt(ini, k, k.def), k.lo, k.hi);
+    case Kind::Spin: {
+        const FrameRange& r = frameRange(PanelFrame(k.slot));
+        panel.frame[size_t(k.slot)] = std::clamp(readInt(ini, k, r.start), r.lo, r.hi);
         break;
+    }
     default:
         break;
     }

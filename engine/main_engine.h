@@ -16,11 +16,11 @@
 #include "../serial/port_settings.h"
 #include "../spectrum/analyze32.h"
 #include "display_library.h"
-#include "spectrum_display.h"
 #include "line_state.h"
 #include "monitor_buffer.h"
 #include "session_observer.h"
 #include "setting_panel.h"
+#include "spectrum_display.h"
 #include "view.h"
 
 namespace kd36 {

@@ -166,18 +166,30 @@ void PacketLogic::chkRouteClick()
 {
     const bool on = v_.isChecked("chkRoute");
     setRelayEnabled(0, on);
-    bool e = on;
-    for (int n = 1; n <= 5; ++n) {
-        setRelayEnabled(n, e);
-        if (e && v_.text(numbered("cmbRoute", n)) == "-")
-            e = false;
-    }
+    const auto chain = relayChain(on, namedRelays());
+    for (int n = 1; n <= 5; ++n)
+        setRelayEnabled(n, chain[size_t(n - 1)]);
     setRelayEnabled(6, on);
+}
+
+std::array<bool, kRelayCount> PacketLogic::namedRelays() const
+{
+    std::array<bool, kRelayCount> named{};
+    for (int n = 1; n <= 5; ++n)
+        named[size_t(n - 1)] = v_.text(numbered("cmbRoute", n)) != "-";
+    return named;
 }
 
 void PacketLogic::cmbRouteChange(int k)
 {
-    relayChainChanged(v_, "cmbRoute", "lblRoute", k);
+    if (k < 1 || k > 4)
+        return;
+    // The relays after the changed one follow the rule; their arrows stay.
+    const auto chain = relayChain(true, namedRelays());
+    for (int n = k + 1; n <= 5; ++n) {
+        v_.setEnabled(numbered("cmbRoute", n), chain[size_t(n - 1)]);
+        v_.setEnabled(numbered("lblRoute", n), chain[size_t(n - 1)]);
+    }
 }
 
 void PacketLogic::spbClearClick(const std::string& senderName)

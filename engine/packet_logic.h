@@ -1,9 +1,11 @@
 #pragma once
 // The packet dialog's logic without widgets, and the "$SEND:"/"$RECE:" codec.
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "relay_chain.h"
 #include "view.h"
 
 namespace kd36 {
@@ -58,6 +60,7 @@ private:
     int FOwnIdIndex = -1;
     bool FShiftHeld = false;
     void setRelayEnabled(int n, bool on); // combo, label and arrow
+    std::array<bool, kRelayCount> namedRelays() const; // relays 1..5 that name a station
     MainEngine& main_;
     View& v_;
 };

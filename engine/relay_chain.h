@@ -2,15 +2,15 @@
 // The rule both relay lists follow (the setting panel's route and the packet
 // dialog's): a relay is offered only while every relay before it names a
 // station, so a route never has a gap.
-#include <string>
+#include <array>
+#include <cstddef>
 
 namespace kd36 {
 
-class View;
+inline constexpr size_t kRelayCount = 5;
 
-// Relay `k` (1..4) of the list changed: the relays after it up to the first
-// "-" are enabled, the rest disabled. Relay n is the combo `combo + n` with
-// its label `label + n`; relays run 1..5.
-void relayChainChanged(View& v, const std::string& combo, const std::string& label, int k);
+// Which of relays 1..5 are offered: relay 1 while the list is, each later
+// one only while every relay before it names a station (`named`).
+std::array<bool, kRelayCount> relayChain(bool listOn, const std::array<bool, kRelayCount>& named);
 
 } // namespace kd36

@@ -65,17 +65,6 @@ std::string SettingPanel::relayText(int n) const
     return n >= 1 && n <= int(kRelayCount) ? itemText(relayItems(), relays[size_t(n - 1)]) : std::string();
 }
 
-std::array<bool, kRelayCount> relayChain(bool listOn, const std::array<bool, kRelayCount>& named)
-{
-    std::array<bool, kRelayCount> on{};
-    bool open = listOn;
-    for (size_t n = 0; n < kRelayCount; ++n) {
-        on[n] = open;
-        open = open && named[n];
-    }
-    return on;
-}
-
 PanelEnables panelEnables(const SettingPanel& p)
 {
     PanelEnables e;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "relay_chain.h"
+
 namespace kd36 {
 
 using ItemList = std::vector<std::string>;
@@ -20,7 +22,6 @@ inline constexpr size_t kPanelTicks = 7;
 // The frame spin edits.
 enum class PanelFrame { Byte, Idle, Wait, TxNumber };
 inline constexpr size_t kPanelFrames = 4;
-inline constexpr size_t kRelayCount = 5;
 inline constexpr size_t kReadBackFields = 20;
 
 // The items of a list; relays have their own ("-" first: no relay).
@@ -76,10 +77,6 @@ struct PanelEnables {
     bool operator==(const PanelEnables&) const = default;
 };
 PanelEnables panelEnables(const SettingPanel& p);
-
-// A relay list never has a gap: relay 1 is offered while the list is, each
-// later relay only while every relay before it names a station.
-std::array<bool, kRelayCount> relayChain(bool listOn, const std::array<bool, kRelayCount>& named);
 
 // What a window that shows the panel implements.
 class PanelView {

@@ -191,8 +191,9 @@ TEST_P(OddValues, AreReadAndWrittenBack)
     std::string line = p.line;
     size_t colon = line.find(':');
     loadFrom("[" + line.substr(0, colon) + "]\n" + line.substr(colon + 1) + "\n");
-    if (p.taken)
+    if (p.taken) {
         EXPECT_EQ(p.taken(panel), p.shown);
+    }
     ASSERT_TRUE(save());
     auto e = entries(slurp(ini));
     EXPECT_NE(std::find(e.begin(), e.end(), p.written), e.end()) << slurp(ini);

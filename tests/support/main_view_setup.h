@@ -7,6 +7,7 @@
 #include "engine/link_logic.h"
 #include "engine/main_engine.h"
 #include "engine/packet_logic.h"
+#include "engine/setting_panel.h"
 #include "engine/sjis.h"
 #include "tests/support/fake_view.h"
 
@@ -20,21 +21,11 @@ inline std::vector<std::string> numbers(int from, int to)
     return v;
 }
 
-inline std::vector<std::string> hexDigits(bool withDash)
-{
-    std::vector<std::string> v;
-    if (withDash)
-        v.push_back("-");
-    for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E", "F"})
-        v.push_back(c);
-    return v;
-}
-
 // The lists of the main window as its layout fills them (the setting
 // panel's are the engine's own).
 inline void setUpMainView(FakeView& v)
 {
-    v.setItems("cmbChannel", numbers(7, 46), -1);
+    v.setItems("cmbChannel", panelItems(PanelChoice::Channel), -1);
     v.setItems("cmbModulation", {sj("無変調"), sj("データパターン"), sj("PN9段")}, -1);
     v.setItems("cmbIntervalTx", numbers(1, 60), -1);
     v.setText("edtIntervalTx", "$SEND:");
@@ -58,10 +49,11 @@ inline void wireDialogViews(MainEngine& engine, FakeView& link, FakeView& packet
     link.setVisible("btnAbort", false);
     packet.onShow = [&engine] { engine.packetForm().FormShow(); };
     packet.onHide = [&engine] { engine.packetForm().FormHide(); };
-    packet.setItems("cmbRoute0", hexDigits(false));
-    packet.setItems("cmbRoute6", hexDigits(false));
+    // Stations as the setting panel's destination list, relays as its relay lists.
+    packet.setItems("cmbRoute0", panelItems(PanelChoice::RouteDest));
+    packet.setItems("cmbRoute6", panelItems(PanelChoice::RouteDest));
     for (int n = 1; n <= 5; ++n)
-        packet.setItems("cmbRoute" + std::to_string(n), hexDigits(true));
+        packet.setItems("cmbRoute" + std::to_string(n), relayItems());
     packet.setChecked("chkRoute", true);
     packet.setChecked("chkEnterKey", true);
     packet.setVisible("chkEnterKey", false);
