@@ -33,4 +33,4 @@ corpus="$work/corpus-$target"
 mkdir -p "$corpus"
 cp -n "$src/tests/fuzz/corpus/$target/"* "$corpus/" 2>/dev/null || true
 KD36_FUZZ_TARGET=$target "$exe" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 "$corpus" 2>&1 | tail -20
+  -print_final_stats=1 -artifact_prefix="$work/" "$corpus" 2>&1 | tail -20
