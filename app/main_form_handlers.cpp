@@ -118,8 +118,6 @@ void TMainForm::connectSettingPanel(MainEngine& e)
     onClick(ui->spbRead, [&e] { e.spbReadClick(); });
     onClick(ui->spbDefaultNumber, [&e] { e.spbDefaultNumberClick(); });
     FPanelView->bind(e, [this](const std::function<void()>& handler) { guard(handler); });
-    connect(ui->PageControlSetting, &QTabWidget::currentChanged, this,
-            [this, &e] { guard([&] { e.PageControlSettingChange(); }); });
     for (QSpinBox* spin : {ui->speFRAMByte, ui->speFRAMIdle, ui->speFRAMWait, ui->speFRAMTxNumber})
         spin->installEventFilter(this);
     ui->grpCommand->installEventFilter(this);

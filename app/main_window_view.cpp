@@ -1,6 +1,10 @@
 #include "main_window_view.h"
 
 #include "lamp_widget.h"
+#include "../engine/sjis.h"
+
+#include <QSignalBlocker>
+#include <tuple>
 #include "ui_main_form.h"
 
 namespace kd36 {
@@ -29,6 +33,50 @@ void MainWindowView::showLine(const LineShown& l)
     setStatusHint(1, l.portHint);
     line_ = l;
     lineShown_ = true;
+}
+
+void MainWindowView::showWindow(const WindowShown& w)
+{
+    Ui::TMainForm& u = ui_;
+    for (auto [b, on] : {std::pair<QWidget*, bool>{u.spbAIRM, w.airButton}, {u.spbFICK, w.answerBackButton},
+                         {u.spbPacket, w.packetButton}, {u.spbWrite, w.write}, {u.spbRead, w.read},
+                         {u.spbCommandTx, w.commandSend}, {u.btnTermTx, w.terminalSend},
+                         {u.spbMode, w.modeButtons}, {u.spbCommunicationMode, w.modeButtons},
+                         {u.btnComPort, w.portButtons}, {u.btnComSet, w.portButtons}})
+        b->setEnabled(on);
+    for (QWidget* b : {u.btnDBUG, u.btnDIF1, u.btnDIF2, u.btnTEST, u.btnCMND, u.btnSEND, u.btnRECV, u.btnSTBY})
+        b->setEnabled(w.developButtons);
+    u.mnuFunction->menuAction()->setEnabled(w.functionMenu);
+    for (auto [a, on, mark] : {std::tuple<QAction*, bool, bool>{u.mnuAirMonitor, w.airMenu, w.airMark},
+                               {u.mnuRssiInfo, w.answerBackMenu, w.answerBackMark},
+                               {u.mnuPacket, w.packetMenu, w.packetMark}}) {
+        a->setEnabled(on);
+        a->setCheckable(true);
+        a->setChecked(mark);
+    }
+    u.mnuCommOpen->setCheckable(true);
+    u.mnuCommOpen->setChecked(w.portMark);
+    const bool first = !windowShown_;
+    // The layout's own caption stands until the port first opens.
+    if (!first && w.portMark != window_.portMark)
+        setCaption(u.btnComPort, w.portMark ? sj("通信ポート OFF") : sj("通信ポート ON "));
+    if (first || w.commandMode != window_.commandMode) {
+        const QSignalBlocker a(u.spbMode), b(u.spbCommunicationMode);
+        u.spbMode->setChecked(w.commandMode);
+        u.spbCommunicationMode->setChecked(!w.commandMode);
+        u.pnlCommand->setVisible(w.commandMode);
+        u.pnlCommunication->setVisible(!w.commandMode);
+    }
+    if (first || w.developTab != window_.developTab)
+        u.PageControlSetting->setTabVisible(u.PageControlSetting->indexOf(u.tabDevelop), w.developTab);
+    // The layout holds the extended rows.
+    if (w.extended != (first || window_.extended)) {
+        u.lblSERIData->setVisible(w.extended);
+        u.Label2->setVisible(w.extended);
+        setHeight(u.grpSERI, w.extended ? 121 : 49);
+    }
+    window_ = w;
+    windowShown_ = true;
 }
 
 void MainWindowView::monitorLine(Monitor which, const std::string& sjisLine)

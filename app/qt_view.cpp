@@ -395,6 +395,11 @@ void QtView::setHeight(std::string_view name, int h)
         complain(name, "setHeight");
         return;
     }
+    setHeight(w, h);
+}
+
+void QtView::setHeight(QWidget* w, int h)
+{
     // Under a layout only a fixed height holds; placed by hand, a resize does.
     if (w->parentWidget() && w->parentWidget()->layout() && w->parentWidget()->layout()->indexOf(w) >= 0)
         w->setFixedHeight(h);

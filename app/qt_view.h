@@ -94,6 +94,7 @@ protected:
     // when it was there, else where the user scrolled to.
     static void appendLine(QPlainTextEdit* memo, const std::string& sjisLine);
     static void replaceText(QPlainTextEdit* memo, const std::string& sjisText);
+    static void setHeight(QWidget* w, int h);
 
 private:
     // A control with a fixed accessible name keeps it equal to its caption.

@@ -13,10 +13,6 @@
 namespace kd36 {
 namespace {
 
-constexpr const char* kAirLocked[] = {"spbFICK", "spbPacket", "mnuRssiInfo", "mnuPacket",
-                                      "spbCommandTx", "spbWrite", "spbRead", "spbMode",
-                                      "spbCommunicationMode", "btnComPort", "btnComSet"};
-
 const std::string& sweepPattern()
 {
     static const std::string p = [] {
@@ -33,17 +29,10 @@ const std::string& sweepPattern()
 
 } // namespace
 
-void MainEngine::setAirControls(bool on)
-{
-    for (const char* c : kAirLocked)
-        d.main.setEnabled(c, on);
-}
-
 void MainEngine::mnuAirMonitorClick()
 {
-    bool mark = d.main.isChecked("mnuAirMonitor");
-    setAirControls(mark);
-    d.main.setChecked("mnuAirMonitor", !mark);
+    FAirMonitorMark = !FAirMonitorMark;
+    windowChanged();
 }
 
 void MainEngine::unloadDisplay()
@@ -55,7 +44,7 @@ void MainEngine::unloadDisplay()
 
 void MainEngine::RunAirMonitor()
 {
-    const bool mark = d.main.isChecked("mnuAirMonitor");
+    const bool mark = FAirMonitorMark;
     if (mark != FAirMonitorSeen) {
         if (mark && FDisplay.loaded()) {
             FDisplay.show();
@@ -83,13 +72,13 @@ void MainEngine::loadAndShowDisplay()
     case SpectrumDisplay::Load::NoLibrary:
         d.boxes.warning("スペアナ表示用DLLをロードできません。", err);
         mnuAirMonitorClick();
-        FAirMonitorSeen = d.main.isChecked("mnuAirMonitor");
+        FAirMonitorSeen = FAirMonitorMark;
         return;
     case SpectrumDisplay::Load::Unresolved:
         d.boxes.warning("関数アドレスを解決できませんでした。");
         unloadDisplay();
-        d.main.setChecked("mnuAirMonitor", false);
-        setAirControls(true);
+        FAirMonitorMark = false;
+        windowChanged();
         FAirMonitorSeen = false;
         return;
     }
@@ -99,8 +88,8 @@ void MainEngine::followDisplay()
 {
     DisplayStatus st = FDisplay.status();
     if (st.Shown == 0 && FAirMonitorSeen) {
-        d.main.setChecked("mnuAirMonitor", false);
-        setAirControls(true);
+        FAirMonitorMark = false;
+        windowChanged();
         FAirMonitorSeen = false;
         st.Running = 0;
         st.Shown = 1;

@@ -6,31 +6,15 @@
 
 namespace kd36 {
 
-namespace {
-
-// Locked while the check is open; spbFICK and mnuRssiInfo stay usable so
-// that the same button closes it again.
-constexpr const char* kLinkLocked[] = {"spbAIRM", "spbPacket", "mnuAirMonitor", "mnuPacket", "spbCommandTx",
-                                       "spbWrite", "spbRead", "spbMode", "spbCommunicationMode"};
-
-} // namespace
-
-void MainEngine::setLinkControls(bool on)
-{
-    for (const char* c : kLinkLocked)
-        d.main.setEnabled(c, on);
-}
-
 void MainEngine::mnuRssiInfoClick()
 {
-    const bool checked = d.main.isChecked("mnuRssiInfo");
-    setLinkControls(checked);
-    d.main.setChecked("mnuRssiInfo", !checked);
+    FRssiInfoMark = !FRssiInfoMark;
+    windowChanged();
 }
 
 void MainEngine::RunAnswerBack()
 {
-    const bool checked = d.main.isChecked("mnuRssiInfo");
+    const bool checked = FRssiInfoMark;
     if (checked != FLinkCheckedSeen) {
         if (checked && linkState() == 0)
             d.link.showForm(); // FormShow moves the state to 1
@@ -46,8 +30,8 @@ void MainEngine::RunAnswerBack()
     std::string command;
     switch (linkState()) {
     case 0:
-        d.main.setChecked("mnuRssiInfo", false);
-        setLinkControls(true);
+        FRssiInfoMark = false;
+        windowChanged();
         if (FLinkStateSeen == 2)
             command = kAircStopCommand;
         break;
@@ -75,7 +59,7 @@ void MainEngine::RunAnswerBack()
     if (!command.empty())
         sendFunctionCommand(command);
     FLinkStateSeen = linkState();
-    FLinkCheckedSeen = d.main.isChecked("mnuRssiInfo");
+    FLinkCheckedSeen = FRssiInfoMark;
 }
 
 void MainEngine::AircReply(const std::string& payload)

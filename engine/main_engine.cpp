@@ -11,12 +11,6 @@
 namespace kd36 {
 namespace {
 
-// Buttons that follow the port.
-constexpr const char* kPortButtons[] = {"spbAIRM", "spbFICK", "spbPacket", "spbWrite",
-                                        "spbRead", "spbCommandTx", "btnTermTx"};
-constexpr const char* kDevelopButtons[] = {"btnDBUG", "btnDIF1", "btnDIF2", "btnTEST",
-                                           "btnCMND", "btnSEND", "btnRECV", "btnSTBY"};
-
 } // namespace
 
 MainEngine::MainEngine(EngineDeps deps)
@@ -49,12 +43,13 @@ void MainEngine::ConstructBeforeSettings()
     FHomeUrl.clear();
     RxQueue.clear();
     FRxText.clear();
-    v.setTabVisible("tabDevelop", false);
+    FDevelopTab = false;
     v.setItemIndex("cmbChannel", 0);
     v.setItemIndex("cmbModulation", 0);
     v.setItemIndex("cmbIntervalTx", 9);
     v.setText("TMainForm", sj("KD-36 セットアップ"));
     lineChanged(true);
+    windowChanged(true);
 }
 
 void MainEngine::ConstructAfterSettings()
@@ -62,7 +57,6 @@ void MainEngine::ConstructAfterSettings()
     RefreshPortList();
     FDisplay.forget();
     FStep = 0;
-    FExtensionShown = -1;
     FPortOpen = 0;
     FCommandMode = 0;
     FBusy = false;
@@ -74,7 +68,6 @@ void MainEngine::ConstructAfterSettings()
     FShiftHeld = false;
     FRxReady = false;
     d.main.setText("spbCommunicationMode", sj("オンラインモード"));
-    d.main.setChecked("spbMode", true);
     spbModeClick(1, true);
 }
 
@@ -88,11 +81,8 @@ void MainEngine::FormClose()
     const uint64_t until = d.clock.nowMs() + 3500;
     while (FSending && d.processEvents && d.clock.nowMs() < until)
         d.processEvents();
-    if (d.main.isChecked("mnuCommOpen")) {
-        d.main.setChecked("mnuCommOpen", false);
-        if (portButtonTag)
-            mnuCommOpenClick();
-    }
+    if (portButtonTag)
+        mnuCommOpenClick();
 }
 
 // ---------------------------------------------------------------- modes
@@ -101,19 +91,9 @@ void MainEngine::spbModeClick(int senderTag, bool senderDown)
 {
     if (!senderDown)
         return;
-    View& v = d.main;
-    if (senderTag == 0) {
-        FCommandMode = 0;
-        lineChanged();
-        v.setVisible("pnlCommunication", true);
-        v.setVisible("pnlCommand", false);
-    } else {
-        FCommandMode = 1;
-        lineChanged();
-        v.setVisible("pnlCommand", true);
-        v.setVisible("pnlCommunication", false);
-    }
-    v.setEnabled("mnuFunction", FPortOpen == 1 && FCommandMode == 1);
+    FCommandMode = senderTag == 0 ? 0 : 1;
+    lineChanged();
+    windowChanged();
     SetModeLine(FCommandMode);
     if (FObserver)
         FObserver->modeChanged(FCommandMode == 1);
@@ -147,13 +127,8 @@ void MainEngine::mnuCommOpenClick()
         FOpenedPort = FPortNumber;
         FOpenedAsked = FPortSettings;
         FOpenedActual = d.port.actualSettings();
-        v.setText("btnComPort", sj("通信ポート OFF"));
         lineChanged();
-        for (const char* b : kPortButtons)
-            v.setEnabled(b, true);
-        EnableDevelopButtons(true);
-        v.setChecked("mnuCommOpen", true);
-        v.setEnabled("mnuFunction", FCommandMode == 1);
+        windowChanged();
         SetModeLine(FCommandMode);
     } else {
         // The receive loop acknowledges the close only while FPortOpen is set.
@@ -164,12 +139,7 @@ void MainEngine::mnuCommOpenClick()
             FObserver->portClosed(FPortNumber);
         lineChanged();
         v.repaintNow();
-        v.setText("btnComPort", sj("通信ポート ON "));
-        for (const char* b : kPortButtons)
-            v.setEnabled(b, false);
-        v.setEnabled("mnuFunction", false);
-        v.setChecked("mnuCommOpen", false);
-        EnableDevelopButtons(false);
+        windowChanged();
     }
 }
 
@@ -219,12 +189,6 @@ void MainEngine::RefreshPortList()
     }
 }
 
-void MainEngine::EnableDevelopButtons(bool on)
-{
-    for (const char* b : kDevelopButtons)
-        d.main.setEnabled(b, on);
-}
-
 void MainEngine::StatusBarDblClick()
 {
     const int w0 = 200, w1 = 180, w2 = 60;
@@ -236,8 +200,10 @@ void MainEngine::StatusBarDblClick()
 
 void MainEngine::grpCommandDblClick()
 {
-    if (FShiftHeld)
-        d.main.setTabVisible("tabDevelop", !d.main.isTabVisible("tabDevelop"));
+    if (!FShiftHeld)
+        return;
+    FDevelopTab = !FDevelopTab;
+    windowChanged();
 }
 
 void MainEngine::spbMonitorClearClick()
@@ -300,9 +266,9 @@ void MainEngine::spbCommandTxClick()
 
 void MainEngine::FormKeyPress(int key)
 {
-    if (key != 13 || !d.main.isEnabled("spbCommandTx"))
+    if (key != 13 || !windowShown(windowState()).commandSend)
         return;
-    if (d.main.isVisible("pnlCommand") && d.main.hasFocus("txtEdit"))
+    if (FCommandMode == 1 && d.main.hasFocus("txtEdit"))
         spbCommandTxClick();
     else if (d.main.hasFocus("txtTerm"))
         btnTermTxClick();
@@ -343,24 +309,19 @@ void MainEngine::OnIdle()
     ResponseParser();
     RunAirMonitor();
     RunAnswerBack();
-    UpdatePacketLock();
     if (FStep != 0)
         SettingsSequencer();
-    if (d.main.currentPage("PageControlSetting") == "tabExtendSetting" && FExtension != FExtensionShown)
-        PageControlSettingChange();
+    windowChanged();
 }
 
 bool MainEngine::PassCanChange()
 {
     if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplay.loaded() || !FLampsAtRest)
         return true;
-    if (FAirMonitorSeen || FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen
-        || FPacketShown != FPacketShownApplied)
+    if (FAirMonitorSeen || FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen)
         return true;
-    // Menu marks the next pass would act on.
-    if (d.main.isChecked("mnuAirMonitor") || d.main.isChecked("mnuRssiInfo"))
-        return true;
-    return FExtension != FExtensionShown && d.main.currentPage("PageControlSetting") == "tabExtendSetting";
+    // Functions switched on that the next pass acts on.
+    return FAirMonitorMark || FRssiInfoMark;
 }
 
 void MainEngine::UpdateSignalLamps()
@@ -397,30 +358,39 @@ void MainEngine::lineChanged(bool always)
     d.main.showLine(lineShown(s));
 }
 
-void MainEngine::UpdatePacketLock()
+WindowState MainEngine::windowState() const
 {
-    if (FPacketShown == FPacketShownApplied)
-        return;
-    View& v = d.main;
-    v.setChecked("mnuPacket", FPacketShown != 0);
-    const bool on = !v.isChecked("mnuPacket");
-    for (const char* c : {"spbFICK", "spbAIRM", "spbCommandTx", "spbWrite", "spbRead", "mnuAirMonitor",
-                          "mnuRssiInfo", "spbMode", "spbCommunicationMode"})
-        v.setEnabled(c, on);
-    FPacketShownApplied = FPacketShown;
+    WindowState s;
+    s.portOpen = portButtonTag;
+    s.commandMode = FCommandMode == 1;
+    s.sequence = FStep != 0;
+    s.airMonitor = FAirMonitorMark;
+    s.answerBack = FRssiInfoMark;
+    s.packet = FPacketShown != 0;
+    s.developTab = FDevelopTab;
+    s.extended = FExtension != 0;
+    return s;
 }
 
-void MainEngine::PageControlSettingChange()
+void MainEngine::windowChanged(bool always)
 {
-    View& v = d.main;
-    if (v.currentPage("PageControlSetting") != "tabExtendSetting")
+    const WindowShown w = windowShown(windowState());
+    if (!always && w == FWindowShown)
         return;
-    if (FExtension == FExtensionShown)
-        return;
-    FExtensionShown = FExtension;
-    v.setVisible("lblSERIData", FExtension != 0);
-    v.setVisible("Label2", FExtension != 0);
-    v.setHeight("grpSERI", FExtension != 0 ? 121 : 49);
+    FWindowShown = w;
+    d.main.showWindow(w);
+}
+
+void MainEngine::setExtension(int on)
+{
+    FExtension = on;
+    windowChanged();
+}
+
+void MainEngine::packetFormShown(bool shown)
+{
+    FPacketShown = shown ? 1 : 0;
+    windowChanged();
 }
 
 void MainEngine::timRxWaitTimer()

@@ -22,6 +22,7 @@
 #include "setting_panel.h"
 #include "spectrum_display.h"
 #include "view.h"
+#include "window_state.h"
 
 namespace kd36 {
 
@@ -74,7 +75,6 @@ public:
     void mnuCommOpenClick();
     void mnuCommSettingsClick(PortDialogRunner& dialog);
     void RefreshPortList();
-    void EnableDevelopButtons(bool on);
     void StatusBarMouseDown(int x) { FStatusClickX = x; }
     void StatusBarDblClick();
     void grpCommandMouseDown(bool shift) { FShiftHeld = shift; }
@@ -103,8 +103,6 @@ public:
     // closed, lamps already at rest, no function, sequence or layout pending.
     bool PassCanChange();
     void UpdateSignalLamps();
-    void UpdatePacketLock();
-    void PageControlSettingChange();
     void timRxWaitTimer();
     // A named timer of the main window fired.
     void onTimer(const std::string& name);
@@ -203,6 +201,8 @@ public:
     int linkState() const; // the answer-back dialog's state
     // The line as the status bar and the lamps show it.
     LineState lineState() const;
+    // The functions, mode and panels as the window's locks and marks show them.
+    WindowState windowState() const;
     // True once the pass has acted on the dialog's present state.
     bool linkStateActedOn() const { return FLinkStateSeen == linkState(); }
     bool airMonitorShown() const { return FAirMonitorSeen; }
@@ -216,11 +216,11 @@ public:
     void setPort(int number, const PortSettings& settings);
     void setHomeUrl(const std::string& url) { FHomeUrl = url; }
     // The extended-mode switch of the version dialog; the panel follows on the next pass.
-    void setExtension(int on) { FExtension = on; }
+    void setExtension(int on);
     // A close is coming: no further write starts.
     void beginClose() { FClosing = true; }
     // The packet dialog tells of its showing and hiding.
-    void packetFormShown(bool shown) { FPacketShown = shown ? 1 : 0; }
+    void packetFormShown(bool shown);
 
     View& mainView() { return d.main; }
     MessageBoxes& boxes() { return d.boxes; }
@@ -237,13 +237,13 @@ private:
     void endSequence();
     void sendSettingsCommand(const std::string& sjis);
     void unloadDisplay();
-    void setAirControls(bool on);
-    void setLinkControls(bool on);
     bool parseSettingsLine(const std::string& word, const std::string& line);
     // Shows the panel as it now is.
     void panelChanged();
     // Shows the line when it changed since it was last shown (or always).
     void lineChanged(bool always = false);
+    // Shows the window's locks and marks when they changed (or always).
+    void windowChanged(bool always = false);
 
     // The window's state, named as its members were.
     std::string FHomeUrl;
@@ -266,9 +266,10 @@ private:
     bool FSequenceWriteFailed = false;
     bool FStopOnWriteFailure = false;
     bool FRxTimedOut = false;
-    int FExtensionShown = -1;
     int FPacketShown = 0;
-    int FPacketShownApplied = 0;
+    bool FAirMonitorMark = false; // the functions switched on
+    bool FRssiInfoMark = false;
+    bool FDevelopTab = false;
     int FLinkStateSeen = 0;
     bool FLinkCheckedSeen = false;
     bool FAirMonitorSeen = false;
@@ -282,6 +283,7 @@ private:
     PortSettings FOpenedAsked;
     PortSettings FOpenedActual;
     LineState FLineShown;
+    WindowShown FWindowShown;
     int sendDepth = 0;          // SendText may nest through the write's event processing
 
     SettingPanel FPanel;

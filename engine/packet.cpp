@@ -11,12 +11,14 @@ void MainEngine::mnuPacketClick()
     if (FPacketShown != 0) {
         d.packet.hideForm();
         FPacketShown = 0;
+        windowChanged();
         return;
     }
     // The device ID read from the modem presets the own station.
     FPacketForm->presetOwnStation(strToInt("0x" + FPanel.read(2)).value_or(-1));
     d.packet.showForm();
     FPacketShown = 1;
+    windowChanged();
 }
 
 void MainEngine::ReceBlock(const std::string& payload)

@@ -10,9 +10,6 @@
 namespace kd36 {
 namespace {
 
-constexpr const char* kSequenceLocks[] = {"spbCommandTx", "spbAIRM", "spbFICK",
-                                          "spbPacket", "spbMode", "spbCommunicationMode"};
-
 std::string firstChar(const std::string& s)
 {
     return s.empty() ? std::string() : s.substr(0, 1);
@@ -144,8 +141,7 @@ void MainEngine::spbWriteClick()
     FSequenceWriteFailed = false;
     FReadMode = false;
     FBusy = true;
-    for (const char* c : kSequenceLocks)
-        d.main.setEnabled(c, false);
+    windowChanged();
 }
 
 void MainEngine::spbReadClick()
@@ -157,8 +153,7 @@ void MainEngine::spbReadClick()
     FSequenceWriteFailed = false;
     FReadMode = true;
     FBusy = true;
-    for (const char* c : kSequenceLocks)
-        d.main.setEnabled(c, false);
+    windowChanged();
     ClearReadFields();
 }
 
@@ -166,8 +161,7 @@ void MainEngine::endSequence()
 {
     FStep = 0;
     FBusy = false;
-    for (const char* c : kSequenceLocks)
-        d.main.setEnabled(c, true);
+    windowChanged();
 }
 
 void MainEngine::ClearReadFields()

@@ -10,6 +10,7 @@
 namespace kd36 {
 
 struct LineShown;
+struct WindowShown;
 
 // The main window's two log memos.
 enum class Monitor { Commands, Terminal };
@@ -53,6 +54,8 @@ public:
     virtual void setStatusHint(int panel, const std::string& sjis) = 0;
     // The main window's status bar, lamps and their captions.
     virtual void showLine(const LineShown&) {}
+    // The main window's locks, marks and mode panels.
+    virtual void showWindow(const WindowShown&) {}
     // A log memo of the main window: one line added, or its whole text.
     virtual void monitorLine(Monitor, const std::string& sjisLine) = 0;
     virtual void monitorText(Monitor, const std::string& sjisText) = 0;

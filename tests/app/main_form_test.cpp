@@ -31,6 +31,7 @@
 #include "app/qt_boxes.h"
 #include "engine/profile_format.h"
 #include "engine/setting_panel.h"
+#include "engine/window_state.h"
 #include "engine/sjis.h"
 #include "ui_main_form.h"
 
@@ -67,6 +68,7 @@ private slots:
     void shiftDoubleClickTogglesDevelopTab();
     void spinEditsTakeDigitsOnly();
     void panelLayoutStartsAsTheModel();
+    void windowLayoutStartsAsTheModel();
     void panelShowsTheEngineAndHandsOverEdits();
     void closeWithPortOpenClosesAndSaves();
     void packetDialogLocksTheWindow();
@@ -403,6 +405,59 @@ void MainFormTest::panelLayoutStartsAsTheModel()
     QCOMPARE(layout.edtINFOWrite->isEnabled(), e.deviceInfo);
     QCOMPARE(layout.cmbSERI->isEnabled(), e.serial);
     QCOMPARE(layout.cmbSERIParity->isEnabled(), e.serialDetail);
+}
+
+namespace {
+
+// Where the widgets of `u` differ from what `w` says they show.
+QStringList windowDiffers(Ui::TMainForm& u, const WindowShown& w)
+{
+    QStringList off;
+    auto usable = [&](QWidget* b, bool on) {
+        if (b->testAttribute(Qt::WA_ForceDisabled) == on)
+            off << b->objectName();
+    };
+    for (auto [b, on] : {std::pair<QWidget*, bool>{u.spbAIRM, w.airButton}, {u.spbFICK, w.answerBackButton},
+                         {u.spbPacket, w.packetButton}, {u.spbWrite, w.write}, {u.spbRead, w.read},
+                         {u.spbCommandTx, w.commandSend}, {u.btnTermTx, w.terminalSend}})
+        usable(b, on);
+    for (QWidget* b : {u.btnDBUG, u.btnDIF1, u.btnDIF2, u.btnTEST, u.btnCMND, u.btnSEND, u.btnRECV, u.btnSTBY})
+        usable(b, w.developButtons);
+    for (QWidget* b : {u.spbMode, u.spbCommunicationMode})
+        usable(b, w.modeButtons);
+    for (QWidget* b : {u.btnComPort, u.btnComSet})
+        usable(b, w.portButtons);
+    auto action = [&](QAction* a, bool on, bool mark) {
+        if (a->isEnabled() != on || a->isChecked() != mark)
+            off << a->objectName();
+    };
+    action(u.mnuFunction->menuAction(), w.functionMenu, false);
+    action(u.mnuAirMonitor, w.airMenu, w.airMark);
+    action(u.mnuRssiInfo, w.answerBackMenu, w.answerBackMark);
+    action(u.mnuPacket, w.packetMenu, w.packetMark);
+    action(u.mnuCommOpen, true, w.portMark);
+    if (u.lblSERIData->isHidden() == w.extended || u.Label2->isHidden() == w.extended)
+        off << "extended rows";
+    return off;
+}
+
+} // namespace
+
+// The window's locks and marks start as the model's start state says, in
+// the bare layout and in the running window.
+void MainFormTest::windowLayoutStartsAsTheModel()
+{
+    QMainWindow bare;
+    Ui::TMainForm layout;
+    layout.setupUi(&bare);
+    QCOMPARE(windowDiffers(layout, windowShown(WindowState{})), QStringList());
+
+    const WindowShown w = windowShown(form->engine().windowState());
+    QCOMPARE(windowDiffers(ui(), w), QStringList());
+    QVERIFY(w.commandMode && ui().spbMode->isChecked() && !ui().spbCommunicationMode->isChecked());
+    QCOMPARE(ui().pnlCommand->isHidden(), false);
+    QCOMPARE(ui().pnlCommunication->isHidden(), true);
+    QCOMPARE(ui().PageControlSetting->isTabVisible(ui().PageControlSetting->indexOf(ui().tabDevelop)), w.developTab);
 }
 
 void MainFormTest::panelShowsTheEngineAndHandsOverEdits()

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "../../engine/line_state.h"
+#include "../../engine/window_state.h"
 
 namespace kd36::test {
 
@@ -165,6 +166,29 @@ void FakeView::showLine(const LineShown& l)
     c("shpTxableSignal").color = l.txableLamp;
     c("lblSupplySignal").text = l.supplyCaption;
     c("lblTxableSignal").text = l.txableCaption;
+}
+
+void FakeView::showWindow(const WindowShown& w)
+{
+    const std::pair<const char*, bool> enabled[] = {
+        {"spbAIRM", w.airButton},         {"spbFICK", w.answerBackButton},  {"spbPacket", w.packetButton},
+        {"spbWrite", w.write},            {"spbRead", w.read},              {"spbCommandTx", w.commandSend},
+        {"btnTermTx", w.terminalSend},    {"mnuFunction", w.functionMenu},  {"mnuAirMonitor", w.airMenu},
+        {"mnuRssiInfo", w.answerBackMenu}, {"mnuPacket", w.packetMenu},      {"spbMode", w.modeButtons},
+        {"spbCommunicationMode", w.modeButtons}, {"btnComPort", w.portButtons}, {"btnComSet", w.portButtons}};
+    for (auto [n, on] : enabled)
+        c(n).enabled = on;
+    for (const char* n : {"btnDBUG", "btnDIF1", "btnDIF2", "btnTEST", "btnCMND", "btnSEND", "btnRECV", "btnSTBY"})
+        c(n).enabled = w.developButtons;
+    c("mnuAirMonitor").checked = w.airMark;
+    c("mnuRssiInfo").checked = w.answerBackMark;
+    c("mnuPacket").checked = w.packetMark;
+    c("mnuCommOpen").checked = w.portMark;
+    c("spbMode").checked = c("pnlCommand").visible = w.commandMode;
+    c("spbCommunicationMode").checked = c("pnlCommunication").visible = !w.commandMode;
+    tabs["tabDevelop"] = w.developTab;
+    c("lblSERIData").visible = c("Label2").visible = w.extended;
+    c("grpSERI").height = w.extended ? 121 : 49;
 }
 
 } // namespace kd36::test

@@ -63,6 +63,7 @@ public:
     void setStatusHint(int panel, const std::string& s) override { statusHints[panel & 3] = s; }
     // Into the records of the controls that show it.
     void showLine(const LineShown& line) override;
+    void showWindow(const WindowShown& w) override;
     void monitorLine(Monitor m, const std::string& line) override { appendMemoLine(memoOf(m), line); }
     void monitorText(Monitor m, const std::string& text) override { setMemoText(memoOf(m), text); }
     static const char* memoOf(Monitor m) { return m == Monitor::Commands ? "memTxRxMonitor" : "memTerm"; }

@@ -31,10 +31,6 @@ inline void setUpMainView(FakeView& v)
     v.setText("edtIntervalTx", "$SEND:");
     v.setChecked("chkCRLF", true);
     v.setVisible("chkCRLF", false);
-    for (const char* c : {"spbAIRM", "spbFICK", "spbPacket", "spbWrite", "spbRead", "spbCommandTx", "btnTermTx",
-                          "mnuFunction", "btnDBUG", "btnDIF1", "btnDIF2", "btnTEST", "btnCMND", "btnSEND",
-                          "btnRECV", "btnSTBY"})
-        v.setEnabled(c, false);
     v.pages["PageControlSetting"] = "tabBasicSetting";
 }
 
