@@ -2,6 +2,7 @@
 // mouse on the status bar and panels, forwarded to the engine's handler of
 // the same name under guard().
 #include "main_form.h"
+#include "qt_view.h"
 #include "setting_panel_view.h"
 
 #include <QAbstractButton>
@@ -103,9 +104,11 @@ void TMainForm::connectCommands(MainEngine& e)
     // Command line.
     onClick(ui->spbCommandTx, [&e] { e.spbCommandTxClick(); });
     onClick(ui->spbMonitorClear, [&e] { e.spbMonitorClearClick(); });
-    connect(ui->cmbTemplate, &QComboBox::activated, this, [this, &e] { guard([&] { e.cmbTemplateChange(); }); });
-    connect(ui->cmbTemplate->lineEdit(), &QLineEdit::textEdited, this,
-            [this, &e] { guard([&] { e.cmbTemplateChange(); }); });
+    auto templ = [this, &e] { guard([&] { e.cmbTemplateChange(QtView::fromQt(ui->cmbTemplate->currentText())); }); };
+    connect(ui->cmbTemplate, &QComboBox::activated, this, templ);
+    connect(ui->cmbTemplate->lineEdit(), &QLineEdit::textEdited, this, templ);
+    connect(ui->txtEdit, &QLineEdit::textChanged, this,
+            [&e](const QString& t) { e.commandLineEdited(QtView::fromQt(t)); });
 }
 
 void TMainForm::connectSettingPanel(MainEngine& e)
@@ -137,29 +140,39 @@ void TMainForm::connectDevelopment(MainEngine& e)
     onClick(ui->btnRECV, [&e] { e.btnRECVClick(); });
     onClick(ui->btnSTBY, [&e] { e.btnSTBYClick(); });
     onClick(ui->btnIntervalTx, [&e] { e.btnIntervalTxClick(); });
-    connect(ui->cmbIntervalTx, &QComboBox::activated, this, [this, &e] { guard([&] { e.cmbIntervalTxChange(); }); });
+    connect(ui->cmbIntervalTx, &QComboBox::currentIndexChanged, this,
+            [this, &e](int i) { guard([&] { e.cmbIntervalTxChange(i); }); });
+    connect(ui->cmbChannel, &QComboBox::currentIndexChanged, this, [&e](int i) { e.testChannelChanged(i); });
+    connect(ui->cmbModulation, &QComboBox::currentIndexChanged, this, [&e](int i) { e.testModulationChanged(i); });
+    connect(ui->edtIntervalTx, &QLineEdit::textChanged, this,
+            [&e](const QString& t) { e.intervalCommandEdited(QtView::fromQt(t)); });
 
     // Terminal.
     onClick(ui->btnTermTx, [&e] { e.btnTermTxClick(); });
     onClick(ui->spbTermClear, [&e] { e.spbTermClearClick(); });
+    connect(ui->txtTerm, &QLineEdit::textChanged, this,
+            [&e](const QString& t) { e.terminalLineEdited(QtView::fromQt(t)); });
+    connect(ui->chkCRLF, &QAbstractButton::toggled, this, [&e](bool on) { e.chkCRLFClick(on); });
     ui->txtTerm->installEventFilter(this);
 }
 
 void TMainForm::connectKeysAndTimers(MainEngine& e)
 {
     // Timers.
-    for (const char* name : {"timRxWait", "timIntervalTx"}) {
-        auto* timer = findChild<QTimer*>(QString::fromLatin1(name));
-        const std::string n = name;
-        connect(timer, &QTimer::timeout, this, [this, n] { guard([&] { FHost->mainTimer(n); }); });
-    }
+    for (TimerId id : {TimerId::RxWait, TimerId::IntervalTx})
+        connect(FView->timer(id), &QTimer::timeout, this, [this, id] { guard([&] { FHost->mainTimer(id); }); });
 
     // Key preview for Enter.
     FKeyPreview = new KeyPreview(this, [this, &e](QObject* watched, QKeyEvent* key) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this && widget == QApplication::focusWidget()
             && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
-            guard([&] { e.FormKeyPress(13); });
+            guard([&] {
+                const InputLine focused = widget == ui->txtEdit   ? InputLine::Command
+                                          : widget == ui->txtTerm ? InputLine::Terminal
+                                                                  : InputLine::Other;
+                e.FormKeyPress(13, focused);
+            });
         return false;
     });
     qApp->installEventFilter(FKeyPreview);

@@ -75,8 +75,46 @@ void MainWindowView::showWindow(const WindowShown& w)
         u.Label2->setVisible(w.extended);
         setHeight(u.grpSERI, w.extended ? 121 : 49);
     }
+    u.chkCRLF->setVisible(w.crLfBox);
+    // The layout's caption stands until a send first starts.
+    if (!first && w.intervalRunning != window_.intervalRunning)
+        setCaption(u.btnIntervalTx, w.intervalRunning ? sj("ストップ") : sj("スタート"));
     window_ = w;
     windowShown_ = true;
+}
+
+void MainWindowView::showInputs(const WindowInputs& in)
+{
+    Ui::TMainForm& u = ui_;
+    // Only what differs is set: the fields also change as the user types.
+    auto line = [](QLineEdit* e, const std::string& sjis) {
+        const QString t = toQt(sjis);
+        if (e->text() != t) {
+            const QSignalBlocker b(e);
+            e->setText(t);
+        }
+    };
+    auto pick = [](QComboBox* c, int index) {
+        if (c->currentIndex() != index) {
+            const QSignalBlocker b(c);
+            c->setCurrentIndex(index);
+        }
+    };
+    line(u.txtEdit, in.commandLine);
+    line(u.txtTerm, in.terminalLine);
+    line(u.edtIntervalTx, in.intervalCommand);
+    if (u.chkCRLF->isChecked() != in.terminalCrLf) {
+        const QSignalBlocker b(u.chkCRLF);
+        u.chkCRLF->setChecked(in.terminalCrLf);
+    }
+    pick(u.cmbChannel, in.testChannel);
+    pick(u.cmbModulation, in.testModulation);
+    pick(u.cmbIntervalTx, in.intervalIndex);
+}
+
+void MainWindowView::focusCommandLine()
+{
+    ui_.txtEdit->setFocus();
 }
 
 void MainWindowView::monitorLine(Monitor which, const std::string& sjisLine)

@@ -17,6 +17,8 @@ public:
     MainWindowView(QWidget* root, Ui::TMainForm& ui);
     void showLine(const LineShown& line) override;
     void showWindow(const WindowShown& w) override;
+    void showInputs(const WindowInputs& in) override;
+    void focusCommandLine() override;
     void monitorLine(Monitor which, const std::string& sjisLine) override;
     void monitorText(Monitor which, const std::string& sjisText) override;
 

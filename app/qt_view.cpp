@@ -532,33 +532,45 @@ std::string QtView::statusText(int panel) const
     return fromQt(panels_[size_t(panel)]->text());
 }
 
-void QtView::startTimer(std::string_view name, int intervalMs)
+const char* QtView::timerName(TimerId id)
 {
-    if (auto* t = qobject_cast<QTimer*>(find(name))) {
-        // A start restarts the count, as disabling and enabling did.
-        t->start(intervalMs > 0 ? intervalMs : t->interval());
-    } else {
-        complain(name, "startTimer");
+    switch (id) {
+    case TimerId::RxWait:
+        return "timRxWait";
+    case TimerId::IntervalTx:
+        return "timIntervalTx";
+    case TimerId::WaitTime:
+        return "timWaitTime";
     }
+    return "";
 }
 
-void QtView::stopTimer(std::string_view name)
+QTimer* QtView::timer(TimerId id) const
 {
-    if (auto* t = qobject_cast<QTimer*>(find(name)))
+    return qobject_cast<QTimer*>(find(timerName(id)));
+}
+
+void QtView::startTimer(TimerId id, int intervalMs)
+{
+    if (QTimer* t = timer(id))
+        t->start(intervalMs > 0 ? intervalMs : t->interval());
+}
+
+void QtView::stopTimer(TimerId id)
+{
+    if (QTimer* t = timer(id))
         t->stop();
-    else
-        complain(name, "stopTimer");
 }
 
-bool QtView::timerActive(std::string_view name) const
+bool QtView::timerActive(TimerId id) const
 {
-    auto* t = qobject_cast<QTimer*>(find(name));
+    QTimer* t = timer(id);
     return t && t->isActive();
 }
 
-int QtView::timerInterval(std::string_view name) const
+int QtView::timerInterval(TimerId id) const
 {
-    auto* t = qobject_cast<QTimer*>(find(name));
+    QTimer* t = timer(id);
     return t ? t->interval() : 0;
 }
 

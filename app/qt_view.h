@@ -15,6 +15,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QTimer;
 class QObject;
 class QWidget;
 
@@ -57,10 +58,14 @@ public:
     // Only the main window has log memos (MainWindowView).
     void monitorLine(Monitor, const std::string&) override {}
     void monitorText(Monitor, const std::string&) override {}
-    void startTimer(std::string_view name, int intervalMs) override;
-    void stopTimer(std::string_view name) override;
-    bool timerActive(std::string_view name) const override;
-    int timerInterval(std::string_view name) const override;
+    void startTimer(TimerId id, int intervalMs) override;
+    void stopTimer(TimerId id) override;
+    bool timerActive(TimerId id) const override;
+    int timerInterval(TimerId id) const override;
+    // The window's QTimer of `id`, found by its object name; nullptr when
+    // the window has none.
+    QTimer* timer(TimerId id) const;
+    static const char* timerName(TimerId id);
     void showForm() override;
     void hideForm() override;
     bool formShown() const override;

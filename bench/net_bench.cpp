@@ -37,7 +37,7 @@ struct Rig {
         test::setUpMainView(main);
         for (test::FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) { host.mainTimer(n); };
+        main.onTimer = [this](TimerId n) { host.mainTimer(n); };
         test::wireDialogViews(host.engine, link, packet);
         host.constructBeforeSettings();
         host.constructAfterSettings();

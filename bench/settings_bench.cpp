@@ -54,8 +54,8 @@ Run once(test::HeadlessRig& rig, bool read, uint32_t baud)
     // A reply wait that ran out makes the run a failure.
     int waitsRunOut = 0;
     const auto fire = rig.main.onTimer;
-    rig.main.onTimer = [&](const std::string& n) {
-        waitsRunOut += n == "timRxWait";
+    rig.main.onTimer = [&](TimerId n) {
+        waitsRunOut += n == TimerId::RxWait;
         fire(n);
     };
     const uint64_t t0 = nowUs();

@@ -85,7 +85,7 @@ int cmdRead(Session& s)
 int cmdSend(Session& s, const std::string& text)
 {
     const std::string sjis = utf8ToSjis(text);
-    s.main.setText("txtEdit", sjis);
+    s.host.engine.commandLineEdited(sjis);
     s.received.clear();
     s.host.engine.spbCommandTxClick();
     // Reply lines until the line has been quiet for the wait.

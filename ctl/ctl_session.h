@@ -67,8 +67,8 @@ class Session {
 public:
     Session(const Options& o, std::map<int, std::string> pins)
         : opt(o)
-        , main(layout("main_form.ui"), {{"timRxWait", 1400}, {"timIntervalTx", 10000}})
-        , link(layout("link_form.ui"), {{"timWaitTime", 10000}})
+        , main(layout("main_form.ui"), {{TimerId::RxWait, 1400}, {TimerId::IntervalTx, 10000}})
+        , link(layout("link_form.ui"), {{TimerId::WaitTime, 10000}})
         , packet(layout("packet_form.ui"), {})
         , catalog(std::move(pins))
         , opener(catalog)
@@ -80,12 +80,12 @@ public:
         catalog.setSimulatorFactory([this] { return makeSimulatedModem(clock); });
         for (HeadlessView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) {
-            if (n == "timRxWait" && host.engine.step() != 0 && host.engine.step() % 2 == 0)
+        main.onTimer = [this](TimerId n) {
+            if (n == TimerId::RxWait && host.engine.step() != 0 && host.engine.step() % 2 == 0)
                 timedOut.push_back(host.engine.sequenceCommand());
             host.mainTimer(n);
         };
-        link.onTimer = [this](const std::string& n) { host.linkTimer(n); };
+        link.onTimer = [this](TimerId n) { host.linkTimer(n); };
         link.onShow = [this] { host.linkShown(); };
         link.onHide = [this] { host.linkHidden(); };
         packet.onShow = [this] { host.packetShown(); };
@@ -120,8 +120,6 @@ public:
     {
         catalog.refresh();
         host.constructBeforeSettings();
-        std::vector<std::string> templates = MainEngine::TemplateItems();
-        main.setItems("cmbTemplate", templates, -1);
         if (!settingsFile.empty()) {
             StoredSettings s;
             s.port = host.engine.portNumber();

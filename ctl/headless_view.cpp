@@ -156,10 +156,9 @@ private:
 
 } // namespace
 
-HeadlessView::HeadlessView(const std::string& uiXml, std::map<std::string, int> timers)
+HeadlessView::HeadlessView(const std::string& uiXml, std::map<TimerId, int> timers)
+    : timers_(std::move(timers))
 {
-    for (auto& [name, interval] : timers)
-        timers_[name].interval = interval;
     LayoutReader{root_, controls_, pagesOf_, currentIndex_}.read(uiXml);
 }
 
@@ -181,22 +180,6 @@ const HeadlessView::Control& HeadlessView::get(std::string_view n) const
     auto it = controls_.find(n);
     if (it == controls_.end())
         refuse("control", n);
-    return it->second;
-}
-
-HeadlessView::Timer& HeadlessView::timer(std::string_view n)
-{
-    auto it = timers_.find(n);
-    if (it == timers_.end())
-        refuse("timer", n);
-    return it->second;
-}
-
-const HeadlessView::Timer& HeadlessView::timerOf(std::string_view n) const
-{
-    auto it = timers_.find(n);
-    if (it == timers_.end())
-        refuse("timer", n);
     return it->second;
 }
 
@@ -311,24 +294,6 @@ std::string HeadlessView::currentPage(std::string_view pageControl) const
     return i >= 0 && size_t(i) < p->second.size() ? p->second[size_t(i)] : std::string();
 }
 
-void HeadlessView::startTimer(std::string_view n, int intervalMs)
-{
-    Timer& t = timer(n);
-    t.active = true;
-    t.interval = intervalMs;
-    t.dueMs = nowMs() + uint64_t(std::max(1, intervalMs));
-}
-
-bool HeadlessView::timerActive(std::string_view n) const
-{
-    return timerOf(n).active;
-}
-
-int HeadlessView::timerInterval(std::string_view n) const
-{
-    return timerOf(n).interval;
-}
-
 void HeadlessView::showForm()
 {
     const bool was = shown_;
@@ -350,25 +315,6 @@ void HeadlessView::setItems(std::string_view n, std::vector<std::string> items, 
     Control& ctl = c(n);
     ctl.items = std::move(items);
     ctl.index = index;
-}
-
-void HeadlessView::fireDueTimers(uint64_t now)
-{
-    for (;;) {
-        std::string next;
-        uint64_t best = UINT64_MAX;
-        for (auto& [name, t] : timers_)
-            if (t.active && t.dueMs <= now && t.dueMs < best) {
-                best = t.dueMs;
-                next = name;
-            }
-        if (next.empty())
-            return;
-        Timer& t = timers_[next];
-        t.dueMs += uint64_t(std::max(1, t.interval));
-        if (onTimer)
-            onTimer(next);
-    }
 }
 
 } // namespace kd36

@@ -14,6 +14,7 @@
 
 #include "engine/line_state.h"
 #include "engine/view.h"
+#include "host/virtual_timers.h"
 
 namespace kd36 {
 
@@ -32,15 +33,9 @@ public:
         int maximum = 99;
         uint64_t writes = 0; // value and text changes by the engine
     };
-    struct Timer {
-        bool active = false;
-        int interval = 0;
-        uint64_t dueMs = 0;
-    };
-
     // `uiXml`: the layout file's content. `timers`: the window's timers
     // (created in code, not in the layout) with their intervals.
-    HeadlessView(const std::string& uiXml, std::map<std::string, int> timers);
+    HeadlessView(const std::string& uiXml, std::map<TimerId, int> timers);
 
     // --- View ---
     void setEnabled(std::string_view n, bool on) override { c(n).enabled = on; }
@@ -81,10 +76,10 @@ public:
         for (size_t i = 0; i < 4; ++i)
             status_[i] = line.status[i];
     }
-    void startTimer(std::string_view n, int intervalMs) override;
-    void stopTimer(std::string_view n) override { timer(n).active = false; }
-    bool timerActive(std::string_view n) const override;
-    int timerInterval(std::string_view n) const override;
+    void startTimer(TimerId id, int ms) override { timers_.start(id, ms, nowMs()); }
+    void stopTimer(TimerId id) override { timers_.stop(id); }
+    bool timerActive(TimerId id) const override { return timers_.active(id); }
+    int timerInterval(TimerId id) const override { return timers_.interval(id); }
     void showForm() override;
     void hideForm() override;
     bool formShown() const override { return shown_; }
@@ -96,18 +91,16 @@ public:
     // Items of a combo box the window fills in code.
     void setItems(std::string_view n, std::vector<std::string> items, int index);
     // Fires the due timers in time order (a repeating timer comes due again).
-    void fireDueTimers(uint64_t nowMs);
+    void fireDueTimers(uint64_t now) { timers_.fireDue(now, onTimer); }
 
     std::function<uint64_t()> nowMs = [] { return uint64_t(0); };
-    std::function<void(const std::string&)> onTimer;
+    std::function<void(TimerId)> onTimer;
     std::function<void()> onShow;
     std::function<void()> onHide;
 
 private:
     Control& c(std::string_view n);
     const Control& get(std::string_view n) const;
-    Timer& timer(std::string_view n);
-    const Timer& timerOf(std::string_view n) const;
     [[noreturn]] void refuse(std::string_view what, std::string_view n) const;
 
     std::string root_;
@@ -115,7 +108,7 @@ private:
     std::map<std::string, std::vector<std::string>, std::less<>> pagesOf_; // tab widget -> pages
     std::map<std::string, int, std::less<>> currentIndex_;
     std::set<std::string, std::less<>> hiddenTabs_;
-    std::map<std::string, Timer, std::less<>> timers_;
+    VirtualTimers timers_;
     std::string status_[4];
     std::string focus_;
     bool shown_ = false;

@@ -49,7 +49,7 @@ void TLinkForm::bind(LinkLogic& logic, Guard guard)
     connect(ui->btnClose, &QPushButton::clicked, this, &QWidget::hide);
     connect(ui->btnCsvSave, &QPushButton::clicked, this, &TLinkForm::btnCsvSaveClick);
     auto* timer = findChild<QTimer*>(QStringLiteral("timWaitTime"));
-    connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer("timWaitTime"); }); });
+    connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer(kd36::TimerId::WaitTime); }); });
 }
 
 void TLinkForm::btnCsvSaveClick()

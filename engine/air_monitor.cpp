@@ -152,11 +152,11 @@ void MainEngine::btnSTBYClick() { SendCommand("@STBY\r\n"); }
 
 namespace {
 
-std::string testParams(View& v, int& modulation)
+std::string testParams(const WindowInputs& in, int& modulation)
 {
-    const int idx = v.itemIndex("cmbModulation");
+    const int idx = in.testModulation;
     modulation = idx == 2 ? 9 : (idx < 0 ? 0 : idx);
-    return "F=" + std::to_string(v.itemIndex("cmbChannel") + 7) + ";M=" + std::to_string(modulation);
+    return "F=" + std::to_string(in.testChannel + 7) + ";M=" + std::to_string(modulation);
 }
 
 } // namespace
@@ -164,13 +164,13 @@ std::string testParams(View& v, int& modulation)
 void MainEngine::btnSENDClick()
 {
     int mod = 0;
-    SendCommand("@SEND:" + testParams(d.main, mod) + "\r\n");
+    SendCommand("@SEND:" + testParams(FInputs, mod) + "\r\n");
 }
 
 void MainEngine::btnRECVClick()
 {
     int mod = 0;
-    std::string p = testParams(d.main, mod);
+    std::string p = testParams(FInputs, mod);
     if (mod == 9) {
         d.boxes.warning("モジュレーション異常", {}, "デバッグ");
         return;
@@ -181,26 +181,27 @@ void MainEngine::btnRECVClick()
 void MainEngine::btnIntervalTxClick()
 {
     View& v = d.main;
-    if (!v.timerActive("timIntervalTx")) {
-        v.setText("btnIntervalTx", sj("ストップ"));
-        v.startTimer("timIntervalTx", (v.itemIndex("cmbIntervalTx") + 1) * 1000);
-        SendCommand(v.text("edtIntervalTx") + "\r\n");
+    FIntervalRunning = !FIntervalRunning;
+    if (FIntervalRunning) {
+        v.startTimer(TimerId::IntervalTx, (FInputs.intervalIndex + 1) * 1000);
+        windowChanged();
+        SendCommand(FInputs.intervalCommand + "\r\n");
     } else {
-        v.stopTimer("timIntervalTx");
-        v.setText("btnIntervalTx", sj("スタート"));
+        v.stopTimer(TimerId::IntervalTx);
+        windowChanged();
     }
 }
 
 void MainEngine::timIntervalTxTimer()
 {
-    SendCommand(d.main.text("edtIntervalTx") + "\r\n");
+    SendCommand(FInputs.intervalCommand + "\r\n");
 }
 
-void MainEngine::cmbIntervalTxChange()
+void MainEngine::cmbIntervalTxChange(int index)
 {
-    View& v = d.main;
-    if (v.timerActive("timIntervalTx"))
-        v.startTimer("timIntervalTx", (v.itemIndex("cmbIntervalTx") + 1) * 1000);
+    FInputs.intervalIndex = index;
+    if (FIntervalRunning)
+        d.main.startTimer(TimerId::IntervalTx, (index + 1) * 1000);
 }
 
 } // namespace kd36

@@ -85,7 +85,7 @@ void MainEngine::sendFunctionCommand(const std::string& sjis)
     if (d.port.EscapeLine(CLRDTR))
         SendCommand(sjis);
     FRxTimedOut = false;
-    d.main.stopTimer("timRxWait");
+    d.main.stopTimer(TimerId::RxWait);
 }
 
 } // namespace kd36

@@ -113,7 +113,7 @@ void LinkLogic::FormHide()
     FState = 0;
     v_.setVisible("btnAbort", false);
     v_.setVisible("btnGet", true);
-    v_.stopTimer("timWaitTime");
+    v_.stopTimer(TimerId::WaitTime);
     addEmptyLine();
     updateCsvButton();
 }
@@ -140,7 +140,7 @@ void LinkLogic::btnGetClick()
 
 void LinkLogic::btnAbortClick(EndReason reason)
 {
-    v_.stopTimer("timWaitTime");
+    v_.stopTimer(TimerId::WaitTime);
     if (FState == 2) {
         switch (reason) {
         case EndReason::TimedOut: settleLast(LinkResult::NoReply); break;
@@ -187,7 +187,7 @@ void LinkLogic::spbMemClearClick()
 
 void LinkLogic::timWaitTimeTimer()
 {
-    v_.stopTimer("timWaitTime");
+    v_.stopTimer(TimerId::WaitTime);
     appendToLastLine(sj("応答がありません。") + "\r\n");
     btnAbortClick(EndReason::TimedOut);
 }
@@ -230,7 +230,7 @@ int LinkLogic::NextStation()
 
 void LinkLogic::ShowLevel(int station, int level)
 {
-    v_.stopTimer("timWaitTime");
+    v_.stopTimer(TimerId::WaitTime);
     if (station < 0 || station >= kStations)
         return;
     if (level > 4)
@@ -253,8 +253,8 @@ void LinkLogic::ShowLevel(int station, int level)
 
 void LinkLogic::RestartWaitTimer()
 {
-    v_.stopTimer("timWaitTime");
-    v_.startTimer("timWaitTime", kWaitMs);
+    v_.stopTimer(TimerId::WaitTime);
+    v_.startTimer(TimerId::WaitTime, kWaitMs);
 }
 
 void LinkLogic::AddMessage(const std::string& sjis)
@@ -269,9 +269,9 @@ void LinkLogic::AddMessage(const std::string& sjis)
         v_.appendMemoLine("memInfo", added);
 }
 
-void LinkLogic::onTimer(const std::string& name)
+void LinkLogic::onTimer(TimerId id)
 {
-    if (name == "timWaitTime")
+    if (id == TimerId::WaitTime)
         timWaitTimeTimer();
 }
 

@@ -55,7 +55,7 @@ public:
     void RestartWaitTimer();
     void AddMessage(const std::string& sjis);
     // A named timer of the dialog fired.
-    void onTimer(const std::string& name);
+    void onTimer(TimerId id);
 
     // A reply during a run that showed no level (bad level character, a
     // station other than the one polled, or an unreadable payload).

@@ -44,10 +44,10 @@ void MainEngine::ConstructBeforeSettings()
     RxQueue.clear();
     FRxText.clear();
     FDevelopTab = false;
-    v.setItemIndex("cmbChannel", 0);
-    v.setItemIndex("cmbModulation", 0);
-    v.setItemIndex("cmbIntervalTx", 9);
-    v.setText("TMainForm", sj("KD-36 セットアップ"));
+    FInputs.testChannel = 0;
+    FInputs.testModulation = 0;
+    FInputs.intervalIndex = 9;
+    v.showInputs(FInputs);
     lineChanged(true);
     windowChanged(true);
 }
@@ -67,7 +67,6 @@ void MainEngine::ConstructAfterSettings()
     FClosing = false;
     FShiftHeld = false;
     FRxReady = false;
-    d.main.setText("spbCommunicationMode", sj("オンラインモード"));
     spbModeClick(1, true);
 }
 
@@ -258,26 +257,27 @@ bool MainEngine::SendCommand(const std::string& text, const std::string& echoPre
 
 void MainEngine::spbCommandTxClick()
 {
-    std::string t = d.main.text("txtEdit");
+    const std::string& t = FInputs.commandLine;
     if (t.empty() || FBusy)
         return;
     SendCommand(t + "\r\n");
 }
 
-void MainEngine::FormKeyPress(int key)
+void MainEngine::FormKeyPress(int key, InputLine focused)
 {
     if (key != 13 || !windowShown(windowState()).commandSend)
         return;
-    if (FCommandMode == 1 && d.main.hasFocus("txtEdit"))
+    if (FCommandMode == 1 && focused == InputLine::Command)
         spbCommandTxClick();
-    else if (d.main.hasFocus("txtTerm"))
+    else if (focused == InputLine::Terminal)
         btnTermTxClick();
 }
 
-void MainEngine::cmbTemplateChange()
+void MainEngine::cmbTemplateChange(const std::string& sjis)
 {
-    d.main.setText("txtEdit", d.main.text("cmbTemplate"));
-    d.main.setFocus("txtEdit");
+    FInputs.commandLine = sjis;
+    d.main.showInputs(FInputs);
+    d.main.focusCommandLine();
 }
 
 void MainEngine::handOver(const std::string& piece)
@@ -369,6 +369,8 @@ WindowState MainEngine::windowState() const
     s.packet = FPacketShown != 0;
     s.developTab = FDevelopTab;
     s.extended = FExtension != 0;
+    s.crLfBox = FCrLfBox;
+    s.intervalRunning = FIntervalRunning;
     return s;
 }
 
@@ -395,15 +397,15 @@ void MainEngine::packetFormShown(bool shown)
 
 void MainEngine::timRxWaitTimer()
 {
-    d.main.stopTimer("timRxWait");
+    d.main.stopTimer(TimerId::RxWait);
     FRxTimedOut = true;
 }
 
-void MainEngine::onTimer(const std::string& name)
+void MainEngine::onTimer(TimerId id)
 {
-    if (name == "timRxWait")
+    if (id == TimerId::RxWait)
         timRxWaitTimer();
-    else if (name == "timIntervalTx")
+    else if (id == TimerId::IntervalTx)
         timIntervalTxTimer();
 }
 

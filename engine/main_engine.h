@@ -91,8 +91,17 @@ public:
     bool SendCommand(const std::string& sjis, const std::string& echoPrefix = {});
     void spbCommandTxClick();
     // Enter (13) previewed by the window; the key always goes on to the control.
-    void FormKeyPress(int key);
-    void cmbTemplateChange();
+    void FormKeyPress(int key, InputLine focused);
+    // A template picked or typed: it becomes the command line.
+    void cmbTemplateChange(const std::string& sjis);
+    // The user changed a field of the main window.
+    void commandLineEdited(const std::string& sjis) { FInputs.commandLine = sjis; }
+    void terminalLineEdited(const std::string& sjis) { FInputs.terminalLine = sjis; }
+    void chkCRLFClick(bool on) { FInputs.terminalCrLf = on; }
+    void testChannelChanged(int index) { FInputs.testChannel = index; }
+    void testModulationChanged(int index) { FInputs.testModulation = index; }
+    void intervalCommandEdited(const std::string& sjis) { FInputs.intervalCommand = sjis; }
+    const WindowInputs& inputs() const { return FInputs; }
 
     // --- receive hand-over (user-interface thread) ---
     void handOver(const std::string& piece);
@@ -104,8 +113,8 @@ public:
     bool PassCanChange();
     void UpdateSignalLamps();
     void timRxWaitTimer();
-    // A named timer of the main window fired.
-    void onTimer(const std::string& name);
+    // A timer of the main window fired.
+    void onTimer(TimerId id);
 
     // --- response parser ---
     void ResponseParser();
@@ -155,7 +164,8 @@ public:
     void btnSTBYClick();
     void btnIntervalTxClick();
     void timIntervalTxTimer();
-    void cmbIntervalTxChange();
+    // The interval list now shows item `index`; a running send takes it at once.
+    void cmbIntervalTxChange(int index);
 
     // --- communication-mode terminal ---
     void btnTermTxClick();
@@ -270,6 +280,9 @@ private:
     bool FAirMonitorMark = false; // the functions switched on
     bool FRssiInfoMark = false;
     bool FDevelopTab = false;
+    bool FCrLfBox = false;
+    bool FIntervalRunning = false;
+    WindowInputs FInputs;
     int FLinkStateSeen = 0;
     bool FLinkCheckedSeen = false;
     bool FAirMonitorSeen = false;

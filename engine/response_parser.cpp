@@ -187,7 +187,7 @@ void MainEngine::ResponseParser()
                 endSequence();
         }
         FRxTimedOut = false;
-        d.main.stopTimer("timRxWait");
+        d.main.stopTimer(TimerId::RxWait);
     }
 }
 

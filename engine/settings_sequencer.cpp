@@ -189,12 +189,12 @@ void MainEngine::sendSettingsCommand(const std::string& cmd)
     FSequenceCommand = cmd.substr(0, cmd.find("\r\n"));
     FSequenceWriteFailed = !SendCommand(cmd);
     if (FSequenceWriteFailed && FStopOnWriteFailure) {
-        d.main.stopTimer("timRxWait");
+        d.main.stopTimer(TimerId::RxWait);
         endSequence();
         return;
     }
-    d.main.stopTimer("timRxWait");
-    d.main.startTimer("timRxWait", 1400);
+    d.main.stopTimer(TimerId::RxWait);
+    d.main.startTimer(TimerId::RxWait, 1400);
 }
 
 void MainEngine::SettingsSequencer()

@@ -7,10 +7,10 @@ namespace kd36 {
 
 void MainEngine::btnTermTxClick()
 {
-    std::string t = d.main.text("txtTerm");
+    std::string t = FInputs.terminalLine;
     if (t.empty())
         return;
-    if (d.main.isChecked("chkCRLF"))
+    if (FInputs.terminalCrLf)
         t += "\r\n";
     SendCommand(t, "Tx:");
 }
@@ -23,8 +23,10 @@ void MainEngine::spbTermClearClick()
 
 void MainEngine::txtTermDblClick()
 {
-    if (FShiftHeld)
-        d.main.setVisible("chkCRLF", !d.main.isVisible("chkCRLF"));
+    if (!FShiftHeld)
+        return;
+    FCrLfBox = !FCrLfBox;
+    windowChanged();
 }
 
 } // namespace kd36

@@ -11,9 +11,14 @@ namespace kd36 {
 
 struct LineShown;
 struct WindowShown;
+struct WindowInputs;
 
 // The main window's two log memos.
 enum class Monitor { Commands, Terminal };
+
+// The timers the engine runs: the reply wait and the interval send of the
+// main window, the answer-back dialog's wait between stations.
+enum class TimerId { RxWait, IntervalTx, WaitTime };
 
 class View {
 public:
@@ -56,14 +61,17 @@ public:
     virtual void showLine(const LineShown&) {}
     // The main window's locks, marks and mode panels.
     virtual void showWindow(const WindowShown&) {}
+    // The main window's input fields, after the engine changed one.
+    virtual void showInputs(const WindowInputs&) {}
+    virtual void focusCommandLine() {}
     // A log memo of the main window: one line added, or its whole text.
     virtual void monitorLine(Monitor, const std::string& sjisLine) = 0;
     virtual void monitorText(Monitor, const std::string& sjisText) = 0;
-    // Named timers (timRxWait, timIntervalTx, timWaitTime).
-    virtual void startTimer(std::string_view name, int intervalMs) = 0;
-    virtual void stopTimer(std::string_view name) = 0;
-    virtual bool timerActive(std::string_view name) const = 0;
-    virtual int timerInterval(std::string_view name) const = 0;
+    // A start restarts the count.
+    virtual void startTimer(TimerId, int intervalMs) = 0;
+    virtual void stopTimer(TimerId) = 0;
+    virtual bool timerActive(TimerId) const = 0;
+    virtual int timerInterval(TimerId) const = 0;
     // The window itself (dialogs): show raises it when already shown.
     virtual void showForm() = 0;
     virtual void hideForm() = 0;

@@ -28,6 +28,8 @@ WindowShown windowShown(const WindowState& s)
     w.commandMode = s.commandMode;
     w.developTab = s.developTab;
     w.extended = s.extended;
+    w.crLfBox = s.crLfBox;
+    w.intervalRunning = s.intervalRunning;
     return w;
 }
 

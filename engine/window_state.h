@@ -3,6 +3,8 @@
 // lock, mark and shown panel of the window follows from this value alone, so
 // a close, a failed load or a dialog shut from elsewhere cannot leave a
 // button behind in the wrong state.
+#include <string>
+
 namespace kd36 {
 
 struct WindowState {
@@ -14,6 +16,8 @@ struct WindowState {
     bool packet = false;
     bool developTab = false;
     bool extended = true;    // the version dialog's extended mode
+    bool crLfBox = false;    // the terminal's CR LF box, shown by a shift double-click
+    bool intervalRunning = false;
     bool operator==(const WindowState&) const = default;
 };
 
@@ -43,8 +47,26 @@ struct WindowShown {
     bool commandMode = false; // spbMode down and pnlCommand shown, else the online pair
     bool developTab = false;
     bool extended = true;     // the data-bits rows of grpSERI
+    bool crLfBox = false;     // chkCRLF
+    bool intervalRunning = false; // btnIntervalTx offers to stop
     bool operator==(const WindowShown&) const = default;
 };
+
+// What the user typed or picked in the main window's own fields; texts in
+// Shift-JIS.
+struct WindowInputs {
+    std::string commandLine;                // txtEdit
+    std::string terminalLine;               // txtTerm
+    bool terminalCrLf = true;               // chkCRLF
+    int testChannel = 0;                    // cmbChannel: channels 7..46
+    int testModulation = 0;                 // cmbModulation
+    int intervalIndex = 9;                  // cmbIntervalTx: 1..60 s
+    std::string intervalCommand = "$SEND:"; // edtIntervalTx
+    bool operator==(const WindowInputs&) const = default;
+};
+
+// The field that has the keyboard when Enter is pressed.
+enum class InputLine { Other, Command, Terminal };
 
 WindowShown windowShown(const WindowState& s);
 

@@ -110,9 +110,9 @@ bool EngineHost::release(unsigned long boundMs)
     return port.shutdown(boundMs);
 }
 
-void EngineHost::linkTimer(const std::string& name)
+void EngineHost::linkTimer(TimerId id)
 {
-    engine.linkForm().onTimer(name);
+    engine.linkForm().onTimer(id);
 }
 
 void EngineHost::linkShown()

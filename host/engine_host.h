@@ -84,8 +84,8 @@ public:
     void setPieceTap(std::function<void(const std::string&)> tap) { tap_ = std::move(tap); }
 
     // Events of the views, as the windows connect them.
-    void mainTimer(const std::string& name) { engine.onTimer(name); }
-    void linkTimer(const std::string& name);
+    void mainTimer(TimerId id) { engine.onTimer(id); }
+    void linkTimer(TimerId id);
     void linkShown();
     void linkHidden();
     void packetShown();

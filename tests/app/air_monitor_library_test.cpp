@@ -85,7 +85,7 @@ struct Rig {
         setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) { engine.onTimer(n); };
+        main.onTimer = [this](TimerId n) { engine.onTimer(n); };
         engine.ConstructBeforeSettings();
         engine.ConstructAfterSettings();
         engine.mnuCommOpenClick();

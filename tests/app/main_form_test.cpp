@@ -29,6 +29,7 @@
 #include "dialogs/packet_form.h"
 #include "app/lamp_widget.h"
 #include "app/qt_boxes.h"
+#include "app/qt_view.h"
 #include "engine/profile_format.h"
 #include "engine/setting_panel.h"
 #include "engine/window_state.h"
@@ -458,6 +459,20 @@ void MainFormTest::windowLayoutStartsAsTheModel()
     QCOMPARE(ui().pnlCommand->isHidden(), false);
     QCOMPARE(ui().pnlCommunication->isHidden(), true);
     QCOMPARE(ui().PageControlSetting->isTabVisible(ui().PageControlSetting->indexOf(ui().tabDevelop)), w.developTab);
+
+    // The fields the engine reads: the layout's texts, the running window's picks.
+    const WindowInputs start, &in = form->engine().inputs();
+    QCOMPARE(QtView::fromQt(layout.edtIntervalTx->text()), start.intervalCommand);
+    QCOMPARE(layout.chkCRLF->isChecked(), start.terminalCrLf);
+    QCOMPARE(layout.chkCRLF->isHidden(), !windowShown(WindowState{}).crLfBox);
+    QVERIFY(layout.txtEdit->text().isEmpty() && layout.txtTerm->text().isEmpty());
+    QCOMPARE(ui().cmbChannel->currentIndex(), in.testChannel);
+    QCOMPARE(ui().cmbModulation->currentIndex(), in.testModulation);
+    QCOMPARE(ui().cmbIntervalTx->currentIndex(), in.intervalIndex);
+    QCOMPARE(ui().cmbIntervalTx->currentText(), QString::number(in.intervalIndex + 1)); // seconds
+    // The test commands name channel index + 7.
+    QCOMPARE(ui().cmbChannel->count(), 40);
+    QCOMPARE(ui().cmbChannel->itemText(0), QStringLiteral("7"));
 }
 
 void MainFormTest::panelShowsTheEngineAndHandsOverEdits()

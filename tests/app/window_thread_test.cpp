@@ -201,7 +201,8 @@ void WindowThreadTest::shutdownInEveryState()
 void WindowThreadTest::replyTimersNeverFireEarly()
 {
     struct Probe {
-        View* view;
+        QtView* view;
+        TimerId id;
         const char* name;
         QTimer* timer;
         QElapsedTimer started;
@@ -209,15 +210,15 @@ void WindowThreadTest::replyTimersNeverFireEarly()
         qint64 soonestMs = 1 << 30;
     };
     Probe probes[] = {
-        {&form->view(), "timRxWait", nullptr, {}},
-        {&form->linkView(), "timWaitTime", nullptr, {}},
-        {&form->view(), "timIntervalTx", nullptr, {}},
+        {&form->view(), TimerId::RxWait, "timRxWait", nullptr, {}},
+        {&form->linkView(), TimerId::WaitTime, "timWaitTime", nullptr, {}},
+        {&form->view(), TimerId::IntervalTx, "timIntervalTx", nullptr, {}},
     };
     const int kIntervalMs = 1400;
     // One idle pass of the window, and what a busy machine adds to a wake-up.
     const int kPassMs = 10, kSlackMs = 15;
     for (Probe& p : probes) {
-        p.timer = form->findChild<QTimer*>(QString::fromLatin1(p.name));
+        p.timer = p.view->timer(p.id);
         QVERIFY2(p.timer, p.name);
         connect(p.timer, &QTimer::timeout, this, [&p] {
             if (p.firedMs < 0)
@@ -232,11 +233,11 @@ void WindowThreadTest::replyTimersNeverFireEarly()
             p.firedMs = -1;
             QTest::qWait(137);
             p.started.start();
-            p.view->startTimer(p.name, kIntervalMs);
+            p.view->startTimer(p.id, kIntervalMs);
         }
         QTRY_VERIFY_WITH_TIMEOUT(probes[2].firedMs >= 0, 3000);
         for (Probe& p : probes) {
-            p.view->stopTimer(p.name);
+            p.view->stopTimer(p.id);
             qInfo("%s round %d: fired after %lld ms", p.name, round, p.firedMs);
             const QString what = QStringLiteral("%1 %2 ms").arg(QString::fromLatin1(p.name)).arg(p.firedMs);
             if (p.firedMs < kIntervalMs)

@@ -23,13 +23,13 @@ std::string layout(const char* name)
 
 TEST(HeadlessView, RefusesNamesTheLayoutDoesNotHave)
 {
-    HeadlessView v(layout("main_form.ui"), {{"timRxWait", 1400}});
+    HeadlessView v(layout("main_form.ui"), {{kd36::TimerId::RxWait, 1400}});
     EXPECT_THROW(v.setText("edtRead21", "x"), std::invalid_argument);
     EXPECT_THROW(v.isChecked("chkNothing"), std::invalid_argument);
-    EXPECT_THROW(v.startTimer("timNothing", 10), std::invalid_argument);
+    EXPECT_THROW(v.startTimer(kd36::TimerId::WaitTime, 10), std::invalid_argument);
     EXPECT_THROW(v.currentPage("edtRead1"), std::invalid_argument);
     EXPECT_NO_THROW(v.setText("edtRead20", "H"));
-    EXPECT_NO_THROW(v.startTimer("timRxWait", 1400));
+    EXPECT_NO_THROW(v.startTimer(kd36::TimerId::RxWait, 1400));
     EXPECT_NO_THROW(v.setChecked("mnuRssiInfo", true)); // menu actions are controls too
 }
 
@@ -49,7 +49,7 @@ TEST(HeadlessView, ControlsBehaveAsTheWindowsDo)
     // Layout texts arrive in Shift-JIS, as the engine keeps text.
     EXPECT_EQ(v.text("spbRead"), kd36::sj("値読込"));
 
-    HeadlessView link(layout("link_form.ui"), {{"timWaitTime", 10000}});
+    HeadlessView link(layout("link_form.ui"), {{kd36::TimerId::WaitTime, 10000}});
     EXPECT_FALSE(link.isVisible("btnAbort"));
     EXPECT_EQ(link.control("prgLevel15").maximum, 4);
 }

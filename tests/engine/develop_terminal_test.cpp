@@ -27,8 +27,8 @@ TEST_F(Develop, ButtonsSendTheirFixedCommands)
 
 TEST_F(Develop, ModulationCodesAndThePn9Refusal)
 {
-    main.setItemIndex("cmbChannel", 5);
-    main.setItemIndex("cmbModulation", 2);
+    engine.testChannelChanged(5);
+    engine.testModulationChanged(2);
     engine.btnSENDClick();
     EXPECT_EQ(port.writes.back(), "@SEND:F=12;M=9\r\n");
     port.writes.clear();
@@ -37,21 +37,21 @@ TEST_F(Develop, ModulationCodesAndThePn9Refusal)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "モジュレーション異常");
     EXPECT_EQ(boxes.shown[0].title, "デバッグ");
-    main.setItemIndex("cmbModulation", 1);
+    engine.testModulationChanged(1);
     engine.btnRECVClick();
     EXPECT_EQ(port.writes.back(), "@RECV:F=12;M=1\r\n");
 }
 
 TEST_F(Develop, IntervalTransmissionRepeatsEverySecond)
 {
-    main.setItemIndex("cmbIntervalTx", 0);
+    engine.cmbIntervalTxChange(0);
     engine.btnIntervalTxClick();
     EXPECT_EQ(main.text("btnIntervalTx"), sj("ストップ"));
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(port.writes[0], "$SEND:\r\n");
     run(3000);
     EXPECT_EQ(port.writes.size(), 4u);
-    main.setText("edtIntervalTx", "");
+    engine.intervalCommandEdited("");
     run(1000);
     EXPECT_EQ(port.writes.back(), "\r\n"); // read anew each tick
     engine.btnIntervalTxClick();
@@ -63,19 +63,17 @@ TEST_F(Develop, IntervalTransmissionRepeatsEverySecond)
 
 TEST_F(Develop, IntervalChangeOnlyRetimesARunningTimer)
 {
-    main.setItemIndex("cmbIntervalTx", 4);
-    engine.cmbIntervalTxChange();
-    EXPECT_FALSE(main.timerActive("timIntervalTx"));
+    engine.cmbIntervalTxChange(4);
+    EXPECT_FALSE(main.timerActive(TimerId::IntervalTx));
     engine.btnIntervalTxClick();
-    EXPECT_EQ(main.timerInterval("timIntervalTx"), 5000);
-    main.setItemIndex("cmbIntervalTx", 1);
-    engine.cmbIntervalTxChange();
-    EXPECT_EQ(main.timerInterval("timIntervalTx"), 2000);
+    EXPECT_EQ(main.timerInterval(TimerId::IntervalTx), 5000);
+    engine.cmbIntervalTxChange(1);
+    EXPECT_EQ(main.timerInterval(TimerId::IntervalTx), 2000);
 }
 
 TEST_F(Develop, IntervalTicksWithThePortClosedReportEachFailure)
 {
-    main.setItemIndex("cmbIntervalTx", 0);
+    engine.cmbIntervalTxChange(0);
     engine.btnIntervalTxClick();
     engine.mnuCommOpenClick(); // close; the timer goes on
     run(2000);
@@ -94,20 +92,20 @@ protected:
 
 TEST_F(Terminal, SendsWithOrWithoutLineEnd)
 {
-    main.setText("txtTerm", "ABC");
+    engine.terminalLineEdited("ABC");
     engine.btnTermTxClick();
-    main.setChecked("chkCRLF", false);
+    engine.chkCRLFClick(false);
     engine.btnTermTxClick();
     EXPECT_EQ(port.writes, (std::vector<std::string>{"ABC\r\n", "ABC"}));
     EXPECT_EQ(term(), (std::vector<std::string>{"Tx:ABC", "Tx:ABC"}));
-    main.setText("txtTerm", "");
+    engine.terminalLineEdited("");
     engine.btnTermTxClick();
     EXPECT_EQ(port.writes.size(), 2u);
 }
 
 TEST_F(Terminal, JapaneseGoesOutAsShiftJis)
 {
-    main.setText("txtTerm", sj("あA"));
+    engine.terminalLineEdited(sj("あA"));
     engine.btnTermTxClick();
     EXPECT_EQ(port.writes.back(), "\x82\xA0" "A\r\n");
 }
@@ -128,7 +126,7 @@ TEST_F(Terminal, ReceivedChunksShowWithPrefixAndSurviveModeChanges)
 TEST_F(Terminal, FailedSendShowsTheBoxAndTheLine)
 {
     port.failWrites = true;
-    main.setText("txtTerm", "X");
+    engine.terminalLineEdited("X");
     engine.btnTermTxClick();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
     EXPECT_EQ(term(), (std::vector<std::string>{"Tx:X", sj("送信失敗")}));

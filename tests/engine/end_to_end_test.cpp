@@ -50,7 +50,7 @@ TEST_F(EndToEnd, AReplyQueuedBeforeAReopenIsNotHandedOver)
 {
     // The reply waits for the user-interface side when the port is closed
     // and opened again: it belongs to the old line, not to the new one.
-    rig.main.setText("txtEdit", "@EQID");
+    rig.engine.commandLineEdited("@EQID");
     rig.engine.spbCommandTxClick();
     for (int i = 0; i < 100 && !rig.host.pieceWaiting(); ++i) {
         static_cast<VirtualClock&>(rig.clock()).advanceMs(10);
@@ -157,7 +157,7 @@ TEST_F(EndToEnd, CommunicationModeEchoesTypedLines)
     rig.engine.spbModeClick(0, true);
     rig.run(20);
     EXPECT_TRUE(rig.modem().dtr());
-    rig.main.setText("txtTerm", "hello");
+    rig.engine.terminalLineEdited("hello");
     rig.engine.btnTermTxClick();
     ASSERT_TRUE(rig.runUntil(
         [&] {
@@ -198,7 +198,7 @@ TEST(EndToEndThreaded, ReadAndEchoWithTheReceiveThreadRunning)
     ASSERT_TRUE(rig.runUntil([&] { return rig.engine.step() == 0; }, 5000));
     EXPECT_EQ(rig.engine.panel().read(12), "KD36SIM1");
     rig.engine.spbModeClick(0, true);
-    rig.main.setText("txtTerm", "ping");
+    rig.engine.terminalLineEdited("ping");
     rig.engine.btnTermTxClick();
     ASSERT_TRUE(rig.runUntil([&] { return rig.main.memoLines("memTerm").size() >= 2; }, 3000));
     EXPECT_EQ(rig.main.memoLines("memTerm")[1], "Rx:ping");

@@ -23,7 +23,7 @@ protected:
         setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) { engine.onTimer(n); };
+        main.onTimer = [this](TimerId n) { engine.onTimer(n); };
         engine.ConstructBeforeSettings();
         engine.ConstructAfterSettings();
     }

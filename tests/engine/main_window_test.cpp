@@ -20,7 +20,6 @@ TEST_F(MainWindow, StartsClosedInCommandMode)
     EXPECT_TRUE(main.isVisible("pnlCommand"));
     EXPECT_FALSE(main.isVisible("pnlCommunication"));
     EXPECT_FALSE(main.isTabVisible("tabDevelop"));
-    EXPECT_EQ(main.text("spbCommunicationMode"), sj("オンラインモード"));
     EXPECT_EQ(main.itemIndex("cmbIntervalTx"), 9);
     EXPECT_TRUE(port.escapes.empty()); // no line is touched while closed
     EXPECT_EQ(MainEngine::TemplateItems(),

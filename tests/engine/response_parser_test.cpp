@@ -107,12 +107,12 @@ TEST_F(Parser, CodeDisplayCodesBecomePartOfValues)
 TEST_F(Parser, StepAdvancesOncePerPass)
 {
     readTo(6);
-    ASSERT_TRUE(main.timerActive("timRxWait"));
+    ASSERT_TRUE(main.timerActive(TimerId::RxWait));
     take(">FREQ:A=3\r\n>ROUT:D=2\r\n");
     EXPECT_EQ(engine.step(), 7);
     EXPECT_EQ(f(3), "3");
     EXPECT_EQ(f(5), "2");
-    EXPECT_FALSE(main.timerActive("timRxWait"));
+    EXPECT_FALSE(main.timerActive(TimerId::RxWait));
     // A reply and an expired wait in one pass: still one step.
     engine.SettingsSequencer();
     ASSERT_EQ(engine.step(), 8);

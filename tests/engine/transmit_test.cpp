@@ -9,8 +9,7 @@ class Transmit : public EngineTest {};
 TEST_F(Transmit, TemplateGoesToTheCommandLineAndIsSentAsTyped)
 {
     openPort();
-    main.setText("cmbTemplate", "@FREQ");
-    engine.cmbTemplateChange();
+    engine.cmbTemplateChange("@FREQ");
     EXPECT_EQ(main.text("txtEdit"), "@FREQ");
     EXPECT_TRUE(main.hasFocus("txtEdit"));
     engine.spbCommandTxClick();
@@ -24,7 +23,7 @@ TEST_F(Transmit, NothingIsSentWhenEmptyOrBusy)
     openPort();
     engine.spbCommandTxClick();
     engine.spbReadClick(); // a settings sequence now runs
-    main.setText("txtEdit", "@EQID");
+    engine.commandLineEdited("@EQID");
     engine.spbCommandTxClick();
     EXPECT_TRUE(port.written.empty());
     EXPECT_TRUE(monitor().empty());
@@ -32,30 +31,28 @@ TEST_F(Transmit, NothingIsSentWhenEmptyOrBusy)
 
 TEST_F(Transmit, EnterSendsOnlyFromTheFocusedLineWhileTheButtonIsEnabled)
 {
-    main.setText("txtEdit", "@EQID");
-    main.setFocus("txtEdit");
-    engine.FormKeyPress(13); // port closed: button disabled
+    engine.commandLineEdited("@EQID");
+    engine.FormKeyPress(13, InputLine::Command); // port closed: button disabled
     EXPECT_TRUE(port.written.empty());
     openPort();
-    main.setFocus("cmbTemplate");
-    engine.FormKeyPress(13);
+    engine.FormKeyPress(13, InputLine::Other);
     EXPECT_TRUE(port.written.empty());
-    main.setFocus("txtEdit");
-    engine.FormKeyPress('A');
+    engine.FormKeyPress('A', InputLine::Command);
     EXPECT_TRUE(port.written.empty());
-    engine.FormKeyPress(13);
+    engine.FormKeyPress(13, InputLine::Command);
     EXPECT_EQ(port.written, "@EQID\r\n");
     // In communication mode Enter in the terminal line sends that line.
     engine.spbModeClick(0, true);
-    main.setText("txtTerm", "hi");
-    main.setFocus("txtTerm");
-    engine.FormKeyPress(13);
+    engine.terminalLineEdited("hi");
+    engine.FormKeyPress(13, InputLine::Command);
+    EXPECT_EQ(port.written, "@EQID\r\n"); // the command line is not on show
+    engine.FormKeyPress(13, InputLine::Terminal);
     EXPECT_EQ(port.written, "@EQID\r\nhi\r\n");
 }
 
 TEST_F(Transmit, FailedWriteShowsTheBoxThenTheMonitorLine)
 {
-    main.setText("txtEdit", "@INIT");
+    engine.commandLineEdited("@INIT");
     engine.SendCommand("@INIT\r\n"); // port closed
     ASSERT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
     EXPECT_EQ(monitor(), (std::vector<std::string>{"@INIT", sj("送信失敗")}));

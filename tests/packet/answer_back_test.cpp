@@ -55,8 +55,8 @@ TEST_F(AnswerBackTest, PollsTickedStationsInTurnAndCompletesWithoutStop)
     startRun({0, 3});
     ASSERT_EQ(port.writes, std::vector<std::string>{"@AIRC:N=0\r\n"});
     EXPECT_EQ(port.escapes.back(), CLRDTR);
-    EXPECT_TRUE(link.timerActive("timWaitTime"));
-    EXPECT_EQ(link.timerInterval("timWaitTime"), 10000);
+    EXPECT_TRUE(link.timerActive(TimerId::WaitTime));
+    EXPECT_EQ(link.timerInterval(TimerId::WaitTime), 10000);
 
     reply(">AIRC:0=3\r\n");
     pass(); // the reply and the next poll share one pass
@@ -73,7 +73,7 @@ TEST_F(AnswerBackTest, PollsTickedStationsInTurnAndCompletesWithoutStop)
     EXPECT_EQ(engine.linkState(), 3);
     EXPECT_TRUE(link.isVisible("btnGet"));
     EXPECT_FALSE(link.isVisible("btnAbort"));
-    EXPECT_FALSE(link.timerActive("timWaitTime"));
+    EXPECT_FALSE(link.timerActive(TimerId::WaitTime));
     // Polls and replies show in the command monitor too.
     auto mon = main.memoLines("memTxRxMonitor");
     EXPECT_NE(std::find(mon.begin(), mon.end(), "@AIRC:N=3"), mon.end());
@@ -157,7 +157,7 @@ TEST_F(AnswerBackTest, ClosingDuringARunStopsAndUnlocks)
     EXPECT_FALSE(main.isChecked("mnuRssiInfo"));
     for (const char* c : kLocked)
         EXPECT_TRUE(main.isEnabled(c)) << c;
-    EXPECT_FALSE(link.timerActive("timWaitTime"));
+    EXPECT_FALSE(link.timerActive(TimerId::WaitTime));
     // A late reply polls nothing more.
     reply(">AIRC:0=2\r\n");
     run(100);

@@ -78,7 +78,7 @@ public:
         setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
-        main.onTimer = [this](const std::string& n) { host.mainTimer(n); };
+        main.onTimer = [this](TimerId n) { host.mainTimer(n); };
         wireDialogViews(engine, link, packet);
         host.setPieceTap([this](const std::string& piece) {
             if (!engine.commandMode())

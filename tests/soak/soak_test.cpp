@@ -152,7 +152,7 @@ protected:
         rig.port.setHexDisplay(hex);
         rig.engine.spbModeClick(0, true);
         rig.run(50);
-        rig.main.setText("txtTerm", "line" + std::to_string(round));
+        rig.engine.terminalLineEdited("line" + std::to_string(round));
         rig.engine.btnTermTxClick();
         ASSERT_TRUE(rig.runUntil(
             [&] {
@@ -303,7 +303,7 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
     rig.run(50);
     for (int i = 0; i < 5; ++i) {
         const std::string line = "echo" + std::to_string(i);
-        rig.main.setText("txtTerm", line);
+        rig.engine.terminalLineEdited(line);
         rig.engine.btnTermTxClick();
         ASSERT_TRUE(rig.runUntil(
             [&] {

@@ -5,9 +5,25 @@
 #include <stdexcept>
 
 #include "../../engine/line_state.h"
+#include "../../engine/sjis.h"
 #include "../../engine/window_state.h"
 
 namespace kd36::test {
+
+namespace {
+
+std::map<TimerId, int> timersOf(WindowKind w)
+{
+    if (w == WindowKind::Main)
+        return {{TimerId::RxWait, 1400}, {TimerId::IntervalTx, 10000}};
+    if (w == WindowKind::Link)
+        return {{TimerId::WaitTime, 10000}};
+    return {};
+}
+
+} // namespace
+
+FakeView::FakeView(WindowKind window) : timers(timersOf(window)), window_(window) {}
 
 std::string FakeView::known(std::string_view n) const
 {
@@ -101,26 +117,6 @@ std::string FakeView::currentPage(std::string_view pc) const
     return it == pages.end() ? std::string() : it->second;
 }
 
-void FakeView::startTimer(std::string_view n, int ms)
-{
-    FakeTimer& t = timers[known(n)];
-    t.active = true;
-    t.interval = ms;
-    t.dueMs = nowMs() + uint64_t(ms);
-}
-
-bool FakeView::timerActive(std::string_view n) const
-{
-    auto it = timers.find(known(n));
-    return it != timers.end() && it->second.active;
-}
-
-int FakeView::timerInterval(std::string_view n) const
-{
-    auto it = timers.find(known(n));
-    return it == timers.end() ? 0 : it->second.interval;
-}
-
 void FakeView::showForm()
 {
     bool was = shown;
@@ -135,25 +131,6 @@ void FakeView::hideForm()
     shown = false;
     if (was && onHide)
         onHide();
-}
-
-void FakeView::fireDueTimers(uint64_t now)
-{
-    for (;;) {
-        std::string next;
-        uint64_t best = UINT64_MAX;
-        for (auto& [name, t] : timers)
-            if (t.active && t.dueMs <= now && t.dueMs < best) {
-                best = t.dueMs;
-                next = name;
-            }
-        if (next.empty())
-            return;
-        FakeTimer& t = timers[next];
-        t.dueMs += uint64_t(std::max(1, t.interval));
-        if (onTimer)
-            onTimer(next);
-    }
 }
 
 void FakeView::showLine(const LineShown& l)
@@ -189,6 +166,19 @@ void FakeView::showWindow(const WindowShown& w)
     tabs["tabDevelop"] = w.developTab;
     c("lblSERIData").visible = c("Label2").visible = w.extended;
     c("grpSERI").height = w.extended ? 121 : 49;
+    c("chkCRLF").visible = w.crLfBox;
+    c("btnIntervalTx").text = sj(w.intervalRunning ? "ストップ" : "スタート");
+}
+
+void FakeView::showInputs(const WindowInputs& in)
+{
+    setText("txtEdit", in.commandLine);
+    setText("txtTerm", in.terminalLine);
+    setText("edtIntervalTx", in.intervalCommand);
+    c("chkCRLF").checked = in.terminalCrLf;
+    setItemIndex("cmbChannel", in.testChannel);
+    setItemIndex("cmbModulation", in.testModulation);
+    setItemIndex("cmbIntervalTx", in.intervalIndex);
 }
 
 } // namespace kd36::test

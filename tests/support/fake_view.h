@@ -10,6 +10,7 @@
 
 #include "../../engine/control_names.h"
 #include "../../engine/view.h"
+#include "../../host/virtual_timers.h"
 
 namespace kd36::test {
 
@@ -26,15 +27,9 @@ struct FakeControl {
     std::vector<std::string> memoLines; // appended lines, for memo checks
 };
 
-struct FakeTimer {
-    bool active = false;
-    int interval = 0;
-    uint64_t dueMs = 0;
-};
-
 class FakeView : public View {
 public:
-    explicit FakeView(WindowKind window) : window_(window) {}
+    explicit FakeView(WindowKind window);
 
     // --- View ---
     void setEnabled(std::string_view n, bool on) override { c(n).enabled = on; }
@@ -64,13 +59,15 @@ public:
     // Into the records of the controls that show it.
     void showLine(const LineShown& line) override;
     void showWindow(const WindowShown& w) override;
+    void showInputs(const WindowInputs& in) override;
+    void focusCommandLine() override { focus = "txtEdit"; }
     void monitorLine(Monitor m, const std::string& line) override { appendMemoLine(memoOf(m), line); }
     void monitorText(Monitor m, const std::string& text) override { setMemoText(memoOf(m), text); }
     static const char* memoOf(Monitor m) { return m == Monitor::Commands ? "memTxRxMonitor" : "memTerm"; }
-    void startTimer(std::string_view n, int ms) override;
-    void stopTimer(std::string_view n) override { timers[known(n)].active = false; }
-    bool timerActive(std::string_view n) const override;
-    int timerInterval(std::string_view n) const override;
+    void startTimer(TimerId id, int ms) override { timers.start(id, ms, nowMs()); }
+    void stopTimer(TimerId id) override { timers.stop(id); }
+    bool timerActive(TimerId id) const override { return timers.active(id); }
+    int timerInterval(TimerId id) const override { return timers.interval(id); }
     void showForm() override;
     void hideForm() override;
     bool formShown() const override { return shown; }
@@ -83,16 +80,16 @@ public:
     // Memo text as the memo shows it: lines without the final CR LF.
     std::vector<std::string> memoLines(std::string_view n) const;
     // Fires every timer whose due time has come (in time order, repeating).
-    void fireDueTimers(uint64_t nowMs);
+    void fireDueTimers(uint64_t now) { timers.fireDue(now, onTimer); }
 
     std::function<uint64_t()> nowMs = [] { return uint64_t(0); };
-    std::function<void(const std::string&)> onTimer;
+    std::function<void(TimerId)> onTimer;
     std::function<void()> onShow;
     std::function<void()> onHide;
     std::map<std::string, FakeControl, std::less<>> controls;
     std::map<std::string, bool, std::less<>> tabs;
     std::map<std::string, std::string, std::less<>> pages; // page control -> current page
-    std::map<std::string, FakeTimer, std::less<>> timers;
+    VirtualTimers timers;
     std::string status[4];
     std::string statusHints[4];
     std::string focus;

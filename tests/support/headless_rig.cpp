@@ -32,7 +32,7 @@ HeadlessRig::HeadlessRig(bool threaded)
     setUpMainView(main);
     for (FakeView* v : {&main, &link, &packet})
         v->nowMs = [this] { return clock_->nowMs(); };
-    main.onTimer = [this](const std::string& n) { host.mainTimer(n); };
+    main.onTimer = [this](TimerId n) { host.mainTimer(n); };
     wireDialogViews(engine, link, packet);
     host.constructBeforeSettings();
     host.constructAfterSettings();

@@ -28,9 +28,6 @@ inline void setUpMainView(FakeView& v)
     v.setItems("cmbChannel", panelItems(PanelChoice::Channel), -1);
     v.setItems("cmbModulation", {sj("無変調"), sj("データパターン"), sj("PN9段")}, -1);
     v.setItems("cmbIntervalTx", numbers(1, 60), -1);
-    v.setText("edtIntervalTx", "$SEND:");
-    v.setChecked("chkCRLF", true);
-    v.setVisible("chkCRLF", false);
     v.pages["PageControlSetting"] = "tabBasicSetting";
 }
 
@@ -39,7 +36,7 @@ inline void setUpMainView(FakeView& v)
 // the engine's construction steps; Construct() of the packet dialog after.
 inline void wireDialogViews(MainEngine& engine, FakeView& link, FakeView& packet)
 {
-    link.onTimer = [&engine](const std::string& n) { engine.linkForm().onTimer(n); };
+    link.onTimer = [&engine](TimerId n) { engine.linkForm().onTimer(n); };
     link.onShow = [&engine] { engine.linkForm().FormShow(); };
     link.onHide = [&engine] { engine.linkForm().FormHide(); };
     link.setVisible("btnAbort", false);
