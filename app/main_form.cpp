@@ -24,6 +24,7 @@
 #include "display_library_qt.h"
 #include "port_pins.h"
 #include "qt_boxes.h"
+#include "link_view.h"
 #include "packet_view.h"
 #include "qt_view.h"
 #include "main_window_view.h"
@@ -138,7 +139,7 @@ void TMainForm::createServices()
     // The answer-back and packet dialogs, kept for the whole run.
     FLinkWindow = std::make_unique<TLinkForm>(this);
     FPacketWindow = std::make_unique<TPacketForm>(this);
-    FLinkView = std::make_unique<QtView>(FLinkWindow.get());
+    FLinkView = std::make_unique<LinkView>(FLinkWindow.get());
     FPacketView = std::make_unique<PacketView>(FPacketWindow.get());
 
     if (FOptions.useSettingsFile) {

@@ -146,7 +146,7 @@ std::map<int, StationResult> pollStations(Session& s, const std::vector<int>& st
     // it are polled by starting again, as the user would.
     while (!left.empty() && !noLine) {
         for (int n = 0; n < LinkLogic::kStations; ++n)
-            s.link.setChecked("CheckBox" + std::to_string(n), std::find(left.begin(), left.end(), n) != left.end());
+            dlg.stationTicked(n, std::find(left.begin(), left.end(), n) != left.end());
         dlg.btnGetClick();
         if (!s.runUntil([&] { return e.linkState() == 3 && e.linkStateActedOn(); },
                         uint64_t(left.size()) * (LinkLogic::kWaitMs + 1000)))

@@ -63,13 +63,17 @@ public:
     std::string statusText(int panel) const override { return status_[panel & 3]; }
     // No pointer, no tooltip.
     void setStatusHint(int, const std::string&) override {}
+    static const char* memoOf(Monitor m)
+    {
+        return m == Monitor::Commands ? "memTxRxMonitor" : m == Monitor::Terminal ? "memTerm" : "memInfo";
+    }
     void monitorLine(Monitor m, const std::string& line) override
     {
-        appendMemoLine(m == Monitor::Commands ? "memTxRxMonitor" : "memTerm", line);
+        appendMemoLine(memoOf(m), line);
     }
     void monitorText(Monitor m, const std::string& text) override
     {
-        setMemoText(m == Monitor::Commands ? "memTxRxMonitor" : "memTerm", text);
+        setMemoText(memoOf(m), text);
     }
     void showLine(const LineShown& line) override
     {

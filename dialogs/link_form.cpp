@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QStandardPaths>
 #include <QKeyEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "ui_link_form.h"
@@ -37,6 +38,40 @@ TLinkForm::TLinkForm(QWidget* parent)
 
 TLinkForm::~TLinkForm() = default;
 
+std::array<QCheckBox*, kd36::LinkShown::kStations> TLinkForm::ticks() const
+{
+    return {ui->CheckBox0, ui->CheckBox1, ui->CheckBox2, ui->CheckBox3, ui->CheckBox4, ui->CheckBox5, ui->CheckBox6, ui->CheckBox7, ui->CheckBox8, ui->CheckBox9, ui->CheckBox10, ui->CheckBox11, ui->CheckBox12, ui->CheckBox13, ui->CheckBox14, ui->CheckBox15};
+}
+
+std::array<QProgressBar*, kd36::LinkShown::kStations> TLinkForm::bars() const
+{
+    return {ui->prgLevel0, ui->prgLevel1, ui->prgLevel2, ui->prgLevel3, ui->prgLevel4, ui->prgLevel5, ui->prgLevel6, ui->prgLevel7, ui->prgLevel8, ui->prgLevel9, ui->prgLevel10, ui->prgLevel11, ui->prgLevel12, ui->prgLevel13, ui->prgLevel14, ui->prgLevel15};
+}
+
+QPlainTextEdit* TLinkForm::logMemo() const
+{
+    return ui->memInfo;
+}
+
+void TLinkForm::showLink(const kd36::LinkShown& s)
+{
+    if (ui->btnAbort->isHidden() == s.polling) {
+        ui->btnAbort->setVisible(s.polling);
+        ui->btnGet->setVisible(!s.polling);
+    }
+    ui->btnCsvSave->setEnabled(s.csvSave);
+    const auto boxes = ticks();
+    const auto levels = bars();
+    for (size_t n = 0; n < boxes.size(); ++n) {
+        if (boxes[n]->isChecked() != s.ticked[n]) {
+            const QSignalBlocker b(boxes[n]);
+            boxes[n]->setChecked(s.ticked[n]);
+        }
+        if (levels[n]->value() != s.levels[n])
+            levels[n]->setValue(s.levels[n]);
+    }
+}
+
 void TLinkForm::bind(LinkLogic& logic, Guard guard)
 {
     attach(logic, std::move(guard));
@@ -48,6 +83,10 @@ void TLinkForm::bind(LinkLogic& logic, Guard guard)
             [this] { run([](LinkLogic& l) { l.spbMemClearClick(); }); });
     connect(ui->btnClose, &QPushButton::clicked, this, &QWidget::hide);
     connect(ui->btnCsvSave, &QPushButton::clicked, this, &TLinkForm::btnCsvSaveClick);
+    const auto boxes = ticks();
+    for (size_t n = 0; n < boxes.size(); ++n)
+        connect(boxes[n], &QCheckBox::toggled, this,
+                [this, n](bool on) { run([n, on](LinkLogic& l) { l.stationTicked(int(n), on); }); });
     auto* timer = findChild<QTimer*>(QStringLiteral("timWaitTime"));
     connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer(kd36::TimerId::WaitTime); }); });
 }

@@ -4,9 +4,14 @@
 // view the window builds over this dialog.
 #include "modeless_form.h"
 #include <functional>
+#include <array>
 #include <memory>
 
 #include "engine/link_logic.h"
+
+class QCheckBox;
+class QPlainTextEdit;
+class QProgressBar;
 
 namespace Ui {
 class TLinkForm;
@@ -23,11 +28,17 @@ public:
     // Asks where "CSV保存" writes; none: the file dialog. Empty: cancelled.
     std::function<QString(const QString& suggested)> chooseFile;
 
+    // Shows what the logic says; sets only what differs.
+    void showLink(const kd36::LinkShown& s);
+    QPlainTextEdit* logMemo() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void btnCsvSaveClick();
+    std::array<QCheckBox*, kd36::LinkShown::kStations> ticks() const;
+    std::array<QProgressBar*, kd36::LinkShown::kStations> bars() const;
 
     std::unique_ptr<Ui::TLinkForm> ui;
 };

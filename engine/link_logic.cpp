@@ -15,9 +15,6 @@ namespace {
 
 const char kHex[] = "0123456789ABCDEF";
 
-std::string checkBox(int n) { return "CheckBox" + std::to_string(n); }
-std::string levelBar(int n) { return "prgLevel" + std::to_string(n); }
-
 } // namespace
 
 bool LinkLogic::CheckAllNext = true;
@@ -69,9 +66,41 @@ void LinkLogic::settleLast(LinkResult r)
         FResults.back().result = r;
 }
 
-void LinkLogic::updateCsvButton()
+LinkShown LinkLogic::shown() const
 {
-    v_.setEnabled("btnCsvSave", !FResults.empty() && FState != 2);
+    LinkShown s;
+    s.polling = FState == 2;
+    s.csvSave = !FResults.empty() && FState != 2;
+    s.ticked = FTicked;
+    s.levels = FLevels;
+    return s;
+}
+
+void LinkLogic::linkChanged()
+{
+    const LinkShown s = shown();
+    if (s == FShown)
+        return;
+    FShown = s;
+    v_.showLink(s);
+}
+
+void LinkLogic::stationTicked(int n, bool on)
+{
+    if (n < 0 || n >= kStations)
+        return;
+    FTicked[size_t(n)] = on;
+    linkChanged();
+}
+
+void LinkLogic::showLog(const std::string& sjisText)
+{
+    v_.monitorText(Monitor::AnswerBackLog, sjisText);
+}
+
+void LinkLogic::logLine(const std::string& sjisLine)
+{
+    v_.monitorLine(Monitor::AnswerBackLog, sjisLine);
 }
 
 void LinkLogic::ReplyNotShown()
@@ -111,18 +140,16 @@ void LinkLogic::FormHide()
         AddMessage(sj("中止しました。"));
     }
     FState = 0;
-    v_.setVisible("btnAbort", false);
-    v_.setVisible("btnGet", true);
     v_.stopTimer(TimerId::WaitTime);
+    linkChanged();
     addEmptyLine();
-    updateCsvButton();
 }
 
 void LinkLogic::btnGetClick()
 {
     bool any = false;
     for (int n = 0; n < kStations && !any; ++n)
-        any = v_.isChecked(checkBox(n));
+        any = FTicked[size_t(n)];
     if (!any) {
         AddMessage(sj("IDを選択してください。"));
         return;
@@ -130,11 +157,8 @@ void LinkLogic::btnGetClick()
     FState = 2;
     FNextStation = 0;
     FResults.clear();
-    updateCsvButton();
-    v_.setVisible("btnGet", false);
-    v_.setVisible("btnAbort", true);
-    for (int n = 0; n < kStations; ++n)
-        v_.setValue(levelBar(n), 0);
+    FLevels.fill(0);
+    linkChanged();
     AddMessage(sj("開始します。"));
 }
 
@@ -150,7 +174,7 @@ void LinkLogic::btnAbortClick(EndReason reason)
             // The station that was due gets the reason it was never polled.
             settleLast(LinkResult::NoLine);
             for (int n = FNextStation; n < kStations; ++n)
-                if (v_.isChecked(checkBox(n))) {
+                if (FTicked[size_t(n)]) {
                     FResults.push_back({wallClockMs(), n, -1, LinkResult::NoLine});
                     break;
                 }
@@ -159,8 +183,7 @@ void LinkLogic::btnAbortClick(EndReason reason)
         }
     }
     FState = 3;
-    v_.setVisible("btnAbort", false);
-    v_.setVisible("btnGet", true);
+    linkChanged();
     switch (reason) {
     case EndReason::Completed: AddMessage(sj("完了しました。")); break;
     case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
@@ -169,20 +192,19 @@ void LinkLogic::btnAbortClick(EndReason reason)
     case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
     }
     addEmptyLine();
-    updateCsvButton();
 }
 
 void LinkLogic::btnAllClick()
 {
-    for (int n = 0; n < kStations; ++n)
-        v_.setChecked(checkBox(n), CheckAllNext);
+    FTicked.fill(CheckAllNext);
     CheckAllNext = !CheckAllNext;
+    linkChanged();
 }
 
 void LinkLogic::spbMemClearClick()
 {
     memInfo.clear();
-    v_.setMemoText("memInfo", "");
+    showLog("");
 }
 
 void LinkLogic::timWaitTimeTimer()
@@ -208,7 +230,7 @@ int LinkLogic::NextStation()
     int found = -1;
     int n = FNextStation < 0 ? 0 : FNextStation;
     for (; n < kStations; ++n) {
-        if (v_.isChecked(checkBox(n))) {
+        if (FTicked[size_t(n)]) {
             found = n;
             break;
         }
@@ -247,7 +269,8 @@ void LinkLogic::ShowLevel(int station, int level)
             r.result = LinkResult::Invalid;
         }
     }
-    v_.setValue(levelBar(station), level);
+    FLevels[size_t(station)] = level;
+    linkChanged();
     appendToLastLine(sj("レベル ") + std::to_string(level) + sj(" です。") + "\r\n");
 }
 
@@ -264,9 +287,9 @@ void LinkLogic::AddMessage(const std::string& sjis)
     const bool blank = memoLooksEmpty();
     std::string added;
     if (memInfo.addLine(sjis, &added) || blank)
-        v_.setMemoText("memInfo", memInfo.text());
+        showLog(memInfo.text());
     else
-        v_.appendMemoLine("memInfo", added);
+        logLine(added);
 }
 
 void LinkLogic::onTimer(TimerId id)
@@ -281,7 +304,7 @@ void LinkLogic::appendToLastLine(const std::string& sjis)
     if (t.size() >= 2 && t.compare(t.size() - 2, 2, "\r\n") == 0)
         t.resize(t.size() - 2);
     t += sjis;
-    v_.setMemoText("memInfo", t);
+    showLog(t);
 }
 
 void LinkLogic::addEmptyLine()
@@ -301,9 +324,9 @@ void LinkLogic::appendRaw(const std::string& line)
     const bool blank = memoLooksEmpty();
     memInfo.mutableText() += line + "\r\n";
     if (blank)
-        v_.setMemoText("memInfo", memInfo.text());
+        showLog(memInfo.text());
     else
-        v_.appendMemoLine("memInfo", line);
+        logLine(line);
 }
 
 } // namespace kd36

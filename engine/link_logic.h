@@ -1,5 +1,6 @@
 #pragma once
 // The answer-back dialog's logic without widgets: its handlers and state.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -38,6 +39,16 @@ struct StationResult {
     LinkResult result = LinkResult::Pending;
 };
 
+// The dialog as its logic shows it.
+struct LinkShown {
+    static constexpr int kStations = 16;
+    bool polling = false; // btnAbort in place of btnGet
+    bool csvSave = false; // btnCsvSave usable
+    std::array<bool, kStations> ticked{}; // CheckBox0..15
+    std::array<int, kStations> levels{};  // prgLevel0..15, 0..4
+    bool operator==(const LinkShown&) const = default;
+};
+
 class LinkLogic {
 public:
     LinkLogic(MainEngine& main, View& view);
@@ -47,6 +58,10 @@ public:
     void btnGetClick();
     void btnAbortClick(EndReason reason);
     void btnAllClick();
+    // The user ticked or unticked station `n`'s box.
+    void stationTicked(int n, bool on);
+    // What the dialog shows now.
+    LinkShown shown() const;
     void spbMemClearClick();
     void timWaitTimeTimer();
     void FormKeyPress(int key);
@@ -75,12 +90,18 @@ public:
     static bool CheckAllNext; // one per process
     MonitorBuffer memInfo;
 
-    static constexpr int kStations = 16;
+    static constexpr int kStations = LinkShown::kStations;
     static constexpr int kWaitMs = 10000;
 
 private:
     void settleLast(LinkResult r);
-    void updateCsvButton();
+    // Shows the dialog when it changed since last shown.
+    void linkChanged();
+    void showLog(const std::string& sjisText);
+    void logLine(const std::string& sjisLine);
+    std::array<bool, kStations> FTicked{};
+    std::array<int, kStations> FLevels{};
+    LinkShown FShown;
     std::vector<StationResult> FResults;
     int FState = 0;
     int FNextStation = 0;

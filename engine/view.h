@@ -12,9 +12,10 @@ namespace kd36 {
 struct LineShown;
 struct WindowShown;
 struct WindowInputs;
+struct LinkShown;
 
-// The main window's two log memos.
-enum class Monitor { Commands, Terminal };
+// The log memos: the main window's two, the answer-back dialog's one.
+enum class Monitor { Commands, Terminal, AnswerBackLog };
 
 // The timers the engine runs: the reply wait and the interval send of the
 // main window, the answer-back dialog's wait between stations.
@@ -64,7 +65,9 @@ public:
     // The main window's input fields, after the engine changed one.
     virtual void showInputs(const WindowInputs&) {}
     virtual void focusCommandLine() {}
-    // A log memo of the main window: one line added, or its whole text.
+    // The answer-back dialog's buttons, station ticks and level bars.
+    virtual void showLink(const LinkShown&) {}
+    // A log memo: one line added, or its whole text.
     virtual void monitorLine(Monitor, const std::string& sjisLine) = 0;
     virtual void monitorText(Monitor, const std::string& sjisText) = 0;
     // A start restarts the count.

@@ -125,7 +125,7 @@ TEST_F(EndToEnd, AnswerBackShowsTheSimulatedLevels)
     rig.run(20);
     ASSERT_EQ(rig.engine.linkState(), 1);
     for (int n : {1, 2, 3})
-        rig.link.setChecked("CheckBox" + std::to_string(n), true);
+        rig.engine.linkForm().stationTicked(n, true);
     rig.engine.linkForm().btnGetClick();
     // Station 2 is absent: its poll waits the full 10 s.
     ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 3; }, 20000));

@@ -36,7 +36,7 @@ struct Rig {
     Rig()
     {
         for (int n = 0; n < 16; ++n)
-            link.setChecked("CheckBox" + std::to_string(n), true);
+            engine.linkForm().stationTicked(n, true);
         engine.ConstructBeforeSettings();
         engine.ConstructAfterSettings();
         engine.mnuCommOpenClick();

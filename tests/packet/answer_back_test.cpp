@@ -21,7 +21,7 @@ protected:
     void tick(std::initializer_list<int> stations)
     {
         for (int n : stations)
-            link.setChecked("CheckBox" + std::to_string(n), true);
+            engine.linkForm().stationTicked(n, true);
     }
     void startRun(std::initializer_list<int> stations)
     {
@@ -83,7 +83,7 @@ TEST_F(AnswerBackTest, PollsTickedStationsInTurnAndCompletesWithoutStop)
 
 struct ReplyCase {
     const char* reply;
-    int bar5;          // expected bar of station 5 (-1: untouched)
+    int bar5;          // expected bar of station 5 (-1: left at the run's 0)
     const char* tail;  // expected end of station 5's line
 };
 
@@ -94,12 +94,11 @@ TEST_P(ReplyFormTest, ShowsWhatIsValidAndAlwaysPollsTheNextStation)
     const ReplyCase& c = GetParam();
     startRun({5, 6});
     ASSERT_EQ(port.writes.back(), "@AIRC:N=5\r\n");
-    link.setValue("prgLevel5", -7); // marks an untouched bar
 
     reply(c.reply);
     pass();
     EXPECT_EQ(port.writes.back(), "@AIRC:N=6\r\n");
-    EXPECT_EQ(link.value("prgLevel5"), c.bar5 < 0 ? -7 : c.bar5);
+    EXPECT_EQ(link.value("prgLevel5"), c.bar5 < 0 ? 0 : c.bar5);
     for (int n = 0; n < 16; ++n) {
         if (n != 5) {
             EXPECT_EQ(link.value("prgLevel" + std::to_string(n)), 0) << n;
@@ -284,7 +283,7 @@ TEST_F(AnswerBackTest, TickingDuringARunCountsForStationsNotYetReached)
 {
     startRun({1});
     tick({9});
-    link.setChecked("CheckBox1", false);
+    engine.linkForm().stationTicked(1, false);
     reply(">AIRC:1=1\r\n");
     pass();
     EXPECT_EQ(port.writes.back(), "@AIRC:N=9\r\n");
@@ -314,7 +313,7 @@ TEST_F(AnswerBackTest, AllButtonAlternates)
             k += link.isChecked("CheckBox" + std::to_string(n));
         return k;
     };
-    link.setChecked("CheckBox4", true);
+    engine.linkForm().stationTicked(4, true);
     engine.linkForm().btnAllClick();
     EXPECT_EQ(ticked(), 16);
     engine.linkForm().btnAllClick();
@@ -339,7 +338,7 @@ TEST_F(AnswerBackTest, MessagesTrimTheLogButStationLinesDoNot)
     const std::string big(16384, 'a');
     f.memInfo.mutableText() = big + "\r\n";
     link.setMemoText("memInfo", f.memInfo.text());
-    link.setChecked("CheckBox0", true);
+    engine.linkForm().stationTicked(0, true);
     f.NextStation();
     f.ShowLevel(0, 1);
     EXPECT_GT(f.memInfo.text().size(), big.size());

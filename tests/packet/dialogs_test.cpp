@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/link_view.h"
 #include "app/packet_view.h"
 #include "dialogs/link_form.h"
 #include "dialogs/packet_form.h"
@@ -48,7 +49,7 @@ struct Rig {
     test::FakePort port;
     TLinkForm linkForm;
     TPacketForm packetForm;
-    QtView linkView{&linkForm};
+    LinkView linkView{&linkForm};
     PacketView packetView{&packetForm};
     MainEngine engine{EngineDeps{main, linkView, packetView, boxes, clock, port}};
 };

@@ -89,7 +89,7 @@ protected:
         rig.engine.mnuRssiInfoClick();
         ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 1; }, 1000)) << why;
         for (int n = 0; n < 16; ++n)
-            rig.link.setChecked("CheckBox" + std::to_string(n), n == 1 || n == 3 || n == 10 || (withAbsent && n == 2));
+            rig.engine.linkForm().stationTicked(n, n == 1 || n == 3 || n == 10 || (withAbsent && n == 2));
         rig.engine.linkForm().btnGetClick();
         ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 3; }, 40000)) << "answer-back hangs: " << why;
         // A station that does not answer ends the run by its time-out.

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "../../engine/line_state.h"
+#include "../../engine/link_logic.h"
 #include "../../engine/sjis.h"
 #include "../../engine/window_state.h"
 
@@ -168,6 +169,17 @@ void FakeView::showWindow(const WindowShown& w)
     c("grpSERI").height = w.extended ? 121 : 49;
     c("chkCRLF").visible = w.crLfBox;
     c("btnIntervalTx").text = sj(w.intervalRunning ? "ストップ" : "スタート");
+}
+
+void FakeView::showLink(const LinkShown& s)
+{
+    c("btnAbort").visible = s.polling;
+    c("btnGet").visible = !s.polling;
+    c("btnCsvSave").enabled = s.csvSave;
+    for (size_t n = 0; n < s.ticked.size(); ++n) {
+        c("CheckBox" + std::to_string(n)).checked = s.ticked[n];
+        c("prgLevel" + std::to_string(n)).value = s.levels[n];
+    }
 }
 
 void FakeView::showInputs(const WindowInputs& in)

@@ -61,9 +61,13 @@ public:
     void showWindow(const WindowShown& w) override;
     void showInputs(const WindowInputs& in) override;
     void focusCommandLine() override { focus = "txtEdit"; }
+    void showLink(const LinkShown& s) override;
     void monitorLine(Monitor m, const std::string& line) override { appendMemoLine(memoOf(m), line); }
     void monitorText(Monitor m, const std::string& text) override { setMemoText(memoOf(m), text); }
-    static const char* memoOf(Monitor m) { return m == Monitor::Commands ? "memTxRxMonitor" : "memTerm"; }
+    static const char* memoOf(Monitor m)
+    {
+        return m == Monitor::Commands ? "memTxRxMonitor" : m == Monitor::Terminal ? "memTerm" : "memInfo";
+    }
     void startTimer(TimerId id, int ms) override { timers.start(id, ms, nowMs()); }
     void stopTimer(TimerId id) override { timers.stop(id); }
     bool timerActive(TimerId id) const override { return timers.active(id); }
