@@ -1,19 +1,20 @@
 #pragma once
-// The packet dialog's view: the two user-data memos carry their text
-// exactly, line breaks as CR LF and no line end added, since the packet
-// length counts every byte of it.
+// The packet dialog's view: the dialog draws the logic's value through its
+// own widgets; the counter's caption goes through the view, which keeps the
+// label's spoken name equal to it.
 #include "qt_view.h"
+
+class TPacketForm;
 
 namespace kd36 {
 
 class PacketView : public QtView {
 public:
-    using QtView::QtView;
-    std::string text(std::string_view name) const override;
-    void setText(std::string_view name, const std::string& sjis) override;
+    explicit PacketView(TPacketForm* form);
+    void showPacket(const PacketShown& s) override;
 
 private:
-    static bool isDataMemo(std::string_view name);
+    TPacketForm* form_;
 };
 
 } // namespace kd36

@@ -90,14 +90,6 @@ public:
         link.onHide = [this] { host.linkHidden(); };
         packet.onShow = [this] { host.packetShown(); };
         packet.onHide = [this] { host.packetHidden(); };
-        // The lists the dialogs fill in code.
-        std::vector<std::string> hex, relay{"-"};
-        for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E", "F"})
-            hex.push_back(c), relay.push_back(c);
-        packet.setItems("cmbRoute0", hex, -1);
-        packet.setItems("cmbRoute6", hex, -1);
-        for (int n = 1; n <= 5; ++n)
-            packet.setItems("cmbRoute" + std::to_string(n), relay, -1);
         host.setPieceTap([this](const std::string& p) { received += p; });
         // From the receive thread: a queued call by name carries nothing of
         // ours across, so the hand-over stays visible to the race detector.

@@ -82,21 +82,24 @@ void TPacketForm::bind(PacketLogic& logic, Guard guard)
 {
     attach(logic, std::move(guard));
     connect(ui->spbPacket, &QToolButton::clicked, this, [this] { run([](PacketLogic& l) { l.spbPacketClick(); }); });
-    connect(ui->chkRoute, &QCheckBox::clicked, this, [this] { run([](PacketLogic& l) { l.chkRouteClick(); }); });
-    QComboBox* relays[] = {ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4};
-    for (int k = 1; k <= 4; ++k) // cmbRoute5 has no change handler
-        connect(relays[k - 1], &QComboBox::activated, this,
-                [this, k] { run([k](PacketLogic& l) { l.cmbRouteChange(k); }); });
+    connect(ui->chkRoute, &QCheckBox::clicked, this,
+            [this](bool on) { run([on](PacketLogic& l) { l.chkRouteClick(on); }); });
+    const auto lists = row(ui->cmbRoute0, ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4,
+                           ui->cmbRoute5, ui->cmbRoute6);
+    for (int k = 0; k < kd36::PacketShown::kFields; ++k)
+        connect(lists[size_t(k)], &QComboBox::currentIndexChanged, this,
+                [this, k](int i) { run([k, i](PacketLogic& l) { l.cmbRouteChange(k, i); }); });
+    connect(ui->chkEnterKey, &QCheckBox::toggled, this,
+            [this](bool on) { run([on](PacketLogic& l) { l.chkEnterKeyClick(on); }); });
     connect(ui->spbClear, &QToolButton::clicked, this,
-            [this] { run([](PacketLogic& l) { l.spbClearClick("spbClear"); }); });
+            [this] { run([](PacketLogic& l) { l.spbClearClick(kd36::PacketMemo::Send); }); });
     connect(ui->spbClearRx, &QToolButton::clicked, this,
-            [this] { run([](PacketLogic& l) { l.spbClearClick("spbClearRx"); }); });
+            [this] { run([](PacketLogic& l) { l.spbClearClick(kd36::PacketMemo::Received); }); });
     connect(ui->memUserData, &QPlainTextEdit::textChanged, this, [this] {
         limitUserData();
-        run([](PacketLogic& l) { l.memUserDataChange(); });
+        const std::string data = kd36::packetMemoToSjis(ui->memUserData->toPlainText());
+        run([&data](PacketLogic& l) { l.memUserDataChange(data); });
     });
-    connect(ui->memUserDataRx, &QPlainTextEdit::textChanged, this,
-            [this] { run([](PacketLogic& l) { l.memUserDataChange(); }); });
     connect(ui->BitBtn1, &QPushButton::clicked, this, &QWidget::hide);
     run([](PacketLogic& l) { l.Construct(); });
 }
@@ -120,6 +123,56 @@ void TPacketForm::limitUserData()
     cur.setPosition(std::clamp(caret, 0, int(FLastUserData.size())));
     m->setTextCursor(cur);
     QApplication::beep();
+}
+
+void TPacketForm::showPacket(const kd36::PacketShown& s)
+{
+    auto check = [](QCheckBox* b, bool on) {
+        if (b->isChecked() != on) {
+            const QSignalBlocker block(b);
+            b->setChecked(on);
+        }
+    };
+    auto memo = [](QPlainTextEdit* m, const std::string& sjis) {
+        const QString t = kd36::packetMemoFromSjis(sjis);
+        if (m->toPlainText() != t) {
+            const QSignalBlocker block(m);
+            m->setPlainText(t);
+        }
+    };
+    check(ui->chkRoute, s.route);
+    check(ui->chkEnterKey, s.enterSends);
+    if (ui->chkEnterKey->isHidden() == s.enterKeyBox)
+        ui->chkEnterKey->setVisible(s.enterKeyBox);
+    const auto lists = row(ui->cmbRoute0, ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4,
+                           ui->cmbRoute5, ui->cmbRoute6);
+    const auto labels = row(ui->lblRoute0, ui->lblRoute1, ui->lblRoute2, ui->lblRoute3, ui->lblRoute4,
+                            ui->lblRoute5, ui->lblRoute6);
+    const auto arrows = row(ui->lblArrow0, ui->lblArrow1, ui->lblArrow2, ui->lblArrow3, ui->lblArrow4,
+                            ui->lblArrow5, ui->lblArrow6);
+    const auto fields = row(ui->edtRoute0, ui->edtRoute1, ui->edtRoute2, ui->edtRoute3, ui->edtRoute4,
+                            ui->edtRoute5, ui->edtRoute6);
+    for (size_t n = 0; n < lists.size(); ++n) {
+        if (lists[n]->currentIndex() != s.stations[n]) {
+            const QSignalBlocker block(lists[n]);
+            lists[n]->setCurrentIndex(s.stations[n]);
+        }
+        lists[n]->setEnabled(s.routeEnabled[n]);
+        labels[n]->setEnabled(s.routeEnabled[n]);
+        arrows[n]->setEnabled(s.arrows[n]);
+        const QString f = QString::fromStdString(kd36::sjisToUtf8(s.receivedRoute[n]));
+        if (fields[n]->text() != f)
+            fields[n]->setText(f);
+    }
+    memo(ui->memUserData, s.userData);
+    if (ui->memUserData->toPlainText() != FLastUserData)
+        FLastUserData = ui->memUserData->toPlainText();
+    memo(ui->memUserDataRx, s.received);
+}
+
+QLabel* TPacketForm::counterLabel() const
+{
+    return ui->lblMemInfo;
 }
 
 bool TPacketForm::eventFilter(QObject* watched, QEvent* event)

@@ -4,10 +4,13 @@
 #include "modeless_form.h"
 #include <QString>
 #include <functional>
+#include <array>
 #include <memory>
 #include <string>
 
 #include "engine/packet_logic.h"
+
+class QLabel;
 
 namespace Ui {
 class TPacketForm;
@@ -30,12 +33,21 @@ public:
 
     // Wires the widgets to the logic and runs its creation steps.
     void bind(kd36::PacketLogic& logic, Guard guard = {});
+    // Shows what the logic says; sets only what differs.
+    void showPacket(const kd36::PacketShown& s);
+    // lblMemInfo: the view sets its caption (and the name it is read by).
+    QLabel* counterLabel() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void limitUserData();
+    template <class W>
+    std::array<W*, kd36::PacketShown::kFields> row(W* a, W* b, W* c, W* d, W* e, W* f, W* g) const
+    {
+        return {a, b, c, d, e, f, g};
+    }
 
     std::unique_ptr<Ui::TPacketForm> ui;
     QString FLastUserData; // the memo's text while within its byte limit

@@ -9,8 +9,6 @@ namespace kd36 {
 
 namespace {
 
-std::string numbered(const char* base, int n) { return base + std::to_string(n); }
-
 // The length field as the error box quotes it: it came over the air, so it
 // is cut short and its control bytes are made visible.
 std::string quotedField(const std::string& field)
@@ -82,24 +80,60 @@ std::string counterText(size_t length)
     return std::to_string(length) + sj(" 文字 / 残 ") + std::to_string(long(kUserDataMax) - long(length));
 }
 
-PacketLogic::PacketLogic(MainEngine& main, View& view) : main_(main), v_(view) {}
+PacketLogic::PacketLogic(MainEngine& main, View& view) : main_(main), v_(view)
+{
+    FIn.arrows.fill(true); // as laid out, until the route box is first clicked
+}
+
+std::string PacketLogic::stationText(int k, int index)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    const bool relay = k >= 1 && k <= 5;
+    if (relay && index == 0)
+        return "-";
+    const int station = relay ? index - 1 : index;
+    return station >= 0 && station < 16 ? std::string(1, kHex[station]) : std::string();
+}
+
+PacketShown PacketLogic::shown() const
+{
+    PacketShown s = FIn;
+    const auto chain = relayChain(s.route, namedRelays());
+    s.routeEnabled.front() = s.routeEnabled.back() = s.route;
+    for (int n = 1; n <= 5; ++n)
+        s.routeEnabled[size_t(n)] = chain[size_t(n - 1)];
+    s.counter = counterText(s.userData.size());
+    return s;
+}
+
+void PacketLogic::packetChanged()
+{
+    const PacketShown s = shown();
+    if (FShownOnce && s == FShown)
+        return;
+    FShown = s;
+    FShownOnce = true;
+    v_.showPacket(s);
+}
 
 void PacketLogic::Construct()
 {
     FOwnIdIndex = -1;
     FShiftHeld = false;
     for (int n = 1; n <= 5; ++n)
-        v_.setItemIndex(numbered("cmbRoute", n), 0);
-    cmbRouteChange(1);
+        FIn.stations[size_t(n)] = 0;
     main_.packetFormShown(false);
-    memUserDataChange();
+    packetChanged();
 }
 
 void PacketLogic::FormShow()
 {
     main_.packetFormShown(true);
-    if (FOwnIdIndex != -1)
-        v_.setItemIndex("cmbRoute0", FOwnIdIndex);
+    if (FOwnIdIndex != -1) {
+        // An ID above F selects nothing, as the list has no such item.
+        FIn.stations.front() = FOwnIdIndex < 16 ? FOwnIdIndex : -1;
+        packetChanged();
+    }
 }
 
 void PacketLogic::FormHide()
@@ -109,9 +143,10 @@ void PacketLogic::FormHide()
 
 void PacketLogic::ClearReceiveView()
 {
-    v_.setText("memUserDataRx", "");
-    for (int n = 0; n <= 6; ++n)
-        v_.setText(numbered("edtRoute", n), "");
+    FIn.received.clear();
+    for (std::string& f : FIn.receivedRoute)
+        f.clear();
+    packetChanged();
 }
 
 bool PacketLogic::ShowReceivedPacket(const std::string& payload)
@@ -122,11 +157,12 @@ bool PacketLogic::ShowReceivedPacket(const std::string& payload)
     if (!p)
         return false;
     const int count = int(p->route.size());
-    v_.setText("memUserDataRx", p->data);
-    v_.setText("edtRoute0", p->route.front());
-    v_.setText("edtRoute6", p->route.back());
+    FIn.received = p->data;
+    FIn.receivedRoute.front() = p->route.front();
+    FIn.receivedRoute.back() = p->route.back();
     for (int n = 1; n <= 5; ++n)
-        v_.setText(numbered("edtRoute", n), n < count - 1 ? p->route[size_t(n)] : std::string("-"));
+        FIn.receivedRoute[size_t(n)] = n < count - 1 ? p->route[size_t(n)] : std::string("-");
+    packetChanged();
     return true;
 }
 
@@ -138,78 +174,73 @@ void PacketLogic::ShowPacketError()
 void PacketLogic::spbPacketClick()
 {
     std::string route = ";";
-    if (v_.isChecked("chkRoute")) {
-        if (v_.itemIndex("cmbRoute0") < 0 || v_.itemIndex("cmbRoute6") < 0) {
+    if (FIn.route) {
+        if (FIn.stations.front() < 0 || FIn.stations.back() < 0) {
             main_.boxes().warning("ルート設定を確認してください。");
             return;
         }
+        const PacketShown s = shown();
         std::vector<std::string> relays;
-        for (int n = 1; n <= 5; ++n) {
-            const std::string name = numbered("cmbRoute", n);
-            if (v_.isEnabled(name) && v_.itemIndex(name) > 0)
-                relays.push_back(v_.text(name));
-        }
-        route = composeRoute(v_.text("cmbRoute0"), relays, v_.text("cmbRoute6"));
+        for (int n = 1; n <= 5; ++n)
+            if (s.routeEnabled[size_t(n)] && s.stations[size_t(n)] > 0)
+                relays.push_back(stationText(n, s.stations[size_t(n)]));
+        route = composeRoute(stationText(0, s.stations.front()), relays, stationText(6, s.stations.back()));
     }
-    FTxLine = composeSendLine(route, v_.text("memUserData"));
+    FTxLine = composeSendLine(route, FIn.userData);
     main_.SendCommand(FTxLine);
 }
 
-void PacketLogic::setRelayEnabled(int n, bool on)
+void PacketLogic::chkRouteClick(bool on)
 {
-    v_.setEnabled(numbered("cmbRoute", n), on);
-    v_.setEnabled(numbered("lblRoute", n), on);
-    v_.setEnabled(numbered("lblArrow", n), on);
-}
-
-void PacketLogic::chkRouteClick()
-{
-    const bool on = v_.isChecked("chkRoute");
-    setRelayEnabled(0, on);
+    FIn.route = on;
+    // The arrows follow the box only, not a later relay change.
     const auto chain = relayChain(on, namedRelays());
+    FIn.arrows.front() = FIn.arrows.back() = on;
     for (int n = 1; n <= 5; ++n)
-        setRelayEnabled(n, chain[size_t(n - 1)]);
-    setRelayEnabled(6, on);
+        FIn.arrows[size_t(n)] = chain[size_t(n - 1)];
+    packetChanged();
 }
 
 std::array<bool, kRelayCount> PacketLogic::namedRelays() const
 {
     std::array<bool, kRelayCount> named{};
     for (int n = 1; n <= 5; ++n)
-        named[size_t(n - 1)] = v_.text(numbered("cmbRoute", n)) != "-";
+        named[size_t(n - 1)] = FIn.stations[size_t(n)] != 0;
     return named;
 }
 
-void PacketLogic::cmbRouteChange(int k)
+void PacketLogic::cmbRouteChange(int k, int index)
 {
-    if (k < 1 || k > 4)
+    if (k < 0 || k >= PacketShown::kFields)
         return;
-    // The relays after the changed one follow the rule; their arrows stay.
-    const auto chain = relayChain(true, namedRelays());
-    for (int n = k + 1; n <= 5; ++n) {
-        v_.setEnabled(numbered("cmbRoute", n), chain[size_t(n - 1)]);
-        v_.setEnabled(numbered("lblRoute", n), chain[size_t(n - 1)]);
-    }
+    FIn.stations[size_t(k)] = index;
+    packetChanged();
 }
 
-void PacketLogic::spbClearClick(const std::string& senderName)
+void PacketLogic::spbClearClick(PacketMemo which)
 {
-    if (senderName == "spbClear") {
-        v_.setText("memUserData", "");
-        memUserDataChange();
-    } else {
-        v_.setText("memUserDataRx", "");
-    }
+    if (which == PacketMemo::Send)
+        FIn.userData.clear();
+    else
+        FIn.received.clear();
+    packetChanged();
 }
 
-void PacketLogic::memUserDataChange()
+void PacketLogic::memUserDataChange(const std::string& sjis)
 {
-    v_.setText("lblMemInfo", counterText(v_.text("memUserData").size()));
+    FIn.userData = sjis;
+    packetChanged();
+}
+
+void PacketLogic::chkEnterKeyClick(bool on)
+{
+    FIn.enterSends = on;
+    packetChanged();
 }
 
 bool PacketLogic::memUserDataKeyPress(int key)
 {
-    if (key != 13 || !v_.isChecked("chkEnterKey"))
+    if (key != 13 || !FIn.enterSends)
         return false;
     spbPacketClick();
     return true;
@@ -217,8 +248,10 @@ bool PacketLogic::memUserDataKeyPress(int key)
 
 void PacketLogic::grpTxDblClick()
 {
-    if (FShiftHeld)
-        v_.setVisible("chkEnterKey", !v_.isVisible("chkEnterKey"));
+    if (!FShiftHeld)
+        return;
+    FIn.enterKeyBox = !FIn.enterKeyBox;
+    packetChanged();
 }
 
 } // namespace kd36

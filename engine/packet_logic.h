@@ -33,6 +33,27 @@ std::optional<ReceivedPacket> parseRecePayload(const std::string& payload);
 // "12 文字 / 残 244" for user data of 12 bytes.
 std::string counterText(size_t length);
 
+// The dialog as its logic shows it: Shift-JIS texts, memo line breaks as
+// CR LF. Stations are list items: the own station and the destination
+// 0..15 (-1 none), relays 0 for "-" and 1..16 for stations 0..15.
+struct PacketShown {
+    static constexpr int kFields = 7; // own station, relays 1..5, destination
+    bool route = true;                                        // chkRoute
+    std::array<int, kFields> stations{-1, 0, 0, 0, 0, 0, -1}; // cmbRoute0..6
+    std::array<bool, kFields> routeEnabled{};                 // cmbRoute and lblRoute 0..6
+    std::array<bool, kFields> arrows{};                       // lblArrow0..6
+    std::string userData;                                     // memUserData
+    std::string counter;                                      // lblMemInfo
+    bool enterSends = true;                                   // chkEnterKey
+    bool enterKeyBox = false;                                 // chkEnterKey shown
+    std::string received;                                     // memUserDataRx
+    std::array<std::string, kFields> receivedRoute;           // edtRoute0..6
+    bool operator==(const PacketShown&) const = default;
+};
+
+// The two data memos' clear buttons.
+enum class PacketMemo { Send, Received };
+
 class PacketLogic {
 public:
     PacketLogic(MainEngine& main, View& view);
@@ -44,10 +65,16 @@ public:
     bool ShowReceivedPacket(const std::string& payload);
     void ShowPacketError();
     void spbPacketClick();
-    void chkRouteClick();
-    void cmbRouteChange(int k);
-    void spbClearClick(const std::string& senderName);
-    void memUserDataChange();
+    // The route box is now `on`.
+    void chkRouteClick(bool on);
+    // Route list k (0 own station, 1..5 relays, 6 destination) now shows item `index`.
+    void cmbRouteChange(int k, int index);
+    void spbClearClick(PacketMemo which);
+    // The user data as the memo now holds it.
+    void memUserDataChange(const std::string& sjis);
+    void chkEnterKeyClick(bool on);
+    // What the dialog shows now.
+    PacketShown shown() const;
     // True when the key was taken (Enter sends); false lets the memo have it.
     bool memUserDataKeyPress(int key);
     void grpTxMouseDown(bool shift) { FShiftHeld = shift; }
@@ -59,8 +86,14 @@ private:
     std::string FTxLine;
     int FOwnIdIndex = -1;
     bool FShiftHeld = false;
-    void setRelayEnabled(int n, bool on); // combo, label and arrow
     std::array<bool, kRelayCount> namedRelays() const; // relays 1..5 that name a station
+    // Shows the dialog when it changed since last shown.
+    void packetChanged();
+    // The text of route list k's item `index`.
+    static std::string stationText(int k, int index);
+    PacketShown FIn; // the user's fields and the received packet; enables and counter are derived
+    PacketShown FShown;
+    bool FShownOnce = false;
     MainEngine& main_;
     View& v_;
 };

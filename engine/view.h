@@ -13,6 +13,7 @@ struct LineShown;
 struct WindowShown;
 struct WindowInputs;
 struct LinkShown;
+struct PacketShown;
 
 // The log memos: the main window's two, the answer-back dialog's one.
 enum class Monitor { Commands, Terminal, AnswerBackLog };
@@ -67,6 +68,8 @@ public:
     virtual void focusCommandLine() {}
     // The answer-back dialog's buttons, station ticks and level bars.
     virtual void showLink(const LinkShown&) {}
+    // The packet dialog's route, data, counter and received packet.
+    virtual void showPacket(const PacketShown&) {}
     // A log memo: one line added, or its whole text.
     virtual void monitorLine(Monitor, const std::string& sjisLine) = 0;
     virtual void monitorText(Monitor, const std::string& sjisText) = 0;

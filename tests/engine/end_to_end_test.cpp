@@ -142,10 +142,10 @@ TEST_F(EndToEnd, PacketToAPresentStationComesBackAndOpensTheDialog)
 {
     rig.engine.mnuPacketClick();
     rig.run(20);
-    rig.packet.setItemIndex("cmbRoute0", 5);
-    rig.packet.setItemIndex("cmbRoute6", 1);
-    rig.packet.setText("memUserData", "HELLO");
-    rig.packet.setChecked("chkRoute", true);
+    rig.engine.packetForm().cmbRouteChange(0, 5);
+    rig.engine.packetForm().cmbRouteChange(6, 1);
+    rig.engine.packetForm().memUserDataChange("HELLO");
+    rig.engine.packetForm().chkRouteClick(true);
     rig.engine.packetForm().spbPacketClick();
     ASSERT_TRUE(rig.runUntil([&] { return rig.packet.text("memUserDataRx") == "HELLO"; }, 3000));
     EXPECT_EQ(rig.packet.text("edtRoute0"), "1");

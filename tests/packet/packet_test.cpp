@@ -82,9 +82,9 @@ protected:
     PacketLogic& form() { return engine.packetForm(); }
     void choose(int n, const std::string& digit)
     {
-        packet.setText("cmbRoute" + std::to_string(n), digit);
-        if (n >= 1 && n <= 4)
-            form().cmbRouteChange(n);
+        // Relay lists lead with "-"; the ends list the stations only.
+        const bool relay = n >= 1 && n <= 5;
+        form().cmbRouteChange(n, digit == "-" ? 0 : std::stoi(digit, nullptr, 16) + (relay ? 1 : 0));
     }
     bool relayOn(int n) const
     {
@@ -111,7 +111,7 @@ TEST_F(PacketTest, CreationState)
         EXPECT_FALSE(relayOn(n)) << n;
     EXPECT_FALSE(engine.packetShown());
     // No own station is preset: showing leaves the list's choice.
-    packet.setItemIndex("cmbRoute0", 5);
+    form().cmbRouteChange(0, 5);
     form().FormShow();
     EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
 }
@@ -142,16 +142,14 @@ TEST_F(PacketTest, RelayChain)
 TEST_F(PacketTest, RouteCheckBoxGreysAndRestores)
 {
     choose(1, "3");
-    packet.setChecked("chkRoute", false);
-    form().chkRouteClick();
+    form().chkRouteClick(false);
     for (int n = 0; n <= 6; ++n) {
         const std::string k = std::to_string(n);
         EXPECT_FALSE(packet.isEnabled("cmbRoute" + k)) << n;
         EXPECT_FALSE(packet.isEnabled("lblRoute" + k)) << n;
         EXPECT_FALSE(packet.isEnabled("lblArrow" + k)) << n;
     }
-    packet.setChecked("chkRoute", true);
-    form().chkRouteClick();
+    form().chkRouteClick(true);
     for (int n : {0, 1, 2, 6}) {
         EXPECT_TRUE(relayOn(n)) << n;
         EXPECT_TRUE(packet.isEnabled("lblArrow" + std::to_string(n))) << n;
@@ -170,7 +168,7 @@ TEST_F(PacketTest, SendsTheRouteOfEnabledRelaysOnly)
     choose(3, "9");
     choose(2, "-"); // relay 3 still shows 9 but is greyed
     choose(6, "7");
-    packet.setText("memUserData", "ABC");
+    form().memUserDataChange("ABC");
     form().spbPacketClick();
     EXPECT_EQ(port.writes, std::vector<std::string>{"$SEND:1,3,7;3;ABC\r\n"});
     EXPECT_EQ(main.memoLines("memTxRxMonitor").back(), "$SEND:1,3,7;3;ABC");
@@ -178,11 +176,10 @@ TEST_F(PacketTest, SendsTheRouteOfEnabledRelaysOnly)
 
 TEST_F(PacketTest, SendsWithoutRouteAndWithMultiLineData)
 {
-    packet.setChecked("chkRoute", false);
-    form().chkRouteClick();
-    packet.setText("memUserData", "AB\r\nC");
+    form().chkRouteClick(false);
+    form().memUserDataChange("AB\r\nC");
     form().spbPacketClick();
-    packet.setText("memUserData", sj("あA"));
+    form().memUserDataChange(sj("あA"));
     form().spbPacketClick();
     EXPECT_EQ(port.writes, (std::vector<std::string>{"$SEND:;5;AB\r\nC\r\n", "$SEND:;3;" + sj("あA") + "\r\n"}));
 }
@@ -191,7 +188,7 @@ TEST_F(PacketTest, MissingOwnOrDestinationIsRefused)
 {
     choose(6, "7");
     form().spbPacketClick();
-    packet.setItemIndex("cmbRoute6", -1);
+    form().cmbRouteChange(6, -1);
     choose(0, "1");
     form().spbPacketClick();
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"ルート設定を確認してください。", "ルート設定を確認してください。"}));
@@ -201,7 +198,7 @@ TEST_F(PacketTest, MissingOwnOrDestinationIsRefused)
 
 TEST_F(PacketTest, FailedWriteShowsInTheMonitor)
 {
-    packet.setChecked("chkRoute", false);
+    form().chkRouteClick(false);
     port.failWrites = true;
     form().spbPacketClick();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
@@ -210,11 +207,11 @@ TEST_F(PacketTest, FailedWriteShowsInTheMonitor)
 
 TEST_F(PacketTest, EnterKeyFollowsTheHiddenCheckBox)
 {
-    packet.setChecked("chkRoute", false);
+    form().chkRouteClick(false);
     EXPECT_TRUE(form().memUserDataKeyPress(13));
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_FALSE(form().memUserDataKeyPress('A'));
-    packet.setChecked("chkEnterKey", false);
+    form().chkEnterKeyClick(false);
     EXPECT_FALSE(form().memUserDataKeyPress(13));
     EXPECT_EQ(port.writes.size(), 1u);
 }
@@ -233,14 +230,13 @@ TEST_F(PacketTest, ShiftDoubleClickTogglesTheEnterOption)
 
 TEST_F(PacketTest, CounterAndClearButtons)
 {
-    packet.setText("memUserData", "ABCDEFGHIJ" + sj("あ"));
-    form().memUserDataChange();
+    form().memUserDataChange("ABCDEFGHIJ" + sj("あ"));
     EXPECT_EQ(packet.text("lblMemInfo"), sj("12 文字 / 残 244"));
-    packet.setText("memUserDataRx", "xyz");
-    form().spbClearClick("spbClearRx");
+    ASSERT_TRUE(form().ShowReceivedPacket("0,1;3;xyz"));
+    form().spbClearClick(PacketMemo::Received);
     EXPECT_EQ(packet.text("memUserDataRx"), "");
     EXPECT_EQ(packet.text("memUserData"), "ABCDEFGHIJ" + sj("あ"));
-    form().spbClearClick("spbClear");
+    form().spbClearClick(PacketMemo::Send);
     EXPECT_EQ(packet.text("memUserData"), "");
     EXPECT_EQ(packet.text("lblMemInfo"), sj("0 文字 / 残 256"));
 }
@@ -298,7 +294,7 @@ TEST_F(PacketTest, ReceivedPacketOpensTheDialog)
 TEST_F(PacketTest, ReceivedPacketWhileShownBlanksFirst)
 {
     openDialog("1");
-    packet.setItemIndex("cmbRoute0", 4);
+    form().cmbRouteChange(0, 4);
     reply("$RECE:2,1;3;old\r\n");
     pass();
     const int repaints = packet.repaints;
@@ -318,8 +314,7 @@ TEST_F(PacketTest, ReceivedPacketWhileShownBlanksFirst)
 
 TEST_F(PacketTest, InvalidPacketLeavesTheViewBlankAndTheDialogClosed)
 {
-    packet.setText("edtRoute0", "7");
-    packet.setText("memUserDataRx", "old");
+    ASSERT_TRUE(form().ShowReceivedPacket("7,1;3;old"));
     const uint64_t before = clock.nowMs();
     reply("$RECE:0,1;0;\r\n");
     pass();
@@ -332,7 +327,7 @@ TEST_F(PacketTest, InvalidPacketLeavesTheViewBlankAndTheDialogClosed)
 
 TEST_F(PacketTest, NonNumericLengthRaisesAndDropsTheBlock)
 {
-    packet.setText("memUserDataRx", "old");
+    ASSERT_TRUE(form().ShowReceivedPacket("0,1;3;old"));
     reply("$RECE:0,1;abc;x\r\n");
     EXPECT_THROW(pass(), ConversionError);
     EXPECT_FALSE(packet.shown);

@@ -110,11 +110,11 @@ protected:
     {
         rig.engine.mnuPacketClick();
         rig.run(20);
-        rig.packet.setItemIndex("cmbRoute0", 5);
-        rig.packet.setItemIndex("cmbRoute6", 1);
-        rig.packet.setText("memUserDataRx", "");
+        rig.engine.packetForm().cmbRouteChange(0, 5);
+        rig.engine.packetForm().cmbRouteChange(6, 1);
+        rig.engine.packetForm().spbClearClick(PacketMemo::Received);
         const std::string data = "SOAK" + std::to_string(round);
-        rig.packet.setText("memUserData", data);
+        rig.engine.packetForm().memUserDataChange(data);
         rig.engine.packetForm().spbPacketClick();
         const bool back = rig.runUntil([&] { return rig.packet.text("memUserDataRx") == data; }, 3000);
         if (intact) {
@@ -292,9 +292,9 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
 
     rig.engine.mnuPacketClick();
     rig.run(30);
-    rig.packet.setItemIndex("cmbRoute0", 5);
-    rig.packet.setItemIndex("cmbRoute6", 1);
-    rig.packet.setText("memUserData", "THREADED");
+    rig.engine.packetForm().cmbRouteChange(0, 5);
+    rig.engine.packetForm().cmbRouteChange(6, 1);
+    rig.engine.packetForm().memUserDataChange("THREADED");
     rig.engine.packetForm().spbPacketClick();
     EXPECT_TRUE(rig.runUntil([&] { return rig.packet.text("memUserDataRx") == "THREADED"; }, 3000));
     rig.engine.mnuPacketClick();

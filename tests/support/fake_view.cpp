@@ -6,6 +6,7 @@
 
 #include "../../engine/line_state.h"
 #include "../../engine/link_logic.h"
+#include "../../engine/packet_logic.h"
 #include "../../engine/sjis.h"
 #include "../../engine/window_state.h"
 
@@ -180,6 +181,23 @@ void FakeView::showLink(const LinkShown& s)
         c("CheckBox" + std::to_string(n)).checked = s.ticked[n];
         c("prgLevel" + std::to_string(n)).value = s.levels[n];
     }
+}
+
+void FakeView::showPacket(const PacketShown& s)
+{
+    c("chkRoute").checked = s.route;
+    c("chkEnterKey").checked = s.enterSends;
+    c("chkEnterKey").visible = s.enterKeyBox;
+    for (size_t n = 0; n < s.stations.size(); ++n) {
+        const std::string k = std::to_string(n);
+        setItemIndex("cmbRoute" + k, s.stations[n]);
+        c("cmbRoute" + k).enabled = c("lblRoute" + k).enabled = s.routeEnabled[n];
+        c("lblArrow" + k).enabled = s.arrows[n];
+        c("edtRoute" + k).text = s.receivedRoute[n];
+    }
+    c("memUserData").text = s.userData;
+    c("memUserDataRx").text = s.received;
+    c("lblMemInfo").text = s.counter;
 }
 
 void FakeView::showInputs(const WindowInputs& in)

@@ -62,6 +62,7 @@ public:
     void showInputs(const WindowInputs& in) override;
     void focusCommandLine() override { focus = "txtEdit"; }
     void showLink(const LinkShown& s) override;
+    void showPacket(const PacketShown& s) override;
     void monitorLine(Monitor m, const std::string& line) override { appendMemoLine(memoOf(m), line); }
     void monitorText(Monitor m, const std::string& text) override { setMemoText(memoOf(m), text); }
     static const char* memoOf(Monitor m)
