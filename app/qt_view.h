@@ -65,7 +65,6 @@ public:
     // The window's QTimer of `id`, found by its object name; nullptr when
     // the window has none.
     QTimer* timer(TimerId id) const;
-    static const char* timerName(TimerId id);
     void showForm() override;
     void hideForm() override;
     bool formShown() const override;
@@ -102,6 +101,7 @@ protected:
     static void setHeight(QWidget* w, int h);
 
 private:
+    static const char* timerName(TimerId id);
     // A control with a fixed accessible name keeps it equal to its caption.
     static void followCaption(QWidget* w, const QString& caption);
     QObject* lookup(std::string_view name) const;

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 
+#include "engine/conversions.h"
 #include "engine/sjis.h"
 #include "ui_packet_form.h"
 
@@ -44,12 +45,11 @@ TPacketForm::TPacketForm(QWidget* parent)
     setFixedSize(544, 485);
 
     QStringList digits;
-    for (char c : std::string("0123456789ABCDEF"))
+    for (char c : std::string_view(kd36::kHexDigits))
         digits << QString(QChar(c));
-    QComboBox* lists[] = {ui->cmbRoute0, ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3,
-                          ui->cmbRoute4, ui->cmbRoute5, ui->cmbRoute6};
+    const Row<QComboBox> lists = routeLists();
     for (int n = 0; n <= 6; ++n) {
-        QComboBox* c = lists[n];
+        QComboBox* c = lists[size_t(n)];
         if (n >= 1 && n <= 5) {
             c->addItem(QStringLiteral("-"));
             c->setProperty("tag", n);
@@ -78,14 +78,18 @@ TPacketForm::TPacketForm(QWidget* parent)
 
 TPacketForm::~TPacketForm() = default;
 
+TPacketForm::Row<QComboBox> TPacketForm::routeLists() const
+{
+    return {ui->cmbRoute0, ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4, ui->cmbRoute5, ui->cmbRoute6};
+}
+
 void TPacketForm::bind(PacketLogic& logic, Guard guard)
 {
     attach(logic, std::move(guard));
     connect(ui->spbPacket, &QToolButton::clicked, this, [this] { run([](PacketLogic& l) { l.spbPacketClick(); }); });
     connect(ui->chkRoute, &QCheckBox::clicked, this,
             [this](bool on) { run([on](PacketLogic& l) { l.chkRouteClick(on); }); });
-    const auto lists = row(ui->cmbRoute0, ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4,
-                           ui->cmbRoute5, ui->cmbRoute6);
+    const Row<QComboBox> lists = routeLists();
     for (int k = 0; k < kd36::PacketShown::kFields; ++k)
         connect(lists[size_t(k)], &QComboBox::currentIndexChanged, this,
                 [this, k](int i) { run([k, i](PacketLogic& l) { l.cmbRouteChange(k, i); }); });
@@ -144,14 +148,13 @@ void TPacketForm::showPacket(const kd36::PacketShown& s)
     check(ui->chkEnterKey, s.enterSends);
     if (ui->chkEnterKey->isHidden() == s.enterKeyBox)
         ui->chkEnterKey->setVisible(s.enterKeyBox);
-    const auto lists = row(ui->cmbRoute0, ui->cmbRoute1, ui->cmbRoute2, ui->cmbRoute3, ui->cmbRoute4,
-                           ui->cmbRoute5, ui->cmbRoute6);
-    const auto labels = row(ui->lblRoute0, ui->lblRoute1, ui->lblRoute2, ui->lblRoute3, ui->lblRoute4,
-                            ui->lblRoute5, ui->lblRoute6);
-    const auto arrows = row(ui->lblArrow0, ui->lblArrow1, ui->lblArrow2, ui->lblArrow3, ui->lblArrow4,
-                            ui->lblArrow5, ui->lblArrow6);
-    const auto fields = row(ui->edtRoute0, ui->edtRoute1, ui->edtRoute2, ui->edtRoute3, ui->edtRoute4,
-                            ui->edtRoute5, ui->edtRoute6);
+    const Row<QComboBox> lists = routeLists();
+    const Row<QLabel> labels{ui->lblRoute0, ui->lblRoute1, ui->lblRoute2, ui->lblRoute3, ui->lblRoute4,
+                            ui->lblRoute5, ui->lblRoute6};
+    const Row<QLabel> arrows{ui->lblArrow0, ui->lblArrow1, ui->lblArrow2, ui->lblArrow3, ui->lblArrow4,
+                            ui->lblArrow5, ui->lblArrow6};
+    const Row<QLineEdit> fields{ui->edtRoute0, ui->edtRoute1, ui->edtRoute2, ui->edtRoute3, ui->edtRoute4,
+                            ui->edtRoute5, ui->edtRoute6};
     for (size_t n = 0; n < lists.size(); ++n) {
         if (lists[n]->currentIndex() != s.stations[n]) {
             const QSignalBlocker block(lists[n]);

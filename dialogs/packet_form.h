@@ -10,6 +10,7 @@
 
 #include "engine/packet_logic.h"
 
+class QComboBox;
 class QLabel;
 
 namespace Ui {
@@ -43,11 +44,10 @@ protected:
 
 private:
     void limitUserData();
+    // One widget per route field: own station, relays 1..5, destination.
     template <class W>
-    std::array<W*, kd36::PacketShown::kFields> row(W* a, W* b, W* c, W* d, W* e, W* f, W* g) const
-    {
-        return {a, b, c, d, e, f, g};
-    }
+    using Row = std::array<W*, kd36::PacketShown::kFields>;
+    Row<QComboBox> routeLists() const;
 
     std::unique_ptr<Ui::TPacketForm> ui;
     QString FLastUserData; // the memo's text while within its byte limit

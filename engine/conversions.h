@@ -17,6 +17,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The digit of station 0..15 as the modem names it.
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 // Leading blanks skipped, optional sign, hexadecimal after "$", "x"/"X" or
 // "0x"/"0X"; any other character, an empty text or overflow of 32 bits fails.
 std::optional<int32_t> strToInt(std::string_view text);

@@ -11,12 +11,6 @@
 
 namespace kd36 {
 
-namespace {
-
-const char kHex[] = "0123456789ABCDEF";
-
-} // namespace
-
 bool LinkLogic::CheckAllNext = true;
 
 std::optional<AircLevel> parseAircPayload(const std::string& payload)
@@ -36,7 +30,7 @@ std::optional<AircLevel> parseAircPayload(const std::string& payload)
 
 std::string aircPollCommand(int station)
 {
-    return std::string("@AIRC:N=") + kHex[station & 15] + "\r\n";
+    return std::string("@AIRC:N=") + kHexDigits[station & 15] + "\r\n";
 }
 
 const char* linkResultName(LinkResult r)
@@ -113,7 +107,7 @@ std::string LinkLogic::resultsCsv() const
 {
     std::string out = csvRecord({"time", "station", "level", "result"});
     for (const StationResult& r : FResults)
-        out += csvRecord({isoTime(localLogTime(r.unixMs)), std::string(1, kHex[r.station & 15]),
+        out += csvRecord({isoTime(localLogTime(r.unixMs)), std::string(1, kHexDigits[r.station & 15]),
                           r.result == LinkResult::Ok ? std::to_string(r.level) : std::string(),
                           linkResultName(r.result)});
     return out;
@@ -244,7 +238,7 @@ int LinkLogic::NextStation()
     FResults.push_back({wallClockMs(), found, -1, LinkResult::Pending});
     // Added as it stands: the trailing blank is where the level goes.
     std::string line(1, '#');
-    line += kHex[found];
+    line += kHexDigits[found];
     line += sj(" を確認中･･･ ");
     appendRaw(line);
     return found;

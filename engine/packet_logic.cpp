@@ -87,12 +87,11 @@ PacketLogic::PacketLogic(MainEngine& main, View& view) : main_(main), v_(view)
 
 std::string PacketLogic::stationText(int k, int index)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     const bool relay = k >= 1 && k <= 5;
     if (relay && index == 0)
         return "-";
     const int station = relay ? index - 1 : index;
-    return station >= 0 && station < 16 ? std::string(1, kHex[station]) : std::string();
+    return station >= 0 && station < 16 ? std::string(1, kHexDigits[station]) : std::string();
 }
 
 PacketShown PacketLogic::shown() const
