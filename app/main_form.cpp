@@ -15,7 +15,6 @@
 #include "../dialogs/about_form.h"
 #include "../dialogs/link_form.h"
 #include "../dialogs/packet_form.h"
-#include "../engine/control_names.h"
 #include "../engine/sjis.h"
 #include "../host/engine_host.h"
 #include "../serial/port_catalog.h"
@@ -78,7 +77,6 @@ TMainForm::TMainForm(Options options, QWidget* parent)
         FOptions.chooseFile, FOptions.wallClockMs);
     connectHandlers();
     startIdleHook();
-    checkControlNames();
 
     adjustSize();
     setFixedSize(size());
@@ -212,35 +210,6 @@ void TMainForm::startIdleHook()
     FIdleTimer.setObjectName(QStringLiteral("idleTimer"));
     FIdleTimer.setInterval(10);
     scheduleIdle();
-}
-
-std::vector<std::string> TMainForm::missingControls() const
-{
-    std::vector<std::string> missing = FView->missingNames(controlNames(WindowKind::Main));
-    const auto add = [&](const char* prefix, const QtView& v, WindowKind kind) {
-        for (const std::string& name : v.missingNames(controlNames(kind)))
-            missing.push_back(prefix + name);
-    };
-    add("link:", *FLinkView, WindowKind::Link);
-    add("packet:", *FPacketView, WindowKind::Packet);
-    return missing;
-}
-
-void TMainForm::checkControlNames()
-{
-    const std::vector<std::string> missing = missingControls();
-    if (missing.empty())
-        return;
-    std::string list;
-    for (const std::string& name : missing)
-        list += (list.empty() ? "" : ", ") + name;
-    // A layout that drifted from the engine: a developer's build stops here,
-    // a user's goes on without those controls.
-#ifdef NDEBUG
-    qCritical("kd36: the window lacks controls the engine addresses: %s", list.c_str());
-#else
-    qFatal("kd36: the window lacks controls the engine addresses: %s", list.c_str());
-#endif
 }
 
 TMainForm::~TMainForm()

@@ -82,10 +82,6 @@ public:
     void scheduleIdle();
     // Passes run so far (for the idle benchmark).
     uint64_t passCount() const { return FPasses; }
-    // The controls the engine addresses that the window and its dialogs
-    // lack ("link:" and "packet:" before the dialogs' names); empty when
-    // they match, as checked once at start-up.
-    std::vector<std::string> missingControls() const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -101,7 +97,6 @@ private:
     void createHost();
     void startEngine();
     void startIdleHook();
-    void checkControlNames();
 
     void buildStatusBar();
     void applyColoursAndFonts();

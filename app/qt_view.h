@@ -31,30 +31,31 @@ public:
     // Status panels 0..3 (labels inside the status bar).
     void setStatusPanels(const std::array<QLabel*, 4>& panels);
 
-    void setEnabled(std::string_view name, bool on) override;
-    bool isEnabled(std::string_view name) const override;
-    void setVisible(std::string_view name, bool on) override;
-    bool isVisible(std::string_view name) const override;
-    void setChecked(std::string_view name, bool on) override;
-    bool isChecked(std::string_view name) const override;
-    std::string text(std::string_view name) const override;
-    void setText(std::string_view name, const std::string& sjis) override;
-    int itemIndex(std::string_view name) const override;
-    void setItemIndex(std::string_view name, int index) override;
-    int value(std::string_view name) const override;
-    void setValue(std::string_view name, int v) override;
-    void setColor(std::string_view name, uint32_t rgb) override;
-    void setHeight(std::string_view name, int h) override;
-    void setFocus(std::string_view name) override;
-    bool hasFocus(std::string_view name) const override;
-    void appendMemoLine(std::string_view name, const std::string& sjisLine) override;
-    void setMemoText(std::string_view name, const std::string& sjisText) override;
-    void setTabVisible(std::string_view page, bool on) override;
-    bool isTabVisible(std::string_view page) const override;
-    std::string currentPage(std::string_view pageControl) const override;
-    void setStatusText(int panel, const std::string& sjis) override;
-    std::string statusText(int panel) const override;
-    void setStatusHint(int panel, const std::string& sjis) override;
+    // The window's own controls by object name (the engine addresses none).
+    void setEnabled(std::string_view name, bool on);
+    bool isEnabled(std::string_view name) const;
+    void setVisible(std::string_view name, bool on);
+    bool isVisible(std::string_view name) const;
+    void setChecked(std::string_view name, bool on);
+    bool isChecked(std::string_view name) const;
+    std::string text(std::string_view name) const;
+    void setText(std::string_view name, const std::string& sjis);
+    int itemIndex(std::string_view name) const;
+    void setItemIndex(std::string_view name, int index);
+    int value(std::string_view name) const;
+    void setValue(std::string_view name, int v);
+    void setColor(std::string_view name, uint32_t rgb);
+    void setHeight(std::string_view name, int h);
+    void setFocus(std::string_view name);
+    bool hasFocus(std::string_view name) const;
+    void appendMemoLine(std::string_view name, const std::string& sjisLine);
+    void setMemoText(std::string_view name, const std::string& sjisText);
+    void setTabVisible(std::string_view page, bool on);
+    bool isTabVisible(std::string_view page) const;
+    std::string currentPage(std::string_view pageControl) const;
+    void setStatusText(int panel, const std::string& sjis);
+    std::string statusText(int panel) const;
+    void setStatusHint(int panel, const std::string& sjis);
     // Only the main window has log memos (MainWindowView).
     void monitorLine(Monitor, const std::string&) override {}
     void monitorText(Monitor, const std::string&) override {}
@@ -86,10 +87,6 @@ public:
     // Fixed accessible names of labels, buttons, group boxes and the window
     // made equal to their captions (see the constructor).
     static void nameByCaption(QWidget* root);
-
-    // Of `names`, those no object under the root carries (checked at
-    // start-up against the names the engine addresses; says nothing).
-    std::vector<std::string> missingNames(const std::vector<std::string>& names) const;
 
 protected:
     // Sets a label's or button's text unless it already shows `sjis`.

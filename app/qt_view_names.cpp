@@ -1,5 +1,5 @@
 // QtView's side of names: accessible names that follow the captions, and
-// the check of the engine's control names against the widget tree.
+// controls found by object name.
 #include "qt_view.h"
 
 #include <QAbstractButton>
@@ -53,15 +53,6 @@ QObject* QtView::lookup(std::string_view name) const
         return nullptr;
     const QString qname = QString::fromUtf8(name.data(), qsizetype(name.size()));
     return root_->objectName() == qname ? root_.data() : root_->findChild<QObject*>(qname);
-}
-
-std::vector<std::string> QtView::missingNames(const std::vector<std::string>& names) const
-{
-    std::vector<std::string> missing;
-    for (const std::string& name : names)
-        if (!lookup(name))
-            missing.push_back(name);
-    return missing;
 }
 
 } // namespace kd36

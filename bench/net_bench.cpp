@@ -12,7 +12,6 @@
 #include "serial/port_catalog.h"
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_view.h"
-#include "tests/support/main_view_setup.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/ser2net_server.h"
 
@@ -34,7 +33,6 @@ struct Rig {
             link.fireDueTimers(now);
         })
     {
-        test::setUpMainView(main);
         for (test::FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) { host.mainTimer(n); };

@@ -2,7 +2,6 @@
 // kd36ctl's run: the options it was given and the session that presses the
 // window's buttons on headless views. The commands share it.
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
 #include <csignal>
@@ -18,7 +17,7 @@
 #include "sim/simulator_factory.h"
 #include "host/engine_host.h"
 #include "ctl/headless_boxes.h"
-#include "ctl/headless_view.h"
+#include "host/headless_view.h"
 #include "serial/port_catalog.h"
 
 namespace kd36::ctl {
@@ -67,9 +66,9 @@ class Session {
 public:
     Session(const Options& o, std::map<int, std::string> pins)
         : opt(o)
-        , main(layout("main_form.ui"), {{TimerId::RxWait, 1400}, {TimerId::IntervalTx, 10000}})
-        , link(layout("link_form.ui"), {{TimerId::WaitTime, 10000}})
-        , packet(layout("packet_form.ui"), {})
+        , main(WindowKind::Main)
+        , link(WindowKind::Link)
+        , packet(WindowKind::Packet)
         , catalog(std::move(pins))
         , opener(catalog)
         , host(EngineHost::Views{main, link, packet}, boxes, clock, opener, [this](uint64_t now) {
@@ -97,14 +96,6 @@ public:
         passSoon.setInterval(0);
         QObject::connect(&passSoon, &QTimer::timeout, &loopOwner, [this] { pass(); });
         host.setPieceNotify([this] { QMetaObject::invokeMethod(&passSoon, "start", Qt::QueuedConnection); });
-    }
-
-    static std::string layout(const char* name)
-    {
-        QFile f(QStringLiteral(":/kd36ctl/") + QLatin1String(name));
-        if (!f.open(QIODevice::ReadOnly))
-            throw std::runtime_error(std::string("window layout missing: ") + name);
-        return f.readAll().toStdString();
     }
 
     // The window's start: construction, the settings file, the templates.

@@ -1,6 +1,6 @@
 # kd36ctl run as a process against the built-in simulator and pty peers.
 if(TARGET kd36ctl)
-  kd36_gtest(test_kd36ctl SOURCES ctl/kd36ctl_test.cpp ctl/headless_view_test.cpp
+  kd36_gtest(test_kd36ctl SOURCES ctl/kd36ctl_test.cpp
     LIBS kd36_host kd36_ctlview kd36_line_peers kd36_sim Qt6::Core LABELS unit)
   target_compile_definitions(test_kd36ctl PRIVATE KD36CTL="$<TARGET_FILE:kd36ctl>"
     KD36SETUP="$<TARGET_FILE:kd36setup>" KD36_RESOURCES="${CMAKE_SOURCE_DIR}/resources")

@@ -24,15 +24,13 @@
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_view.h"
-#include "tests/support/main_view_setup.h"
 
 using namespace kd36;
 using namespace kd36::test;
 
 namespace {
 
-constexpr const char* kEleven[] = {"spbFICK", "spbPacket", "mnuRssiInfo", "mnuPacket", "spbCommandTx", "spbWrite",
-                                   "spbRead", "spbMode", "spbCommunicationMode", "btnComPort", "btnComSet"};
+constexpr Usable kEleven[] = {{"spbFICK", &WindowShown::answerBackButton}, {"spbPacket", &WindowShown::packetButton}, {"mnuRssiInfo", &WindowShown::answerBackMenu}, {"mnuPacket", &WindowShown::packetMenu}, {"spbCommandTx", &WindowShown::commandSend}, {"spbWrite", &WindowShown::write}, {"spbRead", &WindowShown::read}, {"spbMode", &WindowShown::modeButtons}, {"spbCommunicationMode", &WindowShown::modeButtons}, {"btnComPort", &WindowShown::portButtons}, {"btnComSet", &WindowShown::portButtons}};
 
 QString folderOf(const char* path) { return QFileInfo(QString::fromUtf8(path)).absolutePath(); }
 
@@ -82,7 +80,6 @@ const std::vector<int32_t> kMillivolts = [] {
 struct Rig {
     Rig(QStringList folders, QString baseName) : loader(std::move(folders), std::move(baseName))
     {
-        setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) { engine.onTimer(n); };
@@ -113,8 +110,8 @@ struct Rig {
     }
     bool elevenEnabled(bool on) const
     {
-        for (const char* c : kEleven)
-            if (main.isEnabled(c) != on)
+        for (auto [c, usable] : kEleven)
+            if (main.window.*usable != on)
                 return false;
         return true;
     }
@@ -193,7 +190,7 @@ private slots:
         QCOMPARE(c.RefreshMs, 100);
         QCOMPARE(c.PeakHoldSweeps, 30);
         QVERIFY(r->elevenEnabled(false));
-        QVERIFY(r->main.isEnabled("spbAIRM"));
+        QVERIFY(r->main.window.airButton);
         QVERIFY(r->port.writes.empty());
 
         setStatus_(1, 1);
@@ -222,7 +219,7 @@ private slots:
         r->pass(3);
         QCOMPARE(r->sent("@ANLZ:Q\r\n"), 1);
         QVERIFY(!r->engine.busy());
-        QVERIFY(!r->main.isChecked("mnuAirMonitor"));
+        QVERIFY(!r->main.window.airMark);
         QVERIFY(r->elevenEnabled(true));
         QVERIFY(r->boxes.shown.empty());
 
@@ -252,7 +249,7 @@ private slots:
         QCOMPARE(r.boxes.texts(), std::vector<std::string>{"関数アドレスを解決できませんでした。"});
         QCOMPARE(r.boxes.shown[0].kind, std::string("warning"));
         QVERIFY(!r.engine.displayLoaded());
-        QVERIFY(!r.main.isChecked("mnuAirMonitor"));
+        QVERIFY(!r.main.window.airMark);
         QVERIFY(r.elevenEnabled(true));
         QVERIFY(!r.engine.airMonitorShown());
         r.pass(3);
@@ -267,7 +264,7 @@ private slots:
         r.switchAirMonitor();
         QCOMPARE(r.boxes.texts(), std::vector<std::string>{"スペアナ表示用DLLをロードできません。"});
         QVERIFY(!r.engine.displayLoaded());
-        QVERIFY(!r.main.isChecked("mnuAirMonitor"));
+        QVERIFY(!r.main.window.airMark);
         QVERIFY(r.elevenEnabled(true));
         r.pass(3);
         QCOMPARE(r.boxes.shown.size(), size_t(1));
@@ -352,7 +349,7 @@ private slots:
         r.pass(2);
         QCOMPARE(r.sent("@ANLZ:Q\r\n"), 1);
         QVERIFY(!r.engine.busy());
-        QVERIFY(!r.main.isChecked("mnuAirMonitor"));
+        QVERIFY(!r.main.window.airMark);
         QVERIFY(r.elevenEnabled(true));
 
         // Let go of our handle so the close step's unload is the last one.

@@ -67,8 +67,7 @@ struct FakeLoader : DisplayLibraryLoader {
     int loads = 0, unloads = 0;
 };
 
-constexpr const char* kEleven[] = {"spbFICK", "spbPacket", "mnuRssiInfo", "mnuPacket", "spbCommandTx", "spbWrite",
-                                   "spbRead", "spbMode", "spbCommunicationMode", "btnComPort", "btnComSet"};
+constexpr Usable kEleven[] = {{"spbFICK", &WindowShown::answerBackButton}, {"spbPacket", &WindowShown::packetButton}, {"mnuRssiInfo", &WindowShown::answerBackMenu}, {"mnuPacket", &WindowShown::packetMenu}, {"spbCommandTx", &WindowShown::commandSend}, {"spbWrite", &WindowShown::write}, {"spbRead", &WindowShown::read}, {"spbMode", &WindowShown::modeButtons}, {"spbCommunicationMode", &WindowShown::modeButtons}, {"btnComPort", &WindowShown::portButtons}, {"btnComSet", &WindowShown::portButtons}};
 
 std::string sweep(bool withLast = true)
 {
@@ -86,7 +85,6 @@ protected:
     AirMonitor()
     {
         g = Display{};
-        setUpMainView(main);
         main.nowMs = [this] { return clock.nowMs(); };
         engine.ConstructBeforeSettings();
         engine.ConstructAfterSettings();
@@ -105,7 +103,7 @@ protected:
             n += x == w;
         return n;
     }
-    static std::vector<std::string> monitor(const FakeView& v) { return v.memoLines("memTxRxMonitor"); }
+    static std::vector<std::string> monitor(const FakeView& v) { return v.memoLines(Monitor::Commands); }
     VirtualClock clock;
     FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
     FakeBoxes boxes;
@@ -123,9 +121,9 @@ TEST_F(AirMonitor, SwitchOnLoadsTheDisplayAndLocksElevenControls)
     EXPECT_EQ(g.windowTitle, "Air Monitor");
     EXPECT_EQ(g.control[0], 800);
     EXPECT_EQ(g.control[2], 30);
-    for (const char* c : kEleven)
-        EXPECT_FALSE(main.isEnabled(c)) << c;
-    EXPECT_TRUE(main.isEnabled("spbAIRM"));
+    for (auto [c, usable] : kEleven)
+        EXPECT_FALSE(main.window.*usable) << c;
+    EXPECT_TRUE(main.window.airButton);
     EXPECT_TRUE(port.writes.empty());
 }
 
@@ -154,9 +152,9 @@ TEST_F(AirMonitor, ClosingTheDisplayWhileMeasuringStopsIt)
     g.status.Shown = 0; // the user closed the window; Running still reads 1
     engine.OnIdle();
     EXPECT_EQ(count("@ANLZ:Q\r\n"), 1);
-    EXPECT_FALSE(main.isChecked("mnuAirMonitor"));
-    for (const char* c : kEleven)
-        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_FALSE(main.window.airMark);
+    for (auto [c, usable] : kEleven)
+        EXPECT_TRUE(main.window.*usable) << c;
     // Switching on again shows the loaded library, no second load.
     switchOn();
     EXPECT_EQ(loader.loads, 1);
@@ -215,9 +213,9 @@ TEST_F(AirMonitor, MissingLibraryOrExportSwitchesItselfOff)
     loader.missing = true;
     switchOn();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"スペアナ表示用DLLをロードできません。"});
-    EXPECT_FALSE(main.isChecked("mnuAirMonitor"));
-    for (const char* c : kEleven)
-        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_FALSE(main.window.airMark);
+    for (auto [c, usable] : kEleven)
+        EXPECT_TRUE(main.window.*usable) << c;
 
     boxes.shown.clear();
     loader.missing = false;
@@ -227,7 +225,7 @@ TEST_F(AirMonitor, MissingLibraryOrExportSwitchesItselfOff)
     EXPECT_EQ(loader.unloads, 1);
     EXPECT_EQ(g.shows, 0);
     EXPECT_FALSE(engine.displayLoaded());
-    EXPECT_FALSE(main.isChecked("mnuAirMonitor"));
+    EXPECT_FALSE(main.window.airMark);
 }
 
 TEST_F(AirMonitor, ClosingTheWindowStopsAMeasurementBeforeThePortCloses)

@@ -46,7 +46,7 @@ TEST_F(Develop, IntervalTransmissionRepeatsEverySecond)
 {
     engine.cmbIntervalTxChange(0);
     engine.btnIntervalTxClick();
-    EXPECT_EQ(main.text("btnIntervalTx"), sj("ストップ"));
+    EXPECT_TRUE(main.window.intervalRunning);
     EXPECT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(port.writes[0], "$SEND:\r\n");
     run(3000);
@@ -55,7 +55,7 @@ TEST_F(Develop, IntervalTransmissionRepeatsEverySecond)
     run(1000);
     EXPECT_EQ(port.writes.back(), "\r\n"); // read anew each tick
     engine.btnIntervalTxClick();
-    EXPECT_EQ(main.text("btnIntervalTx"), sj("スタート"));
+    EXPECT_FALSE(main.window.intervalRunning);
     size_t n = port.writes.size();
     run(3000);
     EXPECT_EQ(port.writes.size(), n);
@@ -87,7 +87,7 @@ protected:
         openPort();
         engine.spbModeClick(0, true);
     }
-    std::vector<std::string> term() const { return main.memoLines("memTerm"); }
+    std::vector<std::string> term() const { return main.memoLines(Monitor::Terminal); }
 };
 
 TEST_F(Terminal, SendsWithOrWithoutLineEnd)
@@ -136,12 +136,12 @@ TEST_F(Terminal, ShiftDoubleClickTogglesTheLineEndOption)
 {
     engine.txtTermMouseDown(false);
     engine.txtTermDblClick();
-    EXPECT_FALSE(main.isVisible("chkCRLF"));
+    EXPECT_FALSE(main.window.crLfBox);
     engine.txtTermMouseDown(true);
     engine.txtTermDblClick();
-    EXPECT_TRUE(main.isVisible("chkCRLF"));
+    EXPECT_TRUE(main.window.crLfBox);
     engine.txtTermDblClick();
-    EXPECT_FALSE(main.isVisible("chkCRLF"));
+    EXPECT_FALSE(main.window.crLfBox);
 }
 
 } // namespace

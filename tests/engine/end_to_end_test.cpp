@@ -61,7 +61,7 @@ TEST_F(EndToEnd, AReplyQueuedBeforeAReopenIsNotHandedOver)
     ASSERT_TRUE(rig.open(9600));
     rig.host.step();
     EXPECT_EQ(rig.piecesHandedOver, 0u);
-    EXPECT_EQ(rig.main.text("memTxRxMonitor").find(">EQID"), std::string::npos);
+    EXPECT_EQ(rig.main.memoText(Monitor::Commands).find(">EQID"), std::string::npos);
 }
 
 TEST_F(EndToEnd, WrittenValuesComeBackOnTheNextRead)
@@ -96,7 +96,7 @@ TEST_F(EndToEnd, SilentModemEndsTheReadBySevenTimeouts)
     uint64_t t0 = rig.clock().nowMs();
     ASSERT_TRUE(rig.runUntil([&] { return sequenceDone(); }, 15000));
     EXPECT_GE(rig.clock().nowMs() - t0, 7u * 1400);
-    EXPECT_TRUE(rig.main.isEnabled("spbCommandTx"));
+    EXPECT_TRUE(rig.main.window.commandSend);
     EXPECT_EQ(f(1), "");
 }
 
@@ -112,11 +112,11 @@ TEST_F(EndToEnd, SplitAndNoisyRepliesStillParse)
 TEST_F(EndToEnd, LampsFollowTheModemLines)
 {
     rig.run(30);
-    EXPECT_EQ(rig.main.get("shpSupplySignal").color, 0x00FF00u);
-    EXPECT_EQ(rig.main.get("shpTxableSignal").color, 0x00FF00u);
+    EXPECT_EQ(rig.main.line.supplyLamp, 0x00FF00u);
+    EXPECT_EQ(rig.main.line.txableLamp, 0x00FF00u);
     rig.modem().setDsrOff(true);
     rig.run(30);
-    EXPECT_EQ(rig.main.get("shpSupplySignal").color, 0xFF0000u);
+    EXPECT_EQ(rig.main.line.supplyLamp, 0xFF0000u);
 }
 
 TEST_F(EndToEnd, AnswerBackShowsTheSimulatedLevels)
@@ -129,8 +129,8 @@ TEST_F(EndToEnd, AnswerBackShowsTheSimulatedLevels)
     rig.engine.linkForm().btnGetClick();
     // Station 2 is absent: its poll waits the full 10 s.
     ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 3; }, 20000));
-    EXPECT_EQ(rig.link.value("prgLevel1"), 3);
-    std::vector<std::string> log = rig.link.memoLines("memInfo");
+    EXPECT_EQ(rig.link.linkShown.levels[1], 3);
+    std::vector<std::string> log = rig.link.memoLines(Monitor::AnswerBackLog);
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[1], sj("#1 を確認中･･･ レベル 3 です。"));
     EXPECT_EQ(log[2], sj("#2 を確認中･･･ 応答がありません。"));
@@ -147,9 +147,9 @@ TEST_F(EndToEnd, PacketToAPresentStationComesBackAndOpensTheDialog)
     rig.engine.packetForm().memUserDataChange("HELLO");
     rig.engine.packetForm().chkRouteClick(true);
     rig.engine.packetForm().spbPacketClick();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.packet.text("memUserDataRx") == "HELLO"; }, 3000));
-    EXPECT_EQ(rig.packet.text("edtRoute0"), "1");
-    EXPECT_EQ(rig.packet.text("edtRoute6"), "5");
+    ASSERT_TRUE(rig.runUntil([&] { return rig.packet.packetShown.received == "HELLO"; }, 3000));
+    EXPECT_EQ(rig.packet.packetShown.receivedRoute[0], "1");
+    EXPECT_EQ(rig.packet.packetShown.receivedRoute[6], "5");
 }
 
 TEST_F(EndToEnd, CommunicationModeEchoesTypedLines)
@@ -161,12 +161,12 @@ TEST_F(EndToEnd, CommunicationModeEchoesTypedLines)
     rig.engine.btnTermTxClick();
     ASSERT_TRUE(rig.runUntil(
         [&] {
-            auto l = rig.main.memoLines("memTerm");
+            auto l = rig.main.memoLines(Monitor::Terminal);
             return l.size() >= 2 && l.back().rfind("Rx:", 0) == 0;
         },
         3000));
-    EXPECT_EQ(rig.main.memoLines("memTerm")[0], "Tx:hello");
-    EXPECT_EQ(rig.main.memoLines("memTerm")[1], "Rx:hello");
+    EXPECT_EQ(rig.main.memoLines(Monitor::Terminal)[0], "Tx:hello");
+    EXPECT_EQ(rig.main.memoLines(Monitor::Terminal)[1], "Rx:hello");
 }
 
 TEST_F(EndToEnd, RemovedDeviceIsReportedOnceAndTheWindowStaysUsable)
@@ -200,8 +200,8 @@ TEST(EndToEndThreaded, ReadAndEchoWithTheReceiveThreadRunning)
     rig.engine.spbModeClick(0, true);
     rig.engine.terminalLineEdited("ping");
     rig.engine.btnTermTxClick();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.main.memoLines("memTerm").size() >= 2; }, 3000));
-    EXPECT_EQ(rig.main.memoLines("memTerm")[1], "Rx:ping");
+    ASSERT_TRUE(rig.runUntil([&] { return rig.main.memoLines(Monitor::Terminal).size() >= 2; }, 3000));
+    EXPECT_EQ(rig.main.memoLines(Monitor::Terminal)[1], "Rx:ping");
     rig.close();
     EXPECT_FALSE(rig.engine.portOpen());
 }

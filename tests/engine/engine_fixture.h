@@ -12,7 +12,6 @@
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_view.h"
-#include "tests/support/main_view_setup.h"
 
 namespace kd36::test {
 
@@ -20,7 +19,6 @@ class EngineTest : public ::testing::Test {
 protected:
     EngineTest()
     {
-        setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) { engine.onTimer(n); };
@@ -52,7 +50,7 @@ protected:
     {
         engine.handOver(text);
     }
-    std::vector<std::string> monitor() const { return main.memoLines("memTxRxMonitor"); }
+    std::vector<std::string> monitor() const { return main.memoLines(Monitor::Commands); }
 
     VirtualClock clock;
     FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};

@@ -4,23 +4,21 @@
 namespace kd36::test {
 namespace {
 
-constexpr const char* kPortButtons[] = {"spbAIRM", "spbFICK", "spbPacket", "spbWrite",
-                                        "spbRead", "spbCommandTx", "btnTermTx"};
+constexpr Usable kPortButtons[] = {{"spbAIRM", &WindowShown::airButton}, {"spbFICK", &WindowShown::answerBackButton}, {"spbPacket", &WindowShown::packetButton}, {"spbWrite", &WindowShown::write}, {"spbRead", &WindowShown::read}, {"spbCommandTx", &WindowShown::commandSend}, {"btnTermTx", &WindowShown::terminalSend}};
 
 class MainWindow : public EngineTest {};
 
 TEST_F(MainWindow, StartsClosedInCommandMode)
 {
-    EXPECT_EQ(main.statusText(0), sj("コマンドモード"));
-    EXPECT_EQ(main.statusText(1), "");
-    EXPECT_EQ(main.statusText(2), sj("テキスト"));
-    EXPECT_FALSE(main.statusText(3).empty());
+    EXPECT_EQ(main.line.status[0], sj("コマンドモード"));
+    EXPECT_EQ(main.line.status[1], "");
+    EXPECT_EQ(main.line.status[2], sj("テキスト"));
+    EXPECT_FALSE(main.line.status[3].empty());
     EXPECT_TRUE(engine.commandMode());
     EXPECT_FALSE(engine.portOpen());
-    EXPECT_TRUE(main.isVisible("pnlCommand"));
-    EXPECT_FALSE(main.isVisible("pnlCommunication"));
-    EXPECT_FALSE(main.isTabVisible("tabDevelop"));
-    EXPECT_EQ(main.itemIndex("cmbIntervalTx"), 9);
+    EXPECT_TRUE(main.window.commandMode);
+    EXPECT_FALSE(main.window.developTab);
+    EXPECT_EQ(main.inputs.intervalIndex, 9);
     EXPECT_TRUE(port.escapes.empty()); // no line is touched while closed
     EXPECT_EQ(MainEngine::TemplateItems(),
               (std::vector<std::string>{"@INIT", "@EQID", "@INFO", "@ROUT", "@FREQ", "@COMS", "@AIRC", "@ANLZ",
@@ -31,25 +29,25 @@ TEST_F(MainWindow, OpenAndCloseFollowTheStateTable)
 {
     engine.setPort(3, engine.portSettings());
     openPort();
-    EXPECT_EQ(main.get("shpLump").color, 0x00FF00u);
-    EXPECT_EQ(main.statusText(1), "COM3: 9600bps D8 PNON S1");
-    for (const char* b : kPortButtons)
-        EXPECT_TRUE(main.isEnabled(b)) << b;
-    EXPECT_TRUE(main.isEnabled("btnSTBY"));
-    EXPECT_TRUE(main.isChecked("mnuCommOpen"));
-    EXPECT_TRUE(main.isEnabled("mnuFunction"));
+    EXPECT_EQ(main.line.portLamp, 0x00FF00u);
+    EXPECT_EQ(main.line.status[1], "COM3: 9600bps D8 PNON S1");
+    for (auto [b, usable] : kPortButtons)
+        EXPECT_TRUE(main.window.*usable) << b;
+    EXPECT_TRUE(main.window.developButtons);
+    EXPECT_TRUE(main.window.portMark);
+    EXPECT_TRUE(main.window.functionMenu);
     // The open raised DTR; command mode lowers it at once.
     EXPECT_EQ(port.escapes, std::vector<int>{CLRDTR});
 
     engine.mnuCommOpenClick();
     EXPECT_FALSE(engine.portOpen());
-    EXPECT_EQ(main.get("shpLump").color, 0x93EABCu);
-    EXPECT_EQ(main.statusText(1), "");
-    for (const char* b : kPortButtons)
-        EXPECT_FALSE(main.isEnabled(b)) << b;
-    EXPECT_FALSE(main.isEnabled("btnDBUG"));
-    EXPECT_FALSE(main.isChecked("mnuCommOpen"));
-    EXPECT_FALSE(main.isEnabled("mnuFunction"));
+    EXPECT_EQ(main.line.portLamp, 0x93EABCu);
+    EXPECT_EQ(main.line.status[1], "");
+    for (auto [b, usable] : kPortButtons)
+        EXPECT_FALSE(main.window.*usable) << b;
+    EXPECT_FALSE(main.window.developButtons);
+    EXPECT_FALSE(main.window.portMark);
+    EXPECT_FALSE(main.window.functionMenu);
 }
 
 TEST_F(MainWindow, StatusTextNamesTheLineSettings)
@@ -67,7 +65,7 @@ TEST_F(MainWindow, StatusTextNamesTheLineSettings)
         line.StopBits = c.stop;
         engine.setPort(engine.portNumber(), line);
         engine.mnuCommOpenClick();
-        EXPECT_EQ(main.statusText(1), c.text);
+        EXPECT_EQ(main.line.status[1], c.text);
         engine.mnuCommOpenClick();
     }
 }
@@ -75,17 +73,17 @@ TEST_F(MainWindow, StatusTextNamesTheLineSettings)
 TEST_F(MainWindow, StatusTooltipSaysWhatTheDeviceTookWhenItDiffers)
 {
     openPort();
-    EXPECT_EQ(main.statusHints[1], "");
+    EXPECT_EQ(main.line.portHint, "");
     engine.mnuCommOpenClick();
 
     PortSettings taken;
     taken.BaudRate = 9615; // the driver's nearest rate
     port.actual = taken;
     openPort();
-    EXPECT_EQ(main.statusText(1), "COM1: 9600bps D8 PNON S1");
-    EXPECT_EQ(main.statusHints[1], sj("実際の設定: 9615bps D8 PNON S1"));
+    EXPECT_EQ(main.line.status[1], "COM1: 9600bps D8 PNON S1");
+    EXPECT_EQ(main.line.portHint, sj("実際の設定: 9615bps D8 PNON S1"));
     engine.mnuCommOpenClick();
-    EXPECT_EQ(main.statusHints[1], "");
+    EXPECT_EQ(main.line.portHint, "");
 }
 
 TEST_F(MainWindow, FailedOpenLeavesEverythingClosed)
@@ -93,25 +91,25 @@ TEST_F(MainWindow, FailedOpenLeavesEverythingClosed)
     port.openSucceeds = false;
     engine.mnuCommOpenClick();
     EXPECT_FALSE(engine.portOpen());
-    EXPECT_NE(main.text("btnComPort"), sj("通信ポート OFF"));
-    for (const char* b : kPortButtons)
-        EXPECT_FALSE(main.isEnabled(b)) << b;
+    EXPECT_FALSE(main.window.portMark);
+    for (auto [b, usable] : kPortButtons)
+        EXPECT_FALSE(main.window.*usable) << b;
 }
 
 TEST_F(MainWindow, ModeSwitchDrivesDtrOnlyWhileOpen)
 {
     engine.spbModeClick(0, true);
     EXPECT_TRUE(port.escapes.empty());
-    EXPECT_EQ(main.statusText(0), sj("オンラインモード"));
-    EXPECT_TRUE(main.isVisible("pnlCommunication"));
-    EXPECT_FALSE(main.isVisible("pnlCommand"));
+    EXPECT_EQ(main.line.status[0], sj("オンラインモード"));
+    EXPECT_TRUE(!main.window.commandMode);
+    EXPECT_FALSE(main.window.commandMode);
 
     openPort();
     EXPECT_TRUE(port.dtr); // communication mode keeps DTR high after the open
-    EXPECT_FALSE(main.isEnabled("mnuFunction"));
+    EXPECT_FALSE(main.window.functionMenu);
     engine.spbModeClick(1, true);
     EXPECT_FALSE(port.dtr);
-    EXPECT_TRUE(main.isEnabled("mnuFunction"));
+    EXPECT_TRUE(main.window.functionMenu);
     engine.spbModeClick(0, true);
     EXPECT_TRUE(port.dtr);
     // Releasing the pressed button changes nothing.
@@ -165,7 +163,7 @@ TEST_F(MainWindow, PortPropertiesCloseAndReopenWhateverTheButton)
     port.openSucceeds = false;
     engine.mnuCommSettingsClick(dlg);
     EXPECT_FALSE(engine.portOpen());
-    EXPECT_FALSE(main.isChecked("mnuCommOpen"));
+    EXPECT_FALSE(main.window.portMark);
 }
 
 TEST_F(MainWindow, StatusPanelTwoTogglesTheDisplayForm)
@@ -173,15 +171,15 @@ TEST_F(MainWindow, StatusPanelTwoTogglesTheDisplayForm)
     for (int x : {0, 379, 441, 700}) {
         engine.StatusBarMouseDown(x);
         engine.StatusBarDblClick();
-        EXPECT_EQ(main.statusText(2), sj("テキスト")) << x;
+        EXPECT_EQ(main.line.status[2], sj("テキスト")) << x;
     }
     engine.StatusBarMouseDown(400);
     engine.StatusBarDblClick();
-    EXPECT_EQ(main.statusText(2), sj("コード"));
+    EXPECT_EQ(main.line.status[2], sj("コード"));
     EXPECT_TRUE(port.hex);
     engine.StatusBarMouseDown(380);
     engine.StatusBarDblClick();
-    EXPECT_EQ(main.statusText(2), sj("テキスト"));
+    EXPECT_EQ(main.line.status[2], sj("テキスト"));
     EXPECT_FALSE(port.hex);
 }
 
@@ -189,46 +187,45 @@ TEST_F(MainWindow, ShiftDoubleClickTogglesTheDevelopmentTab)
 {
     engine.grpCommandMouseDown(false);
     engine.grpCommandDblClick();
-    EXPECT_FALSE(main.isTabVisible("tabDevelop"));
+    EXPECT_FALSE(main.window.developTab);
     engine.grpCommandMouseDown(true);
     engine.grpCommandDblClick();
-    EXPECT_TRUE(main.isTabVisible("tabDevelop"));
+    EXPECT_TRUE(main.window.developTab);
     engine.grpCommandDblClick();
-    EXPECT_FALSE(main.isTabVisible("tabDevelop"));
+    EXPECT_FALSE(main.window.developTab);
 }
 
 TEST_F(MainWindow, LampsFollowTheModemLines)
 {
     pass();
-    EXPECT_EQ(main.get("shpTxableSignal").color, 0xFF0000u);
-    EXPECT_EQ(main.get("shpSupplySignal").color, 0xFF0000u);
-    EXPECT_EQ(main.text("lblTxableSignal"), sj("送信不可    ［CTS信号］"));
+    EXPECT_EQ(main.line.txableLamp, 0xFF0000u);
+    EXPECT_EQ(main.line.supplyLamp, 0xFF0000u);
+    EXPECT_EQ(main.line.txableCaption, sj("送信不可    ［CTS信号］"));
     openPort();
     port.status = MS_CTS_ON;
     pass();
-    EXPECT_EQ(main.get("shpTxableSignal").color, 0x00FF00u);
-    EXPECT_EQ(main.text("lblTxableSignal"), sj("送信可能    ［CTS信号］"));
-    EXPECT_EQ(main.get("shpSupplySignal").color, 0xFF0000u);
+    EXPECT_EQ(main.line.txableLamp, 0x00FF00u);
+    EXPECT_EQ(main.line.txableCaption, sj("送信可能    ［CTS信号］"));
+    EXPECT_EQ(main.line.supplyLamp, 0xFF0000u);
     port.status = MS_DSR_ON;
     pass();
-    EXPECT_EQ(main.get("shpSupplySignal").color, 0x00FF00u);
-    EXPECT_EQ(main.get("shpTxableSignal").color, 0xFF0000u);
+    EXPECT_EQ(main.line.supplyLamp, 0x00FF00u);
+    EXPECT_EQ(main.line.txableLamp, 0xFF0000u);
 }
 
 TEST_F(MainWindow, PacketDialogLocksNineControlsWhileShown)
 {
-    const char* nine[] = {"spbFICK", "spbAIRM", "spbCommandTx", "spbWrite", "spbRead",
-                          "mnuAirMonitor", "mnuRssiInfo", "spbMode", "spbCommunicationMode"};
+    const Usable nine[] = {{"spbFICK", &WindowShown::answerBackButton}, {"spbAIRM", &WindowShown::airButton}, {"spbCommandTx", &WindowShown::commandSend}, {"spbWrite", &WindowShown::write}, {"spbRead", &WindowShown::read}, {"mnuAirMonitor", &WindowShown::airMenu}, {"mnuRssiInfo", &WindowShown::answerBackMenu}, {"spbMode", &WindowShown::modeButtons}, {"spbCommunicationMode", &WindowShown::modeButtons}};
     openPort();
     engine.packetForm().FormShow();
-    EXPECT_TRUE(main.isChecked("mnuPacket"));
-    for (const char* c : nine)
-        EXPECT_FALSE(main.isEnabled(c)) << c;
-    EXPECT_TRUE(main.isEnabled("spbPacket")); // the same button closes it
+    EXPECT_TRUE(main.window.packetMark);
+    for (auto [c, usable] : nine)
+        EXPECT_FALSE(main.window.*usable) << c;
+    EXPECT_TRUE(main.window.packetButton); // the same button closes it
     engine.packetForm().FormHide();
-    EXPECT_FALSE(main.isChecked("mnuPacket"));
-    for (const char* c : nine)
-        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_FALSE(main.window.packetMark);
+    for (auto [c, usable] : nine)
+        EXPECT_TRUE(main.window.*usable) << c;
 }
 
 // The locks follow from which functions hold the line, not from the order in
@@ -240,39 +237,36 @@ TEST_F(MainWindow, LocksDoNotOutliveTheirCause)
     engine.packetForm().FormShow();
     engine.mnuCommOpenClick();
     engine.packetForm().FormHide();
-    for (const char* b : kPortButtons)
-        EXPECT_FALSE(main.isEnabled(b)) << b;
-    EXPECT_TRUE(main.isEnabled("spbMode"));
+    for (auto [b, usable] : kPortButtons)
+        EXPECT_FALSE(main.window.*usable) << b;
+    EXPECT_TRUE(main.window.modeButtons);
 
     // A port opened under the dialog keeps its locks.
     engine.packetForm().FormShow();
     openPort();
-    EXPECT_FALSE(main.isEnabled("spbWrite"));
-    EXPECT_TRUE(main.isEnabled("btnTermTx"));
+    EXPECT_FALSE(main.window.write);
+    EXPECT_TRUE(main.window.terminalSend);
     engine.packetForm().FormHide();
 
     // A settings sequence ending while the answer-back check holds the line
     // leaves the check's locks in place.
     engine.spbReadClick();
-    EXPECT_FALSE(main.isEnabled("spbCommandTx"));
+    EXPECT_FALSE(main.window.commandSend);
     engine.mnuRssiInfoClick();
     for (int i = 0; i < 600 && engine.step() != 0; ++i)
         run(100); // no replies: each step waits out its time
     ASSERT_EQ(engine.step(), 0);
-    EXPECT_FALSE(main.isEnabled("spbCommandTx"));
-    EXPECT_FALSE(main.isEnabled("spbAIRM"));
-    EXPECT_TRUE(main.isEnabled("spbFICK"));
+    EXPECT_FALSE(main.window.commandSend);
+    EXPECT_FALSE(main.window.airButton);
+    EXPECT_TRUE(main.window.answerBackButton);
 }
 
 TEST_F(MainWindow, ExtendedRowsFollowTheExtensionSwitch)
 {
     engine.setExtension(0);
-    EXPECT_EQ(main.get("grpSERI").height, 49);
-    EXPECT_FALSE(main.isVisible("lblSERIData"));
-    EXPECT_FALSE(main.isVisible("Label2"));
+    EXPECT_FALSE(main.window.extended);
     engine.setExtension(1);
-    EXPECT_EQ(main.get("grpSERI").height, 121);
-    EXPECT_TRUE(main.isVisible("Label2"));
+    EXPECT_TRUE(main.window.extended);
 }
 
 TEST_F(MainWindow, CloseShutsThePortFirst)
@@ -281,7 +275,7 @@ TEST_F(MainWindow, CloseShutsThePortFirst)
     engine.FormClose();
     EXPECT_FALSE(engine.portOpen());
     EXPECT_EQ(port.closes, 1);
-    EXPECT_FALSE(main.isChecked("mnuCommOpen"));
+    EXPECT_FALSE(main.window.portMark);
     EXPECT_TRUE(engine.closing());
     EXPECT_FALSE(engine.SendText("x"));
     EXPECT_TRUE(boxes.shown.empty()); // a send during the close shows no box

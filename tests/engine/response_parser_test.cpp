@@ -90,12 +90,12 @@ TEST_F(Parser, CommunicationModeOnlyShowsWithPrefix)
 {
     engine.spbModeClick(0, true);
     take(">INIT:F=1\r\n");
-    EXPECT_EQ(main.memoLines("memTerm"), std::vector<std::string>{"Rx:>INIT:F=1"});
+    EXPECT_EQ(main.memoLines(Monitor::Terminal), std::vector<std::string>{"Rx:>INIT:F=1"});
     EXPECT_EQ(f(8), "");
     take("12\r\n34\r\n");
-    EXPECT_EQ(main.memoLines("memTerm").back(), "34");
+    EXPECT_EQ(main.memoLines(Monitor::Terminal).back(), "34");
     take("\r\n");
-    EXPECT_EQ(main.memoLines("memTerm").back(), "Rx:");
+    EXPECT_EQ(main.memoLines(Monitor::Terminal).back(), "Rx:");
 }
 
 TEST_F(Parser, CodeDisplayCodesBecomePartOfValues)
@@ -145,7 +145,7 @@ TEST_F(Parser, LastStepEndsTheSequence)
     take(">COMS:R=9600\r\n");
     EXPECT_EQ(engine.step(), 0);
     EXPECT_FALSE(engine.busy());
-    EXPECT_TRUE(main.isEnabled("spbCommunicationMode"));
+    EXPECT_TRUE(main.window.modeButtons);
 }
 
 TEST_F(Parser, HostileInputNeverBreaksThePass)

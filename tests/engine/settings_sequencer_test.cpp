@@ -23,8 +23,8 @@ TEST_F(Sequencer, ReadSendsSevenCommandsInOrderAndFillsFields)
     engine.spbReadClick();
     for (int i = 1; i <= 20; ++i)
         EXPECT_EQ(engine.panel().read(i), "") << i;
-    EXPECT_FALSE(main.isEnabled("spbCommandTx"));
-    EXPECT_TRUE(main.isEnabled("spbRead"));
+    EXPECT_FALSE(main.window.commandSend);
+    EXPECT_TRUE(main.window.read);
     const char* replies[] = {">INIT:F=128/I=100/S=1234567/T=3/W=10\r\n", ">EQID:E=5\r\n", ">FREQ:M=12\r\n",
                              ">ROUT:D=3;N=1,A\r\n", ">INIT:F=128/I=100/S=1234567/T=3/W=10\r\n",
                              ">INFO:U=ABCDEFGH/N=5\r\n", ">COMS:R=9600/D=8/P=N/S=1/F=H\r\n"};
@@ -38,7 +38,7 @@ TEST_F(Sequencer, ReadSendsSevenCommandsInOrderAndFillsFields)
                                                      "@INIT\r\n", "@INFO\r\n", "@COMS\r\n"}));
     EXPECT_EQ(engine.step(), 0);
     EXPECT_FALSE(engine.busy());
-    EXPECT_TRUE(main.isEnabled("spbCommandTx"));
+    EXPECT_TRUE(main.window.commandSend);
     EXPECT_EQ(engine.panel().read(1), "1234567");
     EXPECT_EQ(engine.panel().read(4), "12");
     EXPECT_EQ(engine.panel().read(20), "H");
@@ -55,7 +55,7 @@ TEST_F(Sequencer, SilentModemEndsBySevenTimeouts)
     uint64_t took = clock.nowMs() - start;
     EXPECT_GE(took, 7u * 1400);
     EXPECT_LE(took, 7u * 1400 + 200);
-    EXPECT_TRUE(main.isEnabled("spbMode"));
+    EXPECT_TRUE(main.window.modeButtons);
 }
 
 TEST_F(Sequencer, WriteWithNothingTickedEndsAfterSevenPasses)

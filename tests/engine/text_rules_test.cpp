@@ -153,7 +153,7 @@ TEST(MonitorBuffer, EchoAppendsOrReplacesTheMemo)
     test::FakeView v(WindowKind::Main);
     MonitorBuffer m;
     m.echo(v, Monitor::Commands, "one\r\ntwo\r\n");
-    EXPECT_EQ(v.memoLines("memTxRxMonitor"), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(v.memoLines(Monitor::Commands), (std::vector<std::string>{"one", "two"}));
 }
 
 TEST(CommandWords, FramesCommands)

@@ -10,12 +10,12 @@ TEST_F(Transmit, TemplateGoesToTheCommandLineAndIsSentAsTyped)
 {
     openPort();
     engine.cmbTemplateChange("@FREQ");
-    EXPECT_EQ(main.text("txtEdit"), "@FREQ");
-    EXPECT_TRUE(main.hasFocus("txtEdit"));
+    EXPECT_EQ(main.inputs.commandLine, "@FREQ");
+    EXPECT_EQ(main.commandLineFocus, 1);
     engine.spbCommandTxClick();
     EXPECT_EQ(port.written, "@FREQ\r\n");
     EXPECT_EQ(monitor(), std::vector<std::string>{"@FREQ"});
-    EXPECT_EQ(main.text("txtEdit"), "@FREQ"); // the line keeps its text
+    EXPECT_EQ(main.inputs.commandLine, "@FREQ"); // the line keeps its text
 }
 
 TEST_F(Transmit, NothingIsSentWhenEmptyOrBusy)
@@ -64,11 +64,11 @@ TEST_F(Transmit, EchoTargetsTheMonitorOfTheMode)
     engine.spbModeClick(0, true);
     engine.EchoMonitor("term");
     EXPECT_EQ(monitor(), std::vector<std::string>{"cmd"});
-    EXPECT_EQ(main.memoLines("memTerm"), std::vector<std::string>{"term"});
+    EXPECT_EQ(main.memoLines(Monitor::Terminal), std::vector<std::string>{"term"});
     engine.spbModeClick(1, true);
     engine.spbMonitorClearClick();
     EXPECT_TRUE(monitor().empty());
-    EXPECT_EQ(main.memoLines("memTerm"), std::vector<std::string>{"term"});
+    EXPECT_EQ(main.memoLines(Monitor::Terminal), std::vector<std::string>{"term"});
 }
 
 // A write that lets the window run a handler which itself sends.
@@ -89,7 +89,6 @@ TEST(TransmitNesting, InnerSendDoesNotClearTheOuterSendingFlag)
 {
     VirtualClock clock;
     FakeView main{kd36::WindowKind::Main}, link{kd36::WindowKind::Link}, packet{kd36::WindowKind::Packet};
-    setUpMainView(main);
     FakeBoxes boxes;
     ReentrantPort port;
     MainEngine engine{EngineDeps{main, link, packet, boxes, clock, port}};

@@ -19,7 +19,6 @@
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_view.h"
-#include "tests/support/main_view_setup.h"
 
 using namespace kd36;
 
@@ -143,7 +142,6 @@ void fuzzProfile(const std::string& text)
     if (!checkProfile(r, extension).writable)
         return;
     Rig rig;
-    test::setUpMainView(rig.main);
     rig.engine.setExtension(extension);
     SettingsProfile wanted = r.profile;
     untickAbsent(wanted);
@@ -211,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         r.engine.packetForm().ClearReceiveView();
         r.engine.packetForm().FormHide();
         feed(r, "$RECE:" + in + "\r\n");
-        if (r.packet.text("memUserDataRx").size() > in.size())
+        if (r.packet.packetShown.received.size() > in.size())
             __builtin_trap();
     } else if (g_target == "airc") {
         r.engine.linkForm().btnGetClick();

@@ -11,17 +11,17 @@ lock="$work/$bin.lock"
   flock 9
   # Rebuild when any source is newer than the binary.
   # tail reads all of its input, so nothing upstream dies of SIGPIPE under pipefail.
-  newest=$(find "$src/engine" "$src/serial" "$src/app" "$src/tests/support" "$src/tests/fuzz" \
+  newest=$(find "$src/engine" "$src/host" "$src/serial" "$src/app" "$src/tests/support" "$src/tests/fuzz" \
              \( -name '*.cpp' -o -name '*.h' \) -printf '%T@ %p\n' | sort -n | tail -1 | cut -d' ' -f2-)
   if [ ! -x "$exe" ] || [ "$newest" -nt "$exe" ]; then
     case "$bin" in
       fuzz_engine)
-        srcs=("$src"/engine/*.cpp "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_engine.cpp")
+        srcs=("$src"/engine/*.cpp "$src/host/headless_view.cpp" "$src/tests/fuzz/fuzz_engine.cpp")
         extra=(-lsimpleini) ;;
       fuzz_io)
         srcs=("$src"/serial/*.cpp "$src/app/settings_file.cpp" "$src/app/settings_io.cpp"
               "$src"/engine/*.cpp
-              "$src/tests/support/fake_view.cpp" "$src/tests/fuzz/fuzz_io.cpp")
+              "$src/host/headless_view.cpp" "$src/tests/fuzz/fuzz_io.cpp")
         extra=($(pkg-config --cflags --libs Qt6Core) -lsimpleini -lgensio -lgensioosh -ludev) ;;
     esac
     clang++ -std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \

@@ -5,8 +5,7 @@
 namespace kd36::test {
 namespace {
 
-const char* const kLocked[] = {"spbAIRM", "spbPacket", "mnuAirMonitor", "mnuPacket", "spbCommandTx",
-                               "spbWrite", "spbRead", "spbMode", "spbCommunicationMode"};
+const Usable kLocked[] = {{"spbAIRM", &WindowShown::airButton}, {"spbPacket", &WindowShown::packetButton}, {"mnuAirMonitor", &WindowShown::airMenu}, {"mnuPacket", &WindowShown::packetMenu}, {"spbCommandTx", &WindowShown::commandSend}, {"spbWrite", &WindowShown::write}, {"spbRead", &WindowShown::read}, {"spbMode", &WindowShown::modeButtons}, {"spbCommunicationMode", &WindowShown::modeButtons}};
 
 class AnswerBackTest : public DialogEngineTest {
 protected:
@@ -30,23 +29,23 @@ protected:
         engine.linkForm().btnGetClick();
         pass();
     }
-    void expectLogMirrorsMemo() { EXPECT_EQ(link.c("memInfo").text, engine.linkForm().memInfo.text()); }
+    void expectLogMirrorsMemo() { EXPECT_EQ(link.memoText(Monitor::AnswerBackLog), engine.linkForm().memInfo.text()); }
 };
 
 TEST_F(AnswerBackTest, OpeningLocksTheOtherFunctionsAndClosingFreesThem)
 {
     openCheck();
-    EXPECT_TRUE(main.isChecked("mnuRssiInfo"));
-    for (const char* c : kLocked)
-        EXPECT_FALSE(main.isEnabled(c)) << c;
-    EXPECT_TRUE(main.isEnabled("spbFICK"));
+    EXPECT_TRUE(main.window.answerBackMark);
+    for (auto [c, usable] : kLocked)
+        EXPECT_FALSE(main.window.*usable) << c;
+    EXPECT_TRUE(main.window.answerBackButton);
 
     engine.mnuRssiInfoClick(); // same button closes it
     pass();
     EXPECT_FALSE(link.shown);
     EXPECT_EQ(engine.linkState(), 0);
-    for (const char* c : kLocked)
-        EXPECT_TRUE(main.isEnabled(c)) << c;
+    for (auto [c, usable] : kLocked)
+        EXPECT_TRUE(main.window.*usable) << c;
     EXPECT_TRUE(port.writes.empty());
 }
 
@@ -68,14 +67,14 @@ TEST_F(AnswerBackTest, PollsTickedStationsInTurnAndCompletesWithoutStop)
     EXPECT_EQ(port.writes, (std::vector<std::string>{"@AIRC:N=0\r\n", "@AIRC:N=3\r\n"}));
     EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("#0 を確認中･･･ レベル 3 です。"),
                                                sj("#3 を確認中･･･ レベル 0 です。"), sj("完了しました。"), ""}));
-    EXPECT_EQ(link.value("prgLevel0"), 3);
-    EXPECT_EQ(link.value("prgLevel3"), 0);
+    EXPECT_EQ(link.linkShown.levels[0], 3);
+    EXPECT_EQ(link.linkShown.levels[3], 0);
     EXPECT_EQ(engine.linkState(), 3);
-    EXPECT_TRUE(link.isVisible("btnGet"));
-    EXPECT_FALSE(link.isVisible("btnAbort"));
+    EXPECT_TRUE(!link.linkShown.polling);
+    EXPECT_FALSE(link.linkShown.polling);
     EXPECT_FALSE(link.timerActive(TimerId::WaitTime));
     // Polls and replies show in the command monitor too.
-    auto mon = main.memoLines("memTxRxMonitor");
+    auto mon = main.memoLines(Monitor::Commands);
     EXPECT_NE(std::find(mon.begin(), mon.end(), "@AIRC:N=3"), mon.end());
     EXPECT_NE(std::find(mon.begin(), mon.end(), ">AIRC:3=-"), mon.end());
     expectLogMirrorsMemo();
@@ -98,10 +97,10 @@ TEST_P(ReplyFormTest, ShowsWhatIsValidAndAlwaysPollsTheNextStation)
     reply(c.reply);
     pass();
     EXPECT_EQ(port.writes.back(), "@AIRC:N=6\r\n");
-    EXPECT_EQ(link.value("prgLevel5"), c.bar5 < 0 ? 0 : c.bar5);
+    EXPECT_EQ(link.linkShown.levels[5], c.bar5 < 0 ? 0 : c.bar5);
     for (int n = 0; n < 16; ++n) {
         if (n != 5) {
-            EXPECT_EQ(link.value("prgLevel" + std::to_string(n)), 0) << n;
+            EXPECT_EQ(link.linkShown.levels[size_t(n)], 0) << n;
         }
     }
     EXPECT_EQ(log()[1], sj("#5 を確認中･･･ ") + sj(c.tail));
@@ -138,8 +137,8 @@ TEST_F(AnswerBackTest, SilenceEndsTheRunAndSendsOneStop)
     EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("#2 を確認中･･･ 応答がありません。"), ""}));
     EXPECT_EQ(count("@AIRC:Q\r\n"), 1);
     EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_TRUE(link.isVisible("btnGet"));
-    EXPECT_FALSE(link.isVisible("btnAbort"));
+    EXPECT_TRUE(!link.linkShown.polling);
+    EXPECT_FALSE(link.linkShown.polling);
     // The modem's answer to the stop changes nothing.
     reply(">AIRC:Q\r\n");
     run(100);
@@ -153,15 +152,15 @@ TEST_F(AnswerBackTest, ClosingDuringARunStopsAndUnlocks)
     run(100);
     EXPECT_EQ(log(), (std::vector<std::string>{sj("開始します。"), sj("#0 を確認中･･･ "), sj("中止しました。"), ""}));
     EXPECT_EQ(count("@AIRC:Q\r\n"), 1);
-    EXPECT_FALSE(main.isChecked("mnuRssiInfo"));
-    for (const char* c : kLocked)
-        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_FALSE(main.window.answerBackMark);
+    for (auto [c, usable] : kLocked)
+        EXPECT_TRUE(main.window.*usable) << c;
     EXPECT_FALSE(link.timerActive(TimerId::WaitTime));
     // A late reply polls nothing more.
     reply(">AIRC:0=2\r\n");
     run(100);
     EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(link.value("prgLevel0"), 0);
+    EXPECT_EQ(link.linkShown.levels[0], 0);
 }
 
 TEST_F(AnswerBackTest, ClosingWithoutARunWritesNothing)
@@ -169,9 +168,9 @@ TEST_F(AnswerBackTest, ClosingWithoutARunWritesNothing)
     openCheck();
     link.hideForm();
     run(50);
-    EXPECT_FALSE(main.isChecked("mnuRssiInfo"));
-    for (const char* c : kLocked)
-        EXPECT_TRUE(main.isEnabled(c)) << c;
+    EXPECT_FALSE(main.window.answerBackMark);
+    for (auto [c, usable] : kLocked)
+        EXPECT_TRUE(main.window.*usable) << c;
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(log(), std::vector<std::string>{""});
     // The menu opens it again.
@@ -215,7 +214,7 @@ TEST_F(AnswerBackTest, StationF)
     EXPECT_EQ(log().back(), sj("#F を確認中･･･ "));
     reply(">AIRC:F=4\r\n");
     pass();
-    EXPECT_EQ(link.value("prgLevel15"), 4);
+    EXPECT_EQ(link.linkShown.levels[15], 4);
 }
 
 TEST_F(AnswerBackTest, NoLineWhenCtsIsOff)
@@ -260,7 +259,7 @@ TEST_F(AnswerBackTest, RefusedDtrSendsNothingAndTheRunTimesOut)
     run(10100);
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(log()[1], sj("#3 を確認中･･･ 応答がありません。"));
-    auto mon = main.memoLines("memTxRxMonitor");
+    auto mon = main.memoLines(Monitor::Commands);
     EXPECT_TRUE(std::find(mon.begin(), mon.end(), "@AIRC:N=3") == mon.end());
 }
 
@@ -272,7 +271,7 @@ TEST_F(AnswerBackTest, FailedWriteIsReportedAndTheRunGoesOn)
     engine.linkForm().btnGetClick();
     pass();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
-    auto mon = main.memoLines("memTxRxMonitor");
+    auto mon = main.memoLines(Monitor::Commands);
     ASSERT_GE(mon.size(), 2u);
     EXPECT_EQ(mon[mon.size() - 2], "@AIRC:N=3");
     EXPECT_EQ(mon.back(), sj("送信失敗"));
@@ -298,10 +297,10 @@ TEST_F(AnswerBackTest, RunResetsBarsButHidingKeepsLogAndBars)
     run(20);
     engine.mnuRssiInfoClick();
     pass();
-    EXPECT_EQ(link.value("prgLevel2"), 3);
+    EXPECT_EQ(link.linkShown.levels[2], 3);
     EXPECT_EQ(log()[0], sj("開始します。"));
     engine.linkForm().btnGetClick();
-    EXPECT_EQ(link.value("prgLevel2"), 0);
+    EXPECT_EQ(link.linkShown.levels[2], 0);
 }
 
 TEST_F(AnswerBackTest, AllButtonAlternates)
@@ -310,7 +309,7 @@ TEST_F(AnswerBackTest, AllButtonAlternates)
     auto ticked = [&] {
         int k = 0;
         for (int n = 0; n < 16; ++n)
-            k += link.isChecked("CheckBox" + std::to_string(n));
+            k += link.linkShown.ticked[size_t(n)];
         return k;
     };
     engine.linkForm().stationTicked(4, true);
@@ -337,7 +336,7 @@ TEST_F(AnswerBackTest, MessagesTrimTheLogButStationLinesDoNot)
     LinkLogic& f = engine.linkForm();
     const std::string big(16384, 'a');
     f.memInfo.mutableText() = big + "\r\n";
-    link.setMemoText("memInfo", f.memInfo.text());
+    link.monitorText(Monitor::AnswerBackLog, f.memInfo.text());
     engine.linkForm().stationTicked(0, true);
     f.NextStation();
     f.ShowLevel(0, 1);
@@ -381,7 +380,7 @@ TEST_F(AnswerBackTest, ResultsNameWhatBecameOfEachStation)
     EXPECT_EQ(name(r[1]), "invalid");
     EXPECT_EQ(name(r[2]), "invalid");
     EXPECT_EQ(name(r[3]) + std::to_string(r[3].station), "no-reply9");
-    EXPECT_TRUE(link.isEnabled("btnCsvSave"));
+    EXPECT_TRUE(link.linkShown.csvSave);
 
     std::string csv = engine.linkForm().resultsCsv();
     ASSERT_EQ(csv.substr(0, 28), "time,station,level,result\r\n2");
@@ -392,7 +391,7 @@ TEST_F(AnswerBackTest, ResultsNameWhatBecameOfEachStation)
 
     // A new run starts a new list; an abort and a closed line say so.
     engine.linkForm().btnGetClick();
-    EXPECT_FALSE(link.isEnabled("btnCsvSave")); // not while a run goes on
+    EXPECT_FALSE(link.linkShown.csvSave); // not while a run goes on
     pass();
     engine.linkForm().btnAbortClick(EndReason::UserAbort);
     ASSERT_EQ(r.size(), 1u);

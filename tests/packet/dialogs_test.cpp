@@ -30,7 +30,6 @@ namespace {
 struct Rig {
     Rig()
     {
-        main.pages["PageControlSetting"] = "tabBasicSetting";
         engine.ConstructBeforeSettings();
         engine.ConstructAfterSettings();
         linkForm.bind(engine.linkForm());
@@ -130,7 +129,7 @@ private slots:
         QVERIFY(!r.linkForm.isVisible());
         QCOMPARE(r.engine.linkState(), 0);
         r.pass();
-        QVERIFY(!r.main.isChecked("mnuRssiInfo"));
+        QVERIFY(!r.main.window.answerBackMark);
     }
 
     void linkCloseBoxDuringRun()

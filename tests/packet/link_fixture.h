@@ -17,7 +17,7 @@ protected:
         engine.mnuCommOpenClick();
     }
 
-    std::vector<std::string> log() const { return link.memoLines("memInfo"); }
+    std::vector<std::string> log() const { return link.memoLines(Monitor::AnswerBackLog); }
     int count(const std::string& written) const
     {
         int k = 0;

@@ -88,10 +88,7 @@ protected:
     }
     bool relayOn(int n) const
     {
-        const std::string k = std::to_string(n);
-        const bool on = packet.isEnabled("cmbRoute" + k);
-        EXPECT_EQ(on, packet.isEnabled("lblRoute" + k)) << n;
-        return on;
+        return packet.packetShown.routeEnabled[size_t(n)];
     }
     void openDialog(const std::string& own = "")
     {
@@ -103,9 +100,9 @@ protected:
 
 TEST_F(PacketTest, CreationState)
 {
-    EXPECT_EQ(packet.text("lblMemInfo"), sj("0 文字 / 残 256"));
+    EXPECT_EQ(packet.packetShown.counter, sj("0 文字 / 残 256"));
     for (int n = 1; n <= 5; ++n)
-        EXPECT_EQ(packet.itemIndex("cmbRoute" + std::to_string(n)), 0);
+        EXPECT_EQ(packet.packetShown.stations[size_t(n)], 0);
     EXPECT_TRUE(relayOn(1));
     for (int n = 2; n <= 5; ++n)
         EXPECT_FALSE(relayOn(n)) << n;
@@ -113,7 +110,7 @@ TEST_F(PacketTest, CreationState)
     // No own station is preset: showing leaves the list's choice.
     form().cmbRouteChange(0, 5);
     form().FormShow();
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    EXPECT_EQ(packet.packetShown.stations[0], 5);
 }
 
 TEST_F(PacketTest, RelayChain)
@@ -129,7 +126,7 @@ TEST_F(PacketTest, RelayChain)
     EXPECT_TRUE(relayOn(2));
     for (int n = 3; n <= 5; ++n)
         EXPECT_FALSE(relayOn(n)) << n;
-    EXPECT_EQ(packet.text("cmbRoute3"), "6"); // values are kept
+    EXPECT_EQ(relayItems()[size_t(packet.packetShown.stations[3])], "6"); // values are kept
     choose(2, "5"); // back on: relay 3, and 4 and 5 too as 3 and 4 show digits
     for (int n = 3; n <= 5; ++n)
         EXPECT_TRUE(relayOn(n)) << n;
@@ -144,19 +141,17 @@ TEST_F(PacketTest, RouteCheckBoxGreysAndRestores)
     choose(1, "3");
     form().chkRouteClick(false);
     for (int n = 0; n <= 6; ++n) {
-        const std::string k = std::to_string(n);
-        EXPECT_FALSE(packet.isEnabled("cmbRoute" + k)) << n;
-        EXPECT_FALSE(packet.isEnabled("lblRoute" + k)) << n;
-        EXPECT_FALSE(packet.isEnabled("lblArrow" + k)) << n;
+        EXPECT_FALSE(packet.packetShown.routeEnabled[size_t(n)]) << n;
+        EXPECT_FALSE(packet.packetShown.arrows[size_t(n)]) << n;
     }
     form().chkRouteClick(true);
     for (int n : {0, 1, 2, 6}) {
         EXPECT_TRUE(relayOn(n)) << n;
-        EXPECT_TRUE(packet.isEnabled("lblArrow" + std::to_string(n))) << n;
+        EXPECT_TRUE(packet.packetShown.arrows[size_t(n)]) << n;
     }
     for (int n : {3, 4, 5}) {
         EXPECT_FALSE(relayOn(n)) << n;
-        EXPECT_FALSE(packet.isEnabled("lblArrow" + std::to_string(n))) << n;
+        EXPECT_FALSE(packet.packetShown.arrows[size_t(n)]) << n;
     }
 }
 
@@ -171,7 +166,7 @@ TEST_F(PacketTest, SendsTheRouteOfEnabledRelaysOnly)
     form().memUserDataChange("ABC");
     form().spbPacketClick();
     EXPECT_EQ(port.writes, std::vector<std::string>{"$SEND:1,3,7;3;ABC\r\n"});
-    EXPECT_EQ(main.memoLines("memTxRxMonitor").back(), "$SEND:1,3,7;3;ABC");
+    EXPECT_EQ(main.memoLines(Monitor::Commands).back(), "$SEND:1,3,7;3;ABC");
 }
 
 TEST_F(PacketTest, SendsWithoutRouteAndWithMultiLineData)
@@ -193,7 +188,7 @@ TEST_F(PacketTest, MissingOwnOrDestinationIsRefused)
     form().spbPacketClick();
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"ルート設定を確認してください。", "ルート設定を確認してください。"}));
     EXPECT_TRUE(port.writes.empty());
-    EXPECT_TRUE(main.memoLines("memTxRxMonitor").empty());
+    EXPECT_TRUE(main.memoLines(Monitor::Commands).empty());
 }
 
 TEST_F(PacketTest, FailedWriteShowsInTheMonitor)
@@ -202,7 +197,7 @@ TEST_F(PacketTest, FailedWriteShowsInTheMonitor)
     port.failWrites = true;
     form().spbPacketClick();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"送信失敗"});
-    EXPECT_EQ(main.memoLines("memTxRxMonitor"), (std::vector<std::string>{"$SEND:;0;", sj("送信失敗")}));
+    EXPECT_EQ(main.memoLines(Monitor::Commands), (std::vector<std::string>{"$SEND:;0;", sj("送信失敗")}));
 }
 
 TEST_F(PacketTest, EnterKeyFollowsTheHiddenCheckBox)
@@ -220,50 +215,50 @@ TEST_F(PacketTest, ShiftDoubleClickTogglesTheEnterOption)
 {
     form().grpTxMouseDown(false);
     form().grpTxDblClick();
-    EXPECT_FALSE(packet.isVisible("chkEnterKey"));
+    EXPECT_FALSE(packet.packetShown.enterKeyBox);
     form().grpTxMouseDown(true);
     form().grpTxDblClick();
-    EXPECT_TRUE(packet.isVisible("chkEnterKey"));
+    EXPECT_TRUE(packet.packetShown.enterKeyBox);
     form().grpTxDblClick();
-    EXPECT_FALSE(packet.isVisible("chkEnterKey"));
+    EXPECT_FALSE(packet.packetShown.enterKeyBox);
 }
 
 TEST_F(PacketTest, CounterAndClearButtons)
 {
     form().memUserDataChange("ABCDEFGHIJ" + sj("あ"));
-    EXPECT_EQ(packet.text("lblMemInfo"), sj("12 文字 / 残 244"));
+    EXPECT_EQ(packet.packetShown.counter, sj("12 文字 / 残 244"));
     ASSERT_TRUE(form().ShowReceivedPacket("0,1;3;xyz"));
     form().spbClearClick(PacketMemo::Received);
-    EXPECT_EQ(packet.text("memUserDataRx"), "");
-    EXPECT_EQ(packet.text("memUserData"), "ABCDEFGHIJ" + sj("あ"));
+    EXPECT_EQ(packet.packetShown.received, "");
+    EXPECT_EQ(packet.packetShown.userData, "ABCDEFGHIJ" + sj("あ"));
     form().spbClearClick(PacketMemo::Send);
-    EXPECT_EQ(packet.text("memUserData"), "");
-    EXPECT_EQ(packet.text("lblMemInfo"), sj("0 文字 / 残 256"));
+    EXPECT_EQ(packet.packetShown.userData, "");
+    EXPECT_EQ(packet.packetShown.counter, sj("0 文字 / 残 256"));
 }
 
 TEST_F(PacketTest, MenuTogglesAndPresetsTheOwnStation)
 {
     openDialog("5");
     EXPECT_TRUE(engine.packetShown());
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    EXPECT_EQ(packet.packetShown.stations[0], 5);
     pass();
-    EXPECT_TRUE(main.isChecked("mnuPacket"));
-    EXPECT_FALSE(main.isEnabled("spbFICK"));
+    EXPECT_TRUE(main.window.packetMark);
+    EXPECT_FALSE(main.window.answerBackButton);
     engine.mnuPacketClick();
     EXPECT_FALSE(packet.shown);
     EXPECT_FALSE(engine.packetShown());
     pass();
-    EXPECT_FALSE(main.isChecked("mnuPacket"));
-    EXPECT_TRUE(main.isEnabled("spbFICK"));
+    EXPECT_FALSE(main.window.packetMark);
+    EXPECT_TRUE(main.window.answerBackButton);
 
     openDialog(""); // unknown: the list keeps its choice
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    EXPECT_EQ(packet.packetShown.stations[0], 5);
     engine.mnuPacketClick();
     openDialog("zz");
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 5);
+    EXPECT_EQ(packet.packetShown.stations[0], 5);
     engine.mnuPacketClick();
     openDialog("1F"); // above F: the list loses its selection
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), -1);
+    EXPECT_EQ(packet.packetShown.stations[0], -1);
     form().spbPacketClick();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"ルート設定を確認してください。"});
 }
@@ -284,11 +279,11 @@ TEST_F(PacketTest, ReceivedPacketOpensTheDialog)
     pass();
     EXPECT_TRUE(packet.shown);
     EXPECT_TRUE(engine.packetShown());
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 1);
-    EXPECT_EQ(packet.text("memUserDataRx"), "ABC");
+    EXPECT_EQ(packet.packetShown.stations[0], 1);
+    EXPECT_EQ(packet.packetShown.received, "ABC");
     const char* expect[] = {"7", "5", "3", "-", "-", "-", "1"};
     for (int n = 0; n <= 6; ++n)
-        EXPECT_EQ(packet.text("edtRoute" + std::to_string(n)), expect[n]) << n;
+        EXPECT_EQ(packet.packetShown.receivedRoute[size_t(n)], expect[n]) << n;
 }
 
 TEST_F(PacketTest, ReceivedPacketWhileShownBlanksFirst)
@@ -303,12 +298,12 @@ TEST_F(PacketTest, ReceivedPacketWhileShownBlanksFirst)
     pass();
     EXPECT_EQ(packet.repaints, repaints + 1);
     EXPECT_GE(clock.nowMs() - before, 100u);
-    EXPECT_EQ(packet.text("memUserDataRx"), "new\r\nX");
+    EXPECT_EQ(packet.packetShown.received, "new\r\nX");
     const char* expect[] = {"9", "8", "7", "6", "5", "4", "1"};
     for (int n = 0; n <= 6; ++n)
-        EXPECT_EQ(packet.text("edtRoute" + std::to_string(n)), expect[n]) << n;
+        EXPECT_EQ(packet.packetShown.receivedRoute[size_t(n)], expect[n]) << n;
     // Already shown: the own-station preset is not applied again.
-    EXPECT_EQ(packet.itemIndex("cmbRoute0"), 4);
+    EXPECT_EQ(packet.packetShown.stations[0], 4);
     EXPECT_TRUE(packet.shown);
 }
 
@@ -320,8 +315,8 @@ TEST_F(PacketTest, InvalidPacketLeavesTheViewBlankAndTheDialogClosed)
     pass();
     EXPECT_FALSE(packet.shown);
     EXPECT_LT(clock.nowMs() - before, 100u); // no wait while hidden
-    EXPECT_EQ(packet.text("edtRoute0"), "");
-    EXPECT_EQ(packet.text("memUserDataRx"), "");
+    EXPECT_EQ(packet.packetShown.receivedRoute[0], "");
+    EXPECT_EQ(packet.packetShown.received, "");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -331,14 +326,14 @@ TEST_F(PacketTest, NonNumericLengthRaisesAndDropsTheBlock)
     reply("$RECE:0,1;abc;x\r\n");
     EXPECT_THROW(pass(), ConversionError);
     EXPECT_FALSE(packet.shown);
-    EXPECT_EQ(packet.text("memUserDataRx"), "");
+    EXPECT_EQ(packet.packetShown.received, "");
     EXPECT_EQ(engine.receivedPending(), 0u);
     // The next pass runs normally and the block does not come back.
     EXPECT_NO_THROW(run(50));
     reply("$RECE:0,1;1;y\r\n");
     pass();
     EXPECT_TRUE(packet.shown);
-    EXPECT_EQ(packet.text("memUserDataRx"), "y");
+    EXPECT_EQ(packet.packetShown.received, "y");
 }
 
 TEST_F(PacketTest, ModemErrorOnlyWhileShown)

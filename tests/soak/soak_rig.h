@@ -16,7 +16,6 @@
 #include "tests/support/fake_boxes.h"
 #include "tests/support/fake_view.h"
 #include "tests/support/headless_rig.h"
-#include "tests/support/main_view_setup.h"
 
 namespace kd36::test {
 
@@ -75,7 +74,6 @@ public:
         , port(host.port)
         , engine(host.engine)
     {
-        setUpMainView(main);
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) { host.mainTimer(n); };

@@ -94,17 +94,17 @@ protected:
         ASSERT_TRUE(rig.runUntil([&] { return rig.engine.linkState() == 3; }, 40000)) << "answer-back hangs: " << why;
         // A station that does not answer ends the run by its time-out.
         if (intact && withAbsent) {
-            EXPECT_EQ(rig.link.value("prgLevel1"), 3) << why;
-            EXPECT_EQ(rig.link.value("prgLevel3"), 0) << why;
+            EXPECT_EQ(rig.link.linkShown.levels[1], 3) << why;
+            EXPECT_EQ(rig.link.linkShown.levels[3], 0) << why;
         } else if (intact) {
-            EXPECT_EQ(rig.link.value("prgLevel1"), 3) << why;
-            EXPECT_EQ(rig.link.value("prgLevel3"), 1) << why;
-            EXPECT_EQ(rig.link.value("prgLevel10"), 4) << why;
+            EXPECT_EQ(rig.link.linkShown.levels[1], 3) << why;
+            EXPECT_EQ(rig.link.linkShown.levels[3], 1) << why;
+            EXPECT_EQ(rig.link.linkShown.levels[10], 4) << why;
         }
         rig.run(50);
         rig.link.hideForm();
-        ASSERT_TRUE(rig.runUntil([&] { return !rig.main.isChecked("mnuRssiInfo"); }, 1000)) << why;
-        EXPECT_TRUE(rig.main.isEnabled("spbRead")) << why;
+        ASSERT_TRUE(rig.runUntil([&] { return !rig.main.window.answerBackMark; }, 1000)) << why;
+        EXPECT_TRUE(rig.main.window.read) << why;
     }
     void packet(bool intact, int round, const char* why)
     {
@@ -116,7 +116,7 @@ protected:
         const std::string data = "SOAK" + std::to_string(round);
         rig.engine.packetForm().memUserDataChange(data);
         rig.engine.packetForm().spbPacketClick();
-        const bool back = rig.runUntil([&] { return rig.packet.text("memUserDataRx") == data; }, 3000);
+        const bool back = rig.runUntil([&] { return rig.packet.packetShown.received == data; }, 3000);
         if (intact) {
             EXPECT_TRUE(back) << why;
         }
@@ -157,7 +157,7 @@ protected:
         ASSERT_TRUE(rig.runUntil(
             [&] {
                 // A late reply of command mode may share the echo's chunk.
-                auto l = rig.main.memoLines("memTerm");
+                auto l = rig.main.memoLines(Monitor::Terminal);
                 const std::string echo = "line" + std::to_string(round);
                 if (hex) { // one chunk per read, control bytes as [0D]: join what came after the send
                     std::string joined;
@@ -169,7 +169,7 @@ protected:
                        std::find(l.begin(), l.end(), echo) != l.end();
             },
             3000))
-            << "round " << round << " memTerm tail: " << testing::PrintToString(tail(rig.main.memoLines("memTerm"), 6))
+            << "round " << round << " memTerm tail: " << testing::PrintToString(tail(rig.main.memoLines(Monitor::Terminal), 6))
             << " modem got: " << testing::PrintToString(rig.modem().receivedBytes().substr(
                    rig.modem().receivedBytes().size() > 80 ? rig.modem().receivedBytes().size() - 80 : 0));
         rig.port.setHexDisplay(false);
@@ -264,8 +264,8 @@ TEST_F(Soak, EverythingUnderFaultsThenACleanRead)
     for (int n : {1, 2, 3, 5, 8, 9, 10, 11, 12, 16, 17, 18, 19, 20})
         EXPECT_FALSE(f(n).empty()) << "edtRead" << n;
     EXPECT_TRUE(idle());
-    EXPECT_TRUE(rig.main.isEnabled("spbRead"));
-    EXPECT_TRUE(rig.main.isEnabled("spbAIRM"));
+    EXPECT_TRUE(rig.main.window.read);
+    EXPECT_TRUE(rig.main.window.airButton);
     // The monitors stay bounded however long the run.
     EXPECT_LE(rig.engine.txRxMonitor().text().size(), 16383u + 2048u);
     EXPECT_LE(rig.engine.terminalMonitor().text().size(), 16383u + 2048u);
@@ -296,7 +296,7 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
     rig.engine.packetForm().cmbRouteChange(6, 1);
     rig.engine.packetForm().memUserDataChange("THREADED");
     rig.engine.packetForm().spbPacketClick();
-    EXPECT_TRUE(rig.runUntil([&] { return rig.packet.text("memUserDataRx") == "THREADED"; }, 3000));
+    EXPECT_TRUE(rig.runUntil([&] { return rig.packet.packetShown.received == "THREADED"; }, 3000));
     rig.engine.mnuPacketClick();
 
     rig.engine.spbModeClick(0, true);
@@ -307,7 +307,7 @@ TEST(SoakThreaded, ReadsPacketsAndTerminalOnRealTime)
         rig.engine.btnTermTxClick();
         ASSERT_TRUE(rig.runUntil(
             [&] {
-                auto l = rig.main.memoLines("memTerm");
+                auto l = rig.main.memoLines(Monitor::Terminal);
                 return !l.empty() && l.back() == "Rx:" + line;
             },
             3000))

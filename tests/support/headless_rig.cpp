@@ -1,7 +1,6 @@
 #include "tests/support/headless_rig.h"
 
 #include "engine/link_logic.h"
-#include "tests/support/main_view_setup.h"
 
 namespace kd36::test {
 namespace {
@@ -29,7 +28,6 @@ HeadlessRig::HeadlessRig(bool threaded)
     , piecesHandedOver(host.piecesHandedOver)
     , threaded_(threaded)
 {
-    setUpMainView(main);
     for (FakeView* v : {&main, &link, &packet})
         v->nowMs = [this] { return clock_->nowMs(); };
     main.onTimer = [this](TimerId n) { host.mainTimer(n); };
