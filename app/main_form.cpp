@@ -168,8 +168,7 @@ void TMainForm::createHost()
     FHost = std::make_unique<EngineHost>(
         EngineHost::Views{*FView, *FLinkView, *FPacketView, FPanelView.get()}, *FBoxes, *FClock, *FReconnectOpener,
         nullptr, FDisplayLoader.get(), [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
-    FEngine = &FHost->engine;
-    FCommPort = &FHost->port;
+    FEngine = &FHost->engine();
     auto dialogGuard = [this](const std::function<void()>& handler) { guard(handler); };
     FLinkWindow->bind(FEngine->linkForm(), dialogGuard);
     FPacketWindow->bind(FEngine->packetForm(), dialogGuard);
@@ -183,21 +182,22 @@ void TMainForm::createHost()
             && !qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     });
     setUpReconnect();
-    FCommPort->start();
+    FHost->startReceiving();
 }
 
 void TMainForm::startEngine()
 {
-    // The engine's start-up around the templates and the settings file.
+    QComboBox* templates = ui->cmbTemplate;
+    for (const std::string& item : MainEngine::TemplateItems())
+        templates->addItem(QtView::toQt(item));
+    templates->setCurrentIndex(-1);
+    templates->setEditText(QStringLiteral("テンプレート"));
+    // The engine's start, with the settings file when there is one.
     guard([&] {
-        FEngine->ConstructBeforeSettings();
-        QComboBox* templates = ui->cmbTemplate;
-        for (const std::string& item : MainEngine::TemplateItems())
-            templates->addItem(QtView::toQt(item));
-        templates->setCurrentIndex(-1);
-        templates->setEditText(QStringLiteral("テンプレート"));
-        loadSettings();
-        FEngine->ConstructAfterSettings();
+        if (FSettingsPath.empty())
+            FHost->start();
+        else
+            FHost->start([this](StoredSettings& s, SettingPanel& panel) { loadSettings(s, panel); });
     });
 }
 
@@ -223,7 +223,7 @@ TMainForm::~TMainForm()
         if (FQtBoxes)
             FQtBoxes->cancelWaits();
         if (!FClosed && FEngine->portOpen())
-            FCommPort->ClosePort();
+            FHost->dropLine();
         // Unbinds the engine's flags and the callbacks into this window
         // before anything is freed, then waits a bounded time.
         if (!FHost->release(2000)) {
@@ -242,7 +242,6 @@ TMainForm::~TMainForm()
     FRecords.reset();
     FHost.reset();
     FEngine = nullptr;
-    FCommPort = nullptr;
 }
 
 void TMainForm::setPieceTap(std::function<void(const std::string&)> tap)
@@ -391,8 +390,8 @@ void TMainForm::closeEvent(QCloseEvent* e)
     }
     // An open still waiting on the network is given up; the close follows
     // once the open has returned.
-    if (FCommPort->opening()) {
-        FCommPort->cancelOpen();
+    if (FHost->opening()) {
+        FHost->cancelOpen();
         e->ignore();
         QTimer::singleShot(0, this, &QWidget::close);
         return;
@@ -409,7 +408,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
     FRecords->windowClosing(); // after the port's close is logged
     FIdleTimer.stop();
     FClosed = true;
-    FCommPort->Terminate();
+    FHost->terminate();
     if (FQtBoxes)
         FQtBoxes->cancelWaits();
     FLinkWindow->hide();

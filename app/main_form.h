@@ -110,9 +110,8 @@ private:
     void onClick(QAbstractButton* b, std::function<void()> f);
     void onAction(QAction* a, std::function<void()> f);
     // The engine's and the window's part of the settings file.
-    StoredSettings storedSettings() const;
     WindowPlacement placement() const;
-    void loadSettings();
+    void loadSettings(StoredSettings& s, SettingPanel& panel);
     void saveSettings();
     void mnuAboutClick();
     void mnuCommSettingsClick();
@@ -145,7 +144,6 @@ private:
     std::unique_ptr<QtDisplayLibraryLoader> FDisplayLoader;
     std::unique_ptr<EngineHost> FHost;     // the engine, the port and the receive thread
     MainEngine* FEngine = nullptr;         // the host's
-    RsCommThread* FCommPort = nullptr;     // the host's
     std::unique_ptr<RecordsMenu> FRecords; // after FHost: gone before the engine
     std::array<QPointer<QWidget>, 4> FPanels{};
     QTimer FIdleTimer;

@@ -90,9 +90,9 @@ void TMainForm::setUpReconnect()
     PortReconnector::Hooks hooks;
     hooks.reopen = [this] {
         // An automatic retry that fails is no box, only the next try.
-        FCommPort->setQuietOpen(true);
+        FHost->setQuietOpen(true);
         FEngine->mnuCommOpenClick();
-        FCommPort->setQuietOpen(false);
+        FHost->setQuietOpen(false);
         return FEngine->portOpen();
     };
     hooks.announce = [this](const std::string& line) { FEngine->EchoMonitor(sj(line) + "\r\n"); };
@@ -127,7 +127,7 @@ void TMainForm::setUpReconnect()
 void TMainForm::mnuCommSettingsClick()
 {
     FReconnector->cancel(); // the user decides the port now
-    FCommPort->cancelOpen();
+    FHost->cancelOpen();
     PortDialog dialog(this, *FBoxes, *FCatalog, FSettingsPath, FAutoReconnect);
     FEngine->mnuCommSettingsClick(dialog);
     FReconnector->setEnabled(FAutoReconnect);

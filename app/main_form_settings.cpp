@@ -8,21 +8,11 @@
 
 #include <cstdio>
 
+#include "../host/engine_host.h"
 #include "../serial/reconnect.h"
 #include "qt_view.h"
 
 namespace kd36 {
-
-StoredSettings TMainForm::storedSettings() const
-{
-    StoredSettings s;
-    s.home = FEngine->homeUrl();
-    s.port = FEngine->portNumber();
-    s.com = FEngine->portSettings();
-    s.extension = FEngine->extension();
-    s.autoReconnect = FAutoReconnect;
-    return s;
-}
 
 WindowPlacement TMainForm::placement() const
 {
@@ -42,16 +32,12 @@ WindowPlacement TMainForm::placement() const
     return wp;
 }
 
-void TMainForm::loadSettings()
+void TMainForm::loadSettings(StoredSettings& s, SettingPanel& panel)
 {
-    if (FSettingsPath.empty())
-        return;
-    StoredSettings s = storedSettings();
+    s.autoReconnect = FAutoReconnect;
     WindowPlacement wp = placement();
     std::string problem;
-    SettingPanel panel = FEngine->panel();
     LoadSettings(FSettingsPath, s, panel, wp, &problem);
-    FEngine->editPanel([&panel](SettingPanel& p) { p = panel; });
     if (!problem.empty()) {
         // Said once, when the window is up; the file is then left alone.
         FSettingsKept = true;
@@ -61,9 +47,6 @@ void TMainForm::loadSettings()
                 FBoxes->warning("設定ファイルを読み取れないため、このファイルは変更しません。", detail);
         });
     }
-    FEngine->setHomeUrl(s.home);
-    FEngine->setPort(s.port, s.com);
-    FEngine->setExtension(s.extension);
     FAutoReconnect = s.autoReconnect;
     if (FReconnector)
         FReconnector->setEnabled(FAutoReconnect);
@@ -74,10 +57,11 @@ void TMainForm::saveSettings()
 {
     if (FSettingsPath.empty())
         return;
-    const StoredSettings s = storedSettings();
+    StoredSettings own;
+    own.autoReconnect = FAutoReconnect;
     const WindowPlacement wp = placement();
     std::string error;
-    if (SaveSettings(FSettingsPath, s, FEngine->panel(), wp, &error))
+    if (FHost->saveSettings(FSettingsPath, own, wp, &error))
         return;
     if (FSignalClose) {
         std::fprintf(stderr, "kd36setup: the settings were not saved to %s: %s\n", FSettingsPath.c_str(),

@@ -36,17 +36,16 @@ struct Rig {
         for (test::FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) { host.mainTimer(n); };
-        test::wireDialogViews(host.engine, link, packet);
-        host.constructBeforeSettings();
-        host.constructAfterSettings();
-        host.port.start();
+        test::wireDialogViews(host.engine(), link, packet);
+        host.start();
+        host.startReceiving();
     }
     ~Rig() { host.shutDown(); }
 
     // Milliseconds of one read; negative when it did not complete.
     double read()
     {
-        MainEngine& e = host.engine;
+        MainEngine& e = host.engine();
         const uint64_t t0 = bench::nowUs();
         e.spbReadClick();
         const uint64_t end = clock.nowMs() + 15000;

@@ -125,8 +125,8 @@ int runSettings(bool verbose)
                     std::printf("\n");
                 }
                 std::printf("# %s longest idle pass %.2f ms, pieces handed over %llu\n", name.c_str(),
-                            double(rig.longestPassUs) / 1000.0,
-                            static_cast<unsigned long long>(rig.piecesHandedOver));
+                            double(rig.host.longestPassUs()) / 1000.0,
+                            static_cast<unsigned long long>(rig.host.piecesHandedOver()));
             }
             figure(name, wall, "ms", limit, baud == 9600 ? "<=1.3" : "<=1.5");
         }
@@ -143,13 +143,12 @@ int runSettingsDiag()
         for (uint32_t baud : {9600u, 38400u}) {
             for (int periodMs : {10, 2, 1}) {
                 test::HeadlessRig rig(true);
-                rig.port.Terminate();
-                rig.port.wait(2000);
+                rig.host.stopReceiving(2000);
                 std::atomic<bool> stop{false};
                 std::thread poller([&] {
                     while (!stop.load()) {
                         if (rig.engine.portOpen())
-                            rig.port.PollPort();
+                            rig.host.receivePass();
                         std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
                     }
                 });

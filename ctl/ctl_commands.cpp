@@ -30,12 +30,12 @@ const std::pair<const char*, int> kFields[] = {
 
 std::string field(Session& s, int n)
 {
-    return sjisToUtf8(s.host.engine.panel().read(n));
+    return sjisToUtf8(s.host.engine().panel().read(n));
 }
 
 bool runRead(Session& s)
 {
-    MainEngine& e = s.host.engine;
+    MainEngine& e = s.host.engine();
     s.timedOut.clear();
     // A write that fails ends the read: the commands after it would go nowhere.
     e.setStopSequenceOnWriteFailure(true);
@@ -85,9 +85,9 @@ int cmdRead(Session& s)
 int cmdSend(Session& s, const std::string& text)
 {
     const std::string sjis = utf8ToSjis(text);
-    s.host.engine.commandLineEdited(sjis);
+    s.host.engine().commandLineEdited(sjis);
     s.received.clear();
-    s.host.engine.spbCommandTxClick();
+    s.host.engine().spbCommandTxClick();
     // Reply lines until the line has been quiet for the wait.
     uint64_t lastSize = 0, quietSince = s.clock.nowMs();
     const uint64_t wait = uint64_t(s.opt.waitMs);
@@ -137,7 +137,7 @@ namespace {
 // buttons. The stations that settled, by number.
 std::map<int, StationResult> pollStations(Session& s, const std::vector<int>& stations)
 {
-    MainEngine& e = s.host.engine;
+    MainEngine& e = s.host.engine();
     LinkLogic& dlg = e.linkForm();
     std::map<int, StationResult> result;
     std::vector<int> left = stations;
@@ -200,7 +200,7 @@ bool printStations(const std::vector<int>& stations, const std::map<int, Station
 
 int cmdAnswerBack(Session& s, const std::vector<int>& stations)
 {
-    MainEngine& e = s.host.engine;
+    MainEngine& e = s.host.engine();
     // Open the dialog as its button does.
     e.mnuRssiInfoClick();
     if (!s.runUntil([&] { return e.linkState() == 1; }, 2000))
@@ -376,7 +376,7 @@ bool writableProfile(const std::string& path, const ProfileReadResult& r, bool e
 
 int cmdWrite(Session& s, const std::string& path)
 {
-    MainEngine& e = s.host.engine;
+    MainEngine& e = s.host.engine();
     const bool extension = e.extension() != 0;
     const ProfileReadResult r = readProfileFile(path);
     if (!writableProfile(path, r, extension))
@@ -419,7 +419,7 @@ int cmdWrite(Session& s, const std::string& path)
 
     if (!runRead(s))
         return kNoAnswer;
-    const SettingsProfile read = profileFromReadBack(s.host.engine.panel(), false);
+    const SettingsProfile read = profileFromReadBack(s.host.engine().panel(), false);
     const auto diff = differences(wanted, read, extension);
     for (const std::string& d : diff)
         std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
@@ -441,7 +441,7 @@ int cmdClone(Session& s, const std::string& path)
         return kNoAnswer;
     }
     std::vector<ProfileIssue> notCopied;
-    const SettingsProfile p = profileFromReadBack(s.host.engine.panel(), true, &notCopied);
+    const SettingsProfile p = profileFromReadBack(s.host.engine().panel(), true, &notCopied);
     if (!notCopied.empty())
         std::fprintf(stderr, "kd36ctl: not copied:\n%s\n", plainText(describeIssues(notCopied)).c_str());
     std::string why;

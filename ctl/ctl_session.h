@@ -80,8 +80,8 @@ public:
         for (HeadlessView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) {
-            if (n == TimerId::RxWait && host.engine.step() != 0 && host.engine.step() % 2 == 0)
-                timedOut.push_back(host.engine.sequenceCommand());
+            if (n == TimerId::RxWait && host.engine().step() != 0 && host.engine().step() % 2 == 0)
+                timedOut.push_back(host.engine().sequenceCommand());
             host.mainTimer(n);
         };
         link.onTimer = [this](TimerId n) { host.linkTimer(n); };
@@ -102,19 +102,13 @@ public:
     void start(const std::string& settingsFile)
     {
         catalog.refresh();
-        host.constructBeforeSettings();
-        if (!settingsFile.empty()) {
-            StoredSettings s;
-            s.port = host.engine.portNumber();
-            s.com = host.engine.portSettings();
-            s.extension = host.engine.extension();
-            // The panel stays as the window starts it: a write sends the
-            // profile, never the window's last session.
-            LoadLineSettings(settingsFile, s);
-            host.engine.setPort(s.port, s.com);
-            host.engine.setExtension(s.extension);
+        if (settingsFile.empty()) {
+            host.start();
+            return;
         }
-        host.constructAfterSettings();
+        // The panel stays as the window starts it: a write sends the
+        // profile, never the window's last session.
+        host.start([&settingsFile](StoredSettings& s, SettingPanel&) { LoadLineSettings(settingsFile, s); });
     }
 
     // One pass; the run's loop ends when its condition holds.

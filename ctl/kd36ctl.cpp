@@ -131,8 +131,8 @@ PortSettings lineSettings(const Options& opt, PortSettings line)
 bool openPort(Session& s, const std::string& given, int portNumber, const PortSettings& line)
 {
     s.boxes.quiet = true;
-    s.host.port.start();
-    s.host.port.setOpenAbort([] { return g_signal != 0; });
+    s.host.startReceiving();
+    s.host.setOpenAbort([] { return g_signal != 0; });
     if (!s.host.open(portNumber, line)) {
         if (g_signal) {
             std::fprintf(stderr, "kd36ctl: interrupted while opening the port\n");
@@ -140,7 +140,7 @@ bool openPort(Session& s, const std::string& given, int portNumber, const PortSe
             return false;
         }
         const int err = s.opener.lastError;
-        std::string why = s.host.port.openFailure();
+        std::string why = s.host.openFailure();
         if (why.empty())
             why = err ? std::system_category().message(err) : s.boxes.lastDetail;
         const std::string hint = err == EACCES ? s.opener.permissionHint(portNumber) : std::string();
@@ -185,7 +185,7 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
         std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
         return kUsage;
     }
-    const PortSettings line = lineSettings(opt, s.host.engine.portSettings());
+    const PortSettings line = lineSettings(opt, s.host.engine().portSettings());
 
     std::vector<int> stations;
     if (opt.command == "answerback")

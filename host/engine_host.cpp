@@ -9,19 +9,19 @@ namespace kd36 {
 EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpener& opener,
                        std::function<void(uint64_t)> fireTimers, DisplayLibraryLoader* displayLoader,
                        std::function<void()> processEvents)
-    : clock(clk)
-    , incidents(boxes, clk)
-    , port(clk, incidents, opener)
-    , engine(EngineDeps{views.main, views.link, views.packet, incidents, clk, port, displayLoader, processEvents,
-                       views.panel})
+    : clock_(clk)
+    , incidents_(boxes, clk)
+    , port_(clk, incidents_, opener)
+    , engine_(EngineDeps{views.main, views.link, views.packet, incidents_, clk, port_, displayLoader, processEvents,
+                        views.panel})
     , fireTimers_(std::move(fireTimers))
 {
     for (const std::string& text : RsCommThread::lineErrorTexts())
-        incidents.watch(text);
+        incidents_.watch(text);
     // A dropped link fails the writes of a running sequence too: one incident.
-    incidents.watch(kPortLostText, "link");
-    incidents.watch("送信失敗", "link");
-    incidents.setNote([this](const std::string& line) {
+    incidents_.watch(kPortLostText, "link");
+    incidents_.watch("送信失敗", "link");
+    incidents_.setNote([this](const std::string& line) {
         {
             std::lock_guard g(mu_);
             notes_.push_back(line);
@@ -30,22 +30,22 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
         if (notify_)
             notify_();
     });
-    port.bindWindowFlags(engine.portOpenFlag(), engine.commandModeFlag());
+    port_.bindWindowFlags(engine_.portOpenFlag(), engine_.commandModeFlag());
     if (processEvents)
-        port.setProcessEvents(std::move(processEvents));
-    port.setDeliver([this](const std::string& piece) {
+        port_.setProcessEvents(std::move(processEvents));
+    port_.setDeliver([this](const std::string& piece) {
         {
             // The piece travels with its open, under the mutex: a hand-over
             // the race detector can follow.
             std::lock_guard g(mu_);
-            pieces_.emplace_back(piece, port.pieceSession());
+            pieces_.emplace_back(piece, port_.pieceSession());
         }
         cv_.notify_one();
         if (notify_)
             notify_();
     });
     // The loss is acted on once, on the engine's side.
-    port.setDeviceLost([this] {
+    port_.setDeviceLost([this] {
         ++lostReports_;
         cv_.notify_one();
         if (lostNotify_)
@@ -58,37 +58,60 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
 EngineHost::~EngineHost()
 {
     shutDown();
-    incidents.setNote(nullptr);
+    incidents_.setNote(nullptr);
 }
 
-void EngineHost::constructBeforeSettings()
+void EngineHost::start(const SettingsLoad& load)
 {
-    engine.ConstructBeforeSettings();
+    engine_.ConstructBeforeSettings();
+    if (load) {
+        StoredSettings s = storedSettings();
+        SettingPanel panel = engine_.panel();
+        load(s, panel);
+        engine_.editPanel([&panel](SettingPanel& p) { p = panel; });
+        engine_.setHomeUrl(s.home);
+        engine_.setPort(s.port, s.com);
+        engine_.setExtension(s.extension);
+    }
+    engine_.ConstructAfterSettings();
+    engine_.packetForm().Construct();
 }
 
-void EngineHost::constructAfterSettings()
+StoredSettings EngineHost::storedSettings() const
 {
-    engine.ConstructAfterSettings();
-    engine.packetForm().Construct();
+    StoredSettings s;
+    s.home = engine_.homeUrl();
+    s.port = engine_.portNumber();
+    s.com = engine_.portSettings();
+    s.extension = engine_.extension();
+    return s;
+}
+
+bool EngineHost::saveSettings(const std::string& path, const StoredSettings& own, const WindowPlacement& wp,
+                              std::string* error) const
+{
+    StoredSettings s = storedSettings();
+    s.autoReconnect = own.autoReconnect;
+    return SaveSettings(path, s, engine_.panel(), wp, error);
 }
 
 bool EngineHost::open(int portNumber, const PortSettings& settings)
 {
-    engine.setPort(portNumber, settings);
+    engine_.setPort(portNumber, settings);
     return open();
 }
 
 bool EngineHost::open()
 {
-    if (!engine.portOpen())
-        engine.mnuCommOpenClick();
-    return engine.portOpen();
+    if (!engine_.portOpen())
+        engine_.mnuCommOpenClick();
+    return engine_.portOpen();
 }
 
 void EngineHost::close()
 {
-    if (engine.portOpen())
-        engine.mnuCommOpenClick();
+    if (engine_.portOpen())
+        engine_.mnuCommOpenClick();
 }
 
 void EngineHost::shutDown()
@@ -96,43 +119,43 @@ void EngineHost::shutDown()
     if (shutDown_)
         return;
     shutDown_ = true;
-    incidents.beginClosing();
-    engine.FormClose();
+    incidents_.beginClosing();
+    engine_.FormClose();
     close();
     // Unbinds the callbacks into this host before its members go.
-    port.shutdown(3000);
+    port_.shutdown(3000);
 }
 
 bool EngineHost::release(unsigned long boundMs)
 {
     shutDown_ = true;
-    incidents.beginClosing();
-    return port.shutdown(boundMs);
+    incidents_.beginClosing();
+    return port_.shutdown(boundMs);
 }
 
 void EngineHost::linkTimer(TimerId id)
 {
-    engine.linkForm().onTimer(id);
+    engine_.linkForm().onTimer(id);
 }
 
 void EngineHost::linkShown()
 {
-    engine.linkForm().FormShow();
+    engine_.linkForm().FormShow();
 }
 
 void EngineHost::linkHidden()
 {
-    engine.linkForm().FormHide();
+    engine_.linkForm().FormHide();
 }
 
 void EngineHost::packetShown()
 {
-    engine.packetForm().FormShow();
+    engine_.packetForm().FormShow();
 }
 
 void EngineHost::packetHidden()
 {
-    engine.packetForm().FormHide();
+    engine_.packetForm().FormHide();
 }
 
 bool EngineHost::pieceWaiting()
@@ -158,11 +181,11 @@ std::optional<std::string> EngineHost::nextPiece()
             p = std::move(pieces_.front());
             pieces_.pop_front();
         }
-        if (!port.isCurrentSession(p.second))
+        if (!port_.isCurrentSession(p.second))
             continue;
         if (tap_)
             tap_(p.first);
-        ++piecesHandedOver;
+        ++piecesHandedOver_;
         return std::move(p.first);
     }
 }
@@ -173,7 +196,7 @@ bool EngineHost::takeLoss()
     if (reports <= lostHandled_)
         return false;
     lostHandled_ = reports;
-    engine.portLost();
+    engine_.portLost();
     return true;
 }
 
@@ -185,23 +208,23 @@ bool EngineHost::takeNotes()
         notes.swap(notes_);
     }
     for (const std::string& line : notes) {
-        engine.EchoMonitor(sj(line) + "\r\n");
-        if (engine.observer())
-            engine.observer()->error(line);
+        engine_.EchoMonitor(sj(line) + "\r\n");
+        if (engine_.observer())
+            engine_.observer()->error(line);
     }
     return !notes.empty();
 }
 
 bool EngineHost::passAllowed() const
 {
-    return !inStep_ && engine.passAllowed() && (!gate_ || gate_());
+    return !inStep_ && engine_.passAllowed() && (!gate_ || gate_());
 }
 
 bool EngineHost::idlePass()
 {
     if (!passAllowed())
         return false;
-    engine.OnIdle();
+    engine_.OnIdle();
     return true;
 }
 
@@ -225,17 +248,17 @@ void EngineHost::step()
         std::optional<std::string> p = nextPiece();
         if (!p)
             break;
-        engine.handOver(*p);
+        engine_.handOver(*p);
     }
     takeLoss();
     takeNotes();
-    const uint64_t t0 = clock.nowUs();
+    const uint64_t t0 = clock_.nowUs();
     if (fireTimers_)
-        fireTimers_(clock.nowMs());
-    engine.OnIdle();
-    const uint64_t took = clock.nowUs() - t0;
-    if (took > longestPassUs)
-        longestPassUs = took;
+        fireTimers_(clock_.nowMs());
+    engine_.OnIdle();
+    const uint64_t took = clock_.nowUs() - t0;
+    if (took > longestPassUs_)
+        longestPassUs_ = took;
 }
 
 } // namespace kd36

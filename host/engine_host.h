@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "app/settings_file.h"
 #include "engine/main_engine.h"
 #include "serial/clock.h"
 #include "serial/incident_boxes.h"
@@ -39,9 +40,26 @@ public:
     EngineHost(const EngineHost&) = delete;
     EngineHost& operator=(const EngineHost&) = delete;
 
-    // The engine's start-up steps; the caller loads the settings in between.
-    void constructBeforeSettings();
-    void constructAfterSettings();
+    // The engine's start. `load` gets the engine's values as they start and
+    // may change them from a settings file; the engine then takes them.
+    using SettingsLoad = std::function<void(StoredSettings&, SettingPanel&)>;
+    void start(const SettingsLoad& load = {});
+    // The engine's values for the settings file (the caller adds its own).
+    StoredSettings storedSettings() const;
+    // Writes the settings file: the engine's values and panel, `s`'s own
+    // (reconnect) and the window's place. False with `error` when it failed.
+    bool saveSettings(const std::string& path, const StoredSettings& s, const WindowPlacement& wp,
+                      std::string* error) const;
+    // The receive thread runs from here on (a stepped rig calls receivePass).
+    void startReceiving() { port_.start(); }
+    // One receive pass by hand, for rigs on a virtual clock or a benchmark
+    // that runs the passes itself after stopping the thread's own loop.
+    void receivePass() { port_.PollPort(); }
+    bool stopReceiving(unsigned long boundMs)
+    {
+        port_.Terminate();
+        return port_.wait(boundMs);
+    }
 
     // Opens COMn as the port button does (DTR then follows the mode).
     bool open(int portNumber, const PortSettings& settings);
@@ -52,6 +70,20 @@ public:
     // Ends the receive thread without the engine's close (a window going
     // away); false when it is still running after `boundMs`.
     bool release(unsigned long boundMs);
+    // A window going away with the port still open: the line is let go
+    // without the engine (its views may already be gone).
+    void dropLine() { port_.ClosePort(); }
+    // The receive thread is told to end (the window's close).
+    void terminate() { port_.Terminate(); }
+
+    // An open waiting on the network: whether one is, giving it up, why the
+    // last one failed, and what may cut it short (a signal).
+    bool opening() const { return port_.opening(); }
+    void cancelOpen() { port_.cancelOpen(); }
+    std::string openFailure() const { return port_.openFailure(); }
+    void setOpenAbort(std::function<bool()> abort) { port_.setOpenAbort(std::move(abort)); }
+    // An automatic retry's open shows no box on failure.
+    void setQuietOpen(bool on) { port_.setQuietOpen(on); }
 
     // One pass on the user-interface side: hand-overs in arrival order, a
     // lost device, due timers, the idle pass. Not re-entered.
@@ -72,7 +104,7 @@ public:
     // session log; true when there were any.
     bool takeNotes();
     // From now on no box is shown (the window or the run is ending).
-    void beginClosing() { incidents.beginClosing(); }
+    void beginClosing() { incidents_.beginClosing(); }
 
     // No pass inside another, inside a write, or where the gate says no
     // (a window: while a message box is open).
@@ -84,23 +116,28 @@ public:
     void setPieceTap(std::function<void(const std::string&)> tap) { tap_ = std::move(tap); }
 
     // Events of the views, as the windows connect them.
-    void mainTimer(TimerId id) { engine.onTimer(id); }
+    void mainTimer(TimerId id) { engine_.onTimer(id); }
     void linkTimer(TimerId id);
     void linkShown();
     void linkHidden();
     void packetShown();
     void packetHidden();
 
-    uint64_t piecesHandedOver = 0;
-    uint64_t longestPassUs = 0;
-
-    Clock& clock;
-    // Every box of the port and the engine passes here (one per incident).
-    IncidentBoxes incidents;
-    RsCommThread port;
-    MainEngine engine;
+    // The session's engine: its handlers take the user's actions, its
+    // values are what the views show.
+    MainEngine& engine() { return engine_; }
+    const MainEngine& engine() const { return engine_; }
+    uint64_t piecesHandedOver() const { return piecesHandedOver_; }
+    uint64_t longestPassUs() const { return longestPassUs_; }
 
 private:
+    Clock& clock_;
+    // Every box of the port and the engine passes here (one per incident).
+    IncidentBoxes incidents_;
+    RsCommThread port_;
+    MainEngine engine_;
+    uint64_t piecesHandedOver_ = 0;
+    uint64_t longestPassUs_ = 0;
     std::function<void(uint64_t)> fireTimers_;
     std::function<void()> notify_;
     std::function<void(const std::string&)> tap_;

@@ -54,13 +54,13 @@ TEST_F(EndToEnd, AReplyQueuedBeforeAReopenIsNotHandedOver)
     rig.engine.spbCommandTxClick();
     for (int i = 0; i < 100 && !rig.host.pieceWaiting(); ++i) {
         static_cast<VirtualClock&>(rig.clock()).advanceMs(10);
-        rig.port.PollPort();
+        rig.host.receivePass();
     }
     ASSERT_TRUE(rig.host.pieceWaiting());
     rig.close();
     ASSERT_TRUE(rig.open(9600));
     rig.host.step();
-    EXPECT_EQ(rig.piecesHandedOver, 0u);
+    EXPECT_EQ(rig.host.piecesHandedOver(), 0u);
     EXPECT_EQ(rig.main.memoText(Monitor::Commands).find(">EQID"), std::string::npos);
 }
 
@@ -172,11 +172,10 @@ TEST_F(EndToEnd, CommunicationModeEchoesTypedLines)
 TEST_F(EndToEnd, RemovedDeviceIsReportedOnceAndTheWindowStaysUsable)
 {
     bool lost = false;
-    rig.port.setDeviceLost([&] { lost = true; });
+    rig.host.setLostNotify([&] { lost = true; });
     rig.modem().setRemoved(true);
     rig.run(50);
     ASSERT_TRUE(lost);
-    rig.engine.portLost();
     EXPECT_FALSE(rig.engine.portOpen());
     EXPECT_EQ(rig.boxes.shown.size(), 1u);
     // It can be opened again.

@@ -71,8 +71,7 @@ public:
                    link.fireDueTimers(now);
                },
                &loader)
-        , port(host.port)
-        , engine(host.engine)
+        , engine(host.engine())
     {
         for (FakeView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
@@ -82,8 +81,7 @@ public:
             if (!engine.commandMode())
                 commReceived += piece;
         });
-        host.constructBeforeSettings();
-        host.constructAfterSettings();
+        host.start();
     }
     ~SoakRig() { host.shutDown(); }
 
@@ -107,7 +105,7 @@ public:
             if (pred())
                 return true;
             clock.advanceMs(10);
-            port.PollPort();
+            host.receivePass();
             host.step();
         }
         return pred();
@@ -120,7 +118,6 @@ public:
     SimOpener opener;
     SoakLoader loader;
     EngineHost host;
-    RsCommThread& port;
     MainEngine& engine;
     std::string commReceived; // pieces handed over in communication mode
 };

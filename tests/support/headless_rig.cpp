@@ -22,20 +22,16 @@ HeadlessRig::HeadlessRig(bool threaded)
                main.fireDueTimers(now);
                link.fireDueTimers(now);
            })
-    , port(host.port)
-    , engine(host.engine)
-    , longestPassUs(host.longestPassUs)
-    , piecesHandedOver(host.piecesHandedOver)
+    , engine(host.engine())
     , threaded_(threaded)
 {
     for (FakeView* v : {&main, &link, &packet})
         v->nowMs = [this] { return clock_->nowMs(); };
     main.onTimer = [this](TimerId n) { host.mainTimer(n); };
     wireDialogViews(engine, link, packet);
-    host.constructBeforeSettings();
-    host.constructAfterSettings();
+    host.start();
     if (threaded_)
-        port.start();
+        host.startReceiving();
 }
 
 HeadlessRig::~HeadlessRig()
@@ -76,7 +72,7 @@ bool HeadlessRig::runUntil(const std::function<bool()>& pred, uint64_t maxMs)
             host.waitForPiece(10);
         } else {
             static_cast<VirtualClock&>(*clock_).advanceMs(10);
-            port.PollPort();
+            host.receivePass();
         }
         host.step();
     }

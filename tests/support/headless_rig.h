@@ -61,10 +61,7 @@ public:
     FakeBoxes boxes;
     SimOpener opener;
     EngineHost host;
-    RsCommThread& port;
     MainEngine& engine;
-    const uint64_t& longestPassUs;
-    const uint64_t& piecesHandedOver;
 
 private:
     bool threaded_;
