@@ -57,11 +57,11 @@ void TMainForm::saveSettings()
 {
     if (FSettingsPath.empty())
         return;
-    StoredSettings own;
-    own.autoReconnect = FAutoReconnect;
+    StoredSettings s = FHost->storedSettings();
+    s.autoReconnect = FAutoReconnect;
     const WindowPlacement wp = placement();
     std::string error;
-    if (FHost->saveSettings(FSettingsPath, own, wp, &error))
+    if (SaveSettings(FSettingsPath, s, FEngine->panel(), wp, &error))
         return;
     if (FSignalClose) {
         std::fprintf(stderr, "kd36setup: the settings were not saved to %s: %s\n", FSettingsPath.c_str(),

@@ -6,18 +6,10 @@
 #include <vector>
 
 #include "../engine/setting_panel.h"
+#include "../host/stored_settings.h"
 #include "../serial/port_settings.h"
 
 namespace kd36 {
-
-// What the file holds besides the setting panel.
-struct StoredSettings {
-    std::string home;            // FHomeUrl, bytes as stored
-    int port = 1;                // FPortNumber
-    PortSettings com;            // PortSettings
-    int extension = 1;           // FExtension
-    bool autoReconnect = true;   // [Com] AutoReconnect: take a lost port up again
-};
 
 // The part of a screen a window may use.
 struct ScreenArea {

@@ -87,14 +87,6 @@ StoredSettings EngineHost::storedSettings() const
     return s;
 }
 
-bool EngineHost::saveSettings(const std::string& path, const StoredSettings& own, const WindowPlacement& wp,
-                              std::string* error) const
-{
-    StoredSettings s = storedSettings();
-    s.autoReconnect = own.autoReconnect;
-    return SaveSettings(path, s, engine_.panel(), wp, error);
-}
-
 bool EngineHost::open(int portNumber, const PortSettings& settings)
 {
     engine_.setPort(portNumber, settings);

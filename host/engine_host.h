@@ -14,8 +14,8 @@
 #include <string>
 #include <utility>
 
-#include "app/settings_file.h"
 #include "engine/main_engine.h"
+#include "host/stored_settings.h"
 #include "serial/clock.h"
 #include "serial/incident_boxes.h"
 #include "serial/rs_comm_thread.h"
@@ -44,12 +44,9 @@ public:
     // may change them from a settings file; the engine then takes them.
     using SettingsLoad = std::function<void(StoredSettings&, SettingPanel&)>;
     void start(const SettingsLoad& load = {});
-    // The engine's values for the settings file (the caller adds its own).
+    // The engine's values for the settings file (the caller adds its own);
+    // the setting panel is engine().panel().
     StoredSettings storedSettings() const;
-    // Writes the settings file: the engine's values and panel, `s`'s own
-    // (reconnect) and the window's place. False with `error` when it failed.
-    bool saveSettings(const std::string& path, const StoredSettings& s, const WindowPlacement& wp,
-                      std::string* error) const;
     // The receive thread runs from here on (a stepped rig calls receivePass).
     void startReceiving() { port_.start(); }
     // One receive pass by hand, for rigs on a virtual clock or a benchmark
