@@ -89,7 +89,7 @@ int main(int argc, char* argv[])
         return rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kd36setup"));
-    QApplication::setApplicationDisplayName(QStringLiteral("QW57 セットアップ プログラム"));
+    QApplication::setApplicationDisplayName(QApplication::translate("TMainForm", "QW57 セットアップ プログラム"));
     if (QFile::exists(QStringLiteral(":/icon.png")))
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     kd36::TMainForm form;

@@ -94,9 +94,9 @@ void TMainForm::buildWindow()
     limitToSjisBytes("txtEdit", 1024);
     limitToSjisBytes("txtTerm", 1024);
     ui->pnlCommunication->move(0, ui->pnlCommand->y());
-    ui->shpSupplySignal->setStateWords(QStringLiteral("DSR オン"), QStringLiteral("DSR オフ"));
-    ui->shpTxableSignal->setStateWords(QStringLiteral("CTS オン"), QStringLiteral("CTS オフ"));
-    ui->shpLump->setStateWords(QStringLiteral("ポート 開"), QStringLiteral("ポート 閉"));
+    ui->shpSupplySignal->setStateWords(tr("DSR オン"), tr("DSR オフ"));
+    ui->shpTxableSignal->setStateWords(tr("CTS オン"), tr("CTS オフ"));
+    ui->shpLump->setStateWords(tr("ポート 開"), tr("ポート 閉"));
     ui->shpLump->setColor(kReadColour); // pale green: closed
     // Fusion measures a title ending in a full-width letter a little short.
     ui->grpEQID->setTitle(ui->grpEQID->title() + QLatin1Char(' '));
@@ -191,7 +191,7 @@ void TMainForm::startEngine()
     for (const std::string& item : MainEngine::TemplateItems())
         templates->addItem(QtView::toQt(item));
     templates->setCurrentIndex(-1);
-    templates->setEditText(QStringLiteral("テンプレート"));
+    templates->setEditText(tr("テンプレート"));
     // The engine's start, with the settings file when there is one.
     guard([&] {
         if (FSettingsPath.empty())
@@ -269,7 +269,7 @@ void TMainForm::buildStatusBar()
     const Qt::Alignment align[4] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignCenter,
                                     Qt::AlignRight | Qt::AlignVCenter};
     const char* names[4] = {"StatusPanel0", "StatusPanel1", "StatusPanel2", "StatusPanel3"};
-    const char* roles[4] = {"動作モード", "通信ポート", "表示形式", "著作権表示"};
+    const QString roles[4] = {tr("動作モード"), tr("通信ポート"), tr("表示形式"), tr("著作権表示")};
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(bar);
         label->setObjectName(QString::fromLatin1(names[i]));
@@ -278,7 +278,7 @@ void TMainForm::buildStatusBar()
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         // The panel's text is its name; its role describes it.
-        label->setAccessibleDescription(QString::fromUtf8(roles[i]));
+        label->setAccessibleDescription(roles[i]);
         label->installEventFilter(this);
         bar->addWidget(label);
         FPanels[size_t(i)] = label;
@@ -336,7 +336,7 @@ void TMainForm::guard(const std::function<void()>& handler)
     } catch (const std::exception& e) {
         showError(QString::fromStdString(e.what()));
     } catch (...) {
-        showError(QStringLiteral("不明なエラーが発生しました。"));
+        showError(tr("不明なエラーが発生しました。"));
     }
     scheduleIdle();
 }

@@ -34,11 +34,11 @@ public:
         // layout has none, and keeps the stored choice.
         QCheckBox* autoBox = nullptr;
         if (extension != 0) {
-            autoBox = new QCheckBox(QStringLiteral("自動再接続"), &dialog);
+            autoBox = new QCheckBox(TMainForm::tr("自動再接続"), &dialog);
             autoBox->setObjectName(QStringLiteral("chkAutoReconnect"));
             autoBox->setGeometry(216, 74, 96, 20);
             autoBox->setChecked(autoReconnect_);
-            autoBox->setToolTip(QStringLiteral("抜けたポートが戻ったら開き直します。"));
+            autoBox->setToolTip(TMainForm::tr("抜けたポートが戻ったら開き直します。"));
         }
         if (dialog.exec() == QDialog::Accepted) {
             if (autoBox)

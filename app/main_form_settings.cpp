@@ -44,7 +44,7 @@ void TMainForm::loadSettings(StoredSettings& s, SettingPanel& panel)
         const std::string detail = FSettingsPath + "\n" + problem;
         QTimer::singleShot(0, this, [this, detail] {
             if (!FClosed)
-                FBoxes->warning("設定ファイルを読み取れないため、このファイルは変更しません。", detail);
+                FBoxes->warning(tr("設定ファイルを読み取れないため、このファイルは変更しません。").toStdString(), detail);
         });
     }
     FAutoReconnect = s.autoReconnect;
@@ -70,7 +70,7 @@ void TMainForm::saveSettings()
     }
     if (FSettingsKept)
         return; // the box at start said so
-    FBoxes->warning("設定ファイルを保存できませんでした。", FSettingsPath + "\n" + error);
+    FBoxes->warning(tr("設定ファイルを保存できませんでした。").toStdString(), FSettingsPath + "\n" + error);
 }
 
 } // namespace kd36

@@ -1,6 +1,7 @@
 #include "main_window_view.h"
 
 #include "lamp_widget.h"
+#include "main_form.h"
 #include "../engine/sjis.h"
 
 #include <QSignalBlocker>
@@ -59,7 +60,7 @@ void MainWindowView::showWindow(const WindowShown& w)
     const bool first = !windowShown_;
     // The layout's own caption stands until the port first opens.
     if (!first && w.portMark != window_.portMark)
-        setCaption(u.btnComPort, w.portMark ? sj("通信ポート OFF") : sj("通信ポート ON "));
+        setCaption(u.btnComPort, fromQt(w.portMark ? TMainForm::tr("通信ポート OFF") : TMainForm::tr("通信ポート ON ")));
     if (first || w.commandMode != window_.commandMode) {
         const QSignalBlocker a(u.spbMode), b(u.spbCommunicationMode);
         u.spbMode->setChecked(w.commandMode);
@@ -78,7 +79,7 @@ void MainWindowView::showWindow(const WindowShown& w)
     u.chkCRLF->setVisible(w.crLfBox);
     // The layout's caption stands until a send first starts.
     if (!first && w.intervalRunning != window_.intervalRunning)
-        setCaption(u.btnIntervalTx, w.intervalRunning ? sj("ストップ") : sj("スタート"));
+        setCaption(u.btnIntervalTx, fromQt(w.intervalRunning ? TMainForm::tr("ストップ") : TMainForm::tr("スタート")));
     window_ = w;
     windowShown_ = true;
 }

@@ -57,15 +57,15 @@ QString RecordsMenu::ask(Ask kind, const QString& suggested)
     switch (kind) {
     case Ask::Log:
         // The log is appended to: choosing an existing file is not overwriting it.
-        return QFileDialog::getSaveFileName(FWindow, QStringLiteral("ログの記録"), suggested,
-                                            QStringLiteral("ログ (*.log);;すべてのファイル (*)"), nullptr,
+        return QFileDialog::getSaveFileName(FWindow, tr("ログの記録"), suggested,
+                                            tr("ログ (*.log);;すべてのファイル (*)"), nullptr,
                                             QFileDialog::DontConfirmOverwrite);
     case Ask::ProfileSave:
-        return QFileDialog::getSaveFileName(FWindow, QStringLiteral("設定値の保存"), suggested,
-                                            QStringLiteral("設定値 (*.ini);;すべてのファイル (*)"));
+        return QFileDialog::getSaveFileName(FWindow, tr("設定値の保存"), suggested,
+                                            tr("設定値 (*.ini);;すべてのファイル (*)"));
     case Ask::ProfileLoad:
-        return QFileDialog::getOpenFileName(FWindow, QStringLiteral("設定値の読込"), suggested,
-                                            QStringLiteral("設定値 (*.ini);;すべてのファイル (*)"));
+        return QFileDialog::getOpenFileName(FWindow, tr("設定値の読込"), suggested,
+                                            tr("設定値 (*.ini);;すべてのファイル (*)"));
     }
     return {};
 }
@@ -94,7 +94,7 @@ void RecordsMenu::mnuLogClick()
     std::string why;
     if (!FLog->start(local(path), why)) {
         FActions.log->setChecked(false);
-        FBoxes.warning("ログファイルを開けません。", why);
+        FBoxes.warning(tr("ログファイルを開けません。").toStdString(), why);
         return;
     }
     FEngine.setObserver(FLog.get());
@@ -104,7 +104,7 @@ void RecordsMenu::mnuLogClick()
 void RecordsMenu::logFailed(const QString& why)
 {
     stopLog();
-    FBoxes.warning("ログの記録を停止しました。ログファイルに書き込めません。", why.toStdString());
+    FBoxes.warning(tr("ログの記録を停止しました。ログファイルに書き込めません。").toStdString(), why.toStdString());
 }
 
 void RecordsMenu::windowClosing()
@@ -121,7 +121,7 @@ void RecordsMenu::mnuProfileSaveClick()
     FProfileFolder = QFileInfo(path).absolutePath();
     std::string why;
     if (!writeProfileFile(local(path), profileFromPanel(FEngine.panel()), why))
-        FBoxes.warning("設定値を保存できません。", why);
+        FBoxes.warning(tr("設定値を保存できません。").toStdString(), why);
 }
 
 void RecordsMenu::mnuProfileLoadClick()
@@ -136,7 +136,7 @@ void RecordsMenu::mnuProfileLoadClick()
     FProfileFolder = QFileInfo(path).absolutePath();
     ProfileReadResult r = readProfileFile(local(path));
     if (!r.ok) {
-        FBoxes.warning("設定値を読み込めません。", r.error);
+        FBoxes.warning(tr("設定値を読み込めません。").toStdString(), r.error);
         return;
     }
     // An item whose values did not all load stays unticked: a write then
@@ -150,12 +150,12 @@ void RecordsMenu::mnuProfileLoadClick()
         return;
     std::string detail = describeIssues(check.issues);
     if (!check.unticked.empty()) {
-        detail += "書込みのチェックを外した項目:";
+        detail += tr("書込みのチェックを外した項目:").toStdString();
         for (const std::string& section : check.unticked)
             detail += " [" + section + "]";
         detail += "\n";
     }
-    FBoxes.warning("次の項目は読み込みませんでした。", detail);
+    FBoxes.warning(tr("次の項目は読み込みませんでした。").toStdString(), detail);
 }
 
 void RecordsMenu::mnuReadToWriteClick()
@@ -166,7 +166,7 @@ void RecordsMenu::mnuReadToWriteClick()
     }
     std::vector<ProfileIssue> left = copyReadBackToWrite(FEngine);
     if (!left.empty())
-        FBoxes.information("次の読込値は設定値にできませんでした。", describeIssues(left));
+        FBoxes.information(tr("次の読込値は設定値にできませんでした。").toStdString(), describeIssues(left));
 }
 
 } // namespace kd36

@@ -139,7 +139,7 @@ void TAboutForm::lblTypeDblClick()
         return;
     FExtension = FExtension == 0 ? 1 : 0;
     emit extensionChanged(FExtension);
-    FBoxes.information(FExtension != 0 ? "拡張通信機能を使用できます。" : "拡張通信機能を使用できません。");
+    FBoxes.information((FExtension != 0 ? tr("拡張通信機能を使用できます。") : tr("拡張通信機能を使用できません。")).toStdString());
     ui->lblVersion->setText(versionText(FExtension));
 }
 

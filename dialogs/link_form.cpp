@@ -99,8 +99,8 @@ void TLinkForm::btnCsvSaveClick()
     const QString suggested = QDir(folder).filePath(
         QStringLiteral("kd36-answerback-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
     const QString path = chooseFile ? chooseFile(suggested)
-                                    : QFileDialog::getSaveFileName(this, QStringLiteral("CSV保存"), suggested,
-                                                                   QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+                                    : QFileDialog::getSaveFileName(this, tr("CSV保存"), suggested,
+                                                                   tr("CSV (*.csv);;すべてのファイル (*)"));
     if (path.isEmpty())
         return;
     const std::string p = QFile::encodeName(path).toStdString();

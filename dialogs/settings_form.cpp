@@ -16,8 +16,6 @@ namespace kd36 {
 
 namespace {
 
-const char* const kPortHint = "* が付いているポートは使用できません。";
-
 // The compact sizes were given as outer sizes of a framed window; the client
 // area is that less a 3-pixel border on each side and a 19-pixel caption.
 constexpr int kFrameWidth = 6, kFrameHeight = 25;
@@ -193,7 +191,7 @@ void TSettingsForm::applyCompactLayout(int fontHeight)
 
 void TSettingsForm::updatePortHint()
 {
-    QString hint = QString::fromUtf8(kPortHint);
+    QString hint = tr("* が付いているポートは使用できません。");
     int i = ui->cmbComCh->currentIndex();
     if (i >= 0 && size_t(i) < FItems.size() && FDescribePort) {
         if (auto n = itemNumber(FItems[size_t(i)])) {
