@@ -27,11 +27,17 @@ void MainWindowView::showLine(const LineShown& l)
     ui_.shpLump->setColor(rgb(l.portLamp));
     ui_.shpSupplySignal->setColor(rgb(l.supplyLamp));
     ui_.shpTxableSignal->setColor(rgb(l.txableLamp));
-    setCaption(ui_.lblSupplySignal, l.supplyCaption);
-    setCaption(ui_.lblTxableSignal, l.txableCaption);
-    for (int i = 0; i < 4; ++i)
-        setStatusText(i, l.status[size_t(i)]);
-    setStatusHint(1, l.portHint);
+    const bool txable = l.txableLamp == kLampOn;
+    setCaption(ui_.lblTxableSignal,
+               fromQt(txable ? TMainForm::tr("送信可能    ［CTS信号］") : TMainForm::tr("送信不可    ［CTS信号］")));
+    setStatusText(0, fromQt(l.commandMode ? TMainForm::tr("コマンドモード") : TMainForm::tr("オンラインモード")));
+    setStatusText(1, l.port);
+    setStatusText(2, fromQt(l.hexDisplay ? TMainForm::tr("コード") : TMainForm::tr("テキスト")));
+    if (!lineShown_)
+        setStatusText(3, MainEngine::RightsNotice());
+    setStatusHint(1, l.actualSettings.empty()
+                         ? std::string()
+                         : fromQt(TMainForm::tr("実際の設定: %1").arg(toQt(l.actualSettings))));
     line_ = l;
     lineShown_ = true;
 }

@@ -11,7 +11,7 @@ PacketView::PacketView(TPacketForm* form) : QtView(form), form_(form) {}
 void PacketView::showPacket(const PacketShown& s)
 {
     form_->showPacket(s);
-    setCaption(form_->counterLabel(), s.counter);
+    setCaption(form_->counterLabel(), fromQt(TPacketForm::counterText(s.userData.size())));
 }
 
 } // namespace kd36

@@ -173,6 +173,11 @@ void TPacketForm::showPacket(const kd36::PacketShown& s)
     memo(ui->memUserDataRx, s.received);
 }
 
+QString TPacketForm::counterText(size_t length)
+{
+    return tr("%1 文字 / 残 %2").arg(length).arg(long(kd36::kUserDataMax) - long(length));
+}
+
 QLabel* TPacketForm::counterLabel() const
 {
     return ui->lblMemInfo;

@@ -38,6 +38,8 @@ public:
     void showPacket(const kd36::PacketShown& s);
     // lblMemInfo: the view sets its caption (and the name it is read by).
     QLabel* counterLabel() const;
+    // "12 文字 / 残 244" for user data of 12 bytes (Shift-JIS).
+    static QString counterText(size_t length);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

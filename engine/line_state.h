@@ -25,15 +25,16 @@ inline constexpr uint32_t kLampOn = 0x00FF00;
 inline constexpr uint32_t kLampOff = 0xFF0000;
 inline constexpr uint32_t kLampClosed = 0x93EABC; // the port lamp of a closed port
 
-// Texts in Shift-JIS, colours as 0xRRGGBB.
+// What the status bar and the lamps say; the window words it. Colours as
+// 0xRRGGBB.
 struct LineShown {
-    std::array<std::string, 4> status; // mode, port, display form, rights notice
-    std::string portHint;              // the port panel's tooltip; empty: none
+    bool commandMode = false;   // status panel 0
+    std::string port;           // status panel 1 ("COM3: 9600bps D8 PNON S1"); empty: closed
+    std::string actualSettings; // what runs when the device took other settings ("9615bps D8 PNON S1")
+    bool hexDisplay = false;    // status panel 2: code or text
     uint32_t portLamp = kLampClosed;
     uint32_t supplyLamp = kLampOff; // DSR
-    uint32_t txableLamp = kLampOff; // CTS
-    std::string supplyCaption;
-    std::string txableCaption;
+    uint32_t txableLamp = kLampOff; // CTS: the modem takes data
     bool operator==(const LineShown&) const = default;
 };
 

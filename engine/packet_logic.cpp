@@ -75,11 +75,6 @@ std::optional<ReceivedPacket> parseRecePayload(const std::string& payload)
     return std::nullopt;
 }
 
-std::string counterText(size_t length)
-{
-    return std::to_string(length) + sj(" 文字 / 残 ") + std::to_string(long(kUserDataMax) - long(length));
-}
-
 PacketLogic::PacketLogic(MainEngine& main, View& view) : main_(main), v_(view)
 {
     FIn.arrows.fill(true); // as laid out, until the route box is first clicked
@@ -101,7 +96,6 @@ PacketShown PacketLogic::shown() const
     s.routeEnabled.front() = s.routeEnabled.back() = s.route;
     for (int n = 1; n <= 5; ++n)
         s.routeEnabled[size_t(n)] = chain[size_t(n - 1)];
-    s.counter = counterText(s.userData.size());
     return s;
 }
 

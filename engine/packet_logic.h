@@ -26,12 +26,11 @@ struct ReceivedPacket {
     std::vector<std::string> route; // source, relays..., own station
     std::string data;
 };
+
 // Reads the payload of a "$RECE:" block (the text after "$RECE:" without the
 // final CR LF). None when it is invalid; throws ConversionError when the
 // length field is not a number.
 std::optional<ReceivedPacket> parseRecePayload(const std::string& payload);
-// "12 文字 / 残 244" for user data of 12 bytes.
-std::string counterText(size_t length);
 
 // The dialog as its logic shows it: Shift-JIS texts, memo line breaks as
 // CR LF. Stations are list items: the own station and the destination
@@ -43,7 +42,6 @@ struct PacketShown {
     std::array<bool, kFields> routeEnabled{};                 // cmbRoute and lblRoute 0..6
     std::array<bool, kFields> arrows{};                       // lblArrow0..6
     std::string userData;                                     // memUserData
-    std::string counter;                                      // lblMemInfo
     bool enterSends = true;                                   // chkEnterKey
     bool enterKeyBox = false;                                 // chkEnterKey shown
     std::string received;                                     // memUserDataRx

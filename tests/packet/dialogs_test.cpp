@@ -210,6 +210,9 @@ private slots:
         QTest::keyClicks(memo, "bbbbbbbbbb");
         QCOMPARE(memo->toPlainText().size(), 256);
         QCOMPARE(r.pkt<QLabel>("lblMemInfo")->text(), u("256 文字 / 残 0"));
+        // Counted in the line's bytes: a kana is two.
+        memo->setPlainText(u("ABCDEFGHIJあ"));
+        QCOMPARE(r.pkt<QLabel>("lblMemInfo")->text(), u("12 文字 / 残 244"));
     }
 
     void packetRelayChainAndShiftSwitch()

@@ -17,13 +17,6 @@ TEST(SendLine, LengthCountsShiftJisBytesAndLineBreaks)
     EXPECT_EQ(composeRoute("1", {}, "2"), "1,2;");
 }
 
-TEST(SendLine, Counter)
-{
-    EXPECT_EQ(counterText(0), sj("0 文字 / 残 256"));
-    EXPECT_EQ(counterText(12), sj("12 文字 / 残 244"));
-    EXPECT_EQ(counterText(256), sj("256 文字 / 残 0"));
-}
-
 struct ReceCase {
     const char* payload;
     bool valid;
@@ -100,7 +93,6 @@ protected:
 
 TEST_F(PacketTest, CreationState)
 {
-    EXPECT_EQ(packet.packetShown.counter, sj("0 文字 / 残 256"));
     for (int n = 1; n <= 5; ++n)
         EXPECT_EQ(packet.packetShown.stations[size_t(n)], 0);
     EXPECT_TRUE(relayOn(1));
@@ -226,14 +218,12 @@ TEST_F(PacketTest, ShiftDoubleClickTogglesTheEnterOption)
 TEST_F(PacketTest, CounterAndClearButtons)
 {
     form().memUserDataChange("ABCDEFGHIJ" + sj("あ"));
-    EXPECT_EQ(packet.packetShown.counter, sj("12 文字 / 残 244"));
     ASSERT_TRUE(form().ShowReceivedPacket("0,1;3;xyz"));
     form().spbClearClick(PacketMemo::Received);
     EXPECT_EQ(packet.packetShown.received, "");
     EXPECT_EQ(packet.packetShown.userData, "ABCDEFGHIJ" + sj("あ"));
     form().spbClearClick(PacketMemo::Send);
     EXPECT_EQ(packet.packetShown.userData, "");
-    EXPECT_EQ(packet.packetShown.counter, sj("0 文字 / 残 256"));
 }
 
 TEST_F(PacketTest, MenuTogglesAndPresetsTheOwnStation)
