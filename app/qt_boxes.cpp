@@ -1,6 +1,7 @@
 #include "qt_boxes.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QThread>
@@ -13,20 +14,30 @@ namespace kd36 {
 
 QtBoxes::QtBoxes(QWidget* window) : window_(window) {}
 
+namespace {
+
+// The engine's and the port's box texts come as written (UTF-8) and are
+// translated here, where they are shown; details are data and stay as given.
+QString boxText(const std::string& text)
+{
+    return text.empty() ? QString() : QCoreApplication::translate("QtBoxes", text.c_str());
+}
+
+} // namespace
+
 void QtBoxes::warning(const std::string& text, const std::string& detail, const std::string& title)
 {
-    show(Kind::Warning, QString::fromStdString(text), QString::fromStdString(detail), QString::fromStdString(title),
-         true);
+    show(Kind::Warning, boxText(text), QString::fromStdString(detail), boxText(title), true);
 }
 
 void QtBoxes::information(const std::string& text, const std::string& detail)
 {
-    show(Kind::Information, QString::fromStdString(text), QString::fromStdString(detail), {}, false);
+    show(Kind::Information, boxText(text), QString::fromStdString(detail), {}, false);
 }
 
 bool QtBoxes::question(const std::string& text, bool warningIcon)
 {
-    return show(Kind::Question, QString::fromStdString(text), {}, {}, warningIcon);
+    return show(Kind::Question, boxText(text), {}, {}, warningIcon);
 }
 
 void QtBoxes::beep()

@@ -9,6 +9,7 @@
 #include "conversions.h"
 #include "main_engine.h"
 #include "sjis.h"
+#include "user_text.h"
 
 namespace kd36 {
 namespace {
@@ -70,12 +71,12 @@ void MainEngine::loadAndShowDisplay()
         FAirMonitorSeen = true;
         return;
     case SpectrumDisplay::Load::NoLibrary:
-        d.boxes.warning("スペアナ表示用DLLをロードできません。", err);
+        d.boxes.warning(KD36_TR_NOOP("QtBoxes", "スペアナ表示用DLLをロードできません。"), err);
         mnuAirMonitorClick();
         FAirMonitorSeen = FAirMonitorMark;
         return;
     case SpectrumDisplay::Load::Unresolved:
-        d.boxes.warning("関数アドレスを解決できませんでした。");
+        d.boxes.warning(KD36_TR_NOOP("QtBoxes", "関数アドレスを解決できませんでした。"));
         unloadDisplay();
         FAirMonitorMark = false;
         windowChanged();
@@ -172,7 +173,7 @@ void MainEngine::btnRECVClick()
     int mod = 0;
     std::string p = testParams(FInputs, mod);
     if (mod == 9) {
-        d.boxes.warning("モジュレーション異常", {}, "デバッグ");
+        d.boxes.warning(KD36_TR_NOOP("QtBoxes", "モジュレーション異常"), {}, "デバッグ");
         return;
     }
     SendCommand("@RECV:" + p + "\r\n");

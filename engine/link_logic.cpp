@@ -8,6 +8,7 @@
 #include "records_file.h"
 #include "session_log.h"
 #include "sjis.h"
+#include "user_text.h"
 
 namespace kd36 {
 
@@ -118,7 +119,7 @@ bool LinkLogic::btnCsvSaveClick(const std::string& path)
     std::string why;
     if (replaceFileContents(path, resultsCsv(), why))
         return true;
-    main_.boxes().warning("CSVファイルを保存できません。", why);
+    main_.boxes().warning(KD36_TR_NOOP("QtBoxes", "CSVファイルを保存できません。"), why);
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include "link_logic.h"
 #include "packet_logic.h"
 #include "sjis.h"
+#include "user_text.h"
 
 namespace kd36 {
 namespace {
@@ -236,7 +237,7 @@ bool MainEngine::SendText(const std::string& text)
         if (n != int(text.size())) {
             if (FObserver)
                 FObserver->error("送信失敗");
-            d.boxes.warning("送信失敗");
+            d.boxes.warning(KD36_TR_NOOP("QtBoxes", "送信失敗"));
         } else {
             ok = true;
         }

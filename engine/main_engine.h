@@ -23,11 +23,12 @@
 #include "spectrum_display.h"
 #include "view.h"
 #include "window_state.h"
+#include "user_text.h"
 
 namespace kd36 {
 
 // The box of a port whose device stopped answering (UTF-8).
-inline constexpr const char* kPortLostText = "通信ポートのデバイスが応答しません。ポートを閉じます。";
+inline constexpr const char* kPortLostText = KD36_TR_NOOP("QtBoxes", "通信ポートのデバイスが応答しません。ポートを閉じます。");
 
 class LinkLogic;
 class PacketLogic;

@@ -4,6 +4,7 @@
 #include "main_engine.h"
 #include "relay_chain.h"
 #include "sjis.h"
+#include "user_text.h"
 
 namespace kd36 {
 
@@ -161,7 +162,7 @@ bool PacketLogic::ShowReceivedPacket(const std::string& payload)
 
 void PacketLogic::ShowPacketError()
 {
-    main_.boxes().warning("自局IDの設定またはユーザー電文を確認してください。");
+    main_.boxes().warning(KD36_TR_NOOP("QtBoxes", "自局IDの設定またはユーザー電文を確認してください。"));
 }
 
 void PacketLogic::spbPacketClick()
@@ -169,7 +170,7 @@ void PacketLogic::spbPacketClick()
     std::string route = ";";
     if (FIn.route) {
         if (FIn.stations.front() < 0 || FIn.stations.back() < 0) {
-            main_.boxes().warning("ルート設定を確認してください。");
+            main_.boxes().warning(KD36_TR_NOOP("QtBoxes", "ルート設定を確認してください。"));
             return;
         }
         const PacketShown s = shown();

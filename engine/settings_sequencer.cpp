@@ -6,6 +6,7 @@
 #include "conversions.h"
 #include "main_engine.h"
 #include "sjis.h"
+#include "user_text.h"
 
 namespace kd36 {
 namespace {
@@ -26,11 +27,11 @@ std::string systemIdCommand(SettingPanel& p, MessageBoxes& boxes)
     const std::string id = p.systemId;
     bool valid = false;
     if (id.empty()) {
-        boxes.warning("システムIDが設定されていません。");
+        boxes.warning(KD36_TR_NOOP("QtBoxes", "システムIDが設定されていません。"));
     } else if (auto n = strToInt(id); !n) {
-        boxes.warning("システムIDには整数をセットしてください。");
+        boxes.warning(KD36_TR_NOOP("QtBoxes", "システムIDには整数をセットしてください。"));
     } else if (*n == 0) {
-        valid = boxes.question("システムIDを 0 に設定しようとしています。\r\nよろしいですか？", true);
+        valid = boxes.question(KD36_TR_NOOP("QtBoxes", "システムIDを 0 に設定しようとしています。\r\nよろしいですか？"), true);
     } else {
         valid = true;
     }
@@ -222,7 +223,7 @@ void MainEngine::spbDefaultNumberClick()
         ClearReadFields();
         return;
     }
-    if (!d.boxes.question("書き込み欄を初期値にします。", false))
+    if (!d.boxes.question(KD36_TR_NOOP("QtBoxes", "書き込み欄を初期値にします。"), false))
         return;
     // Ticks, texts and read-back stay.
     const SettingPanel fresh;

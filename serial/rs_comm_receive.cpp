@@ -8,6 +8,7 @@
 #include "rs_comm_thread.h"
 #include "rs_comm_thread_impl.h"
 #include "termios_device.h"
+#include "../engine/user_text.h"
 
 namespace kd36 {
 
@@ -31,7 +32,7 @@ void RsCommThread::run()
                 // A fault in one pass is shown; the next pass starts normally.
                 d->boxes.information(e.what());
             } catch (...) {
-                d->boxes.information("不明なエラーが発生しました。");
+                d->boxes.information(KD36_TR_NOOP("QtBoxes", "不明なエラーが発生しました。"));
             }
         }
         const bool brisk = d->clock.nowMs() < d->briskUntilMs.load();

@@ -11,6 +11,7 @@
 
 #include "rs_comm_thread_impl.h"
 #include "termios_device.h"
+#include "../engine/user_text.h"
 
 namespace kd36 {
 
@@ -32,17 +33,17 @@ struct ErrorText {
 
 // Shown in this order, one box each.
 constexpr ErrorText kErrorTexts[] = {
-    {CE_MODE, "要求されたモードがサポートされていません。"},
-    {CE_BREAK, "ハードウェアがブレーク条件を検出しました。"},
-    {CE_FRAME, "フレーミング エラーを検出しました。"},
-    {CE_IOE, "デバイスとの通信中にI/Oエラーが発生しました。"},
-    {CE_OOP, "パラレル デバイスが用紙切れであることを警告しました。"},
-    {CE_OVERRUN, "文字バッファがいっぱいです。次に送られる文字は失われます。"},
-    {CE_RXOVER, "入力バッファのオーバーフローが発生しました。"},
-    {CE_RXPARITY, "ハードウェアがパリティ エラーを検出しました。"},
-    {CE_TXFULL, "アプリケーションが文字を転送しようとしましたが､ 出力バッファがいっぱいでした。"},
-    {CE_DNS, "パラレル デバイスが選択されていません。"},
-    {CE_PTO, "パラレル デバイス上でタイムアウトになりました。"},
+    {CE_MODE, KD36_TR_NOOP("QtBoxes", "要求されたモードがサポートされていません。")},
+    {CE_BREAK, KD36_TR_NOOP("QtBoxes", "ハードウェアがブレーク条件を検出しました。")},
+    {CE_FRAME, KD36_TR_NOOP("QtBoxes", "フレーミング エラーを検出しました。")},
+    {CE_IOE, KD36_TR_NOOP("QtBoxes", "デバイスとの通信中にI/Oエラーが発生しました。")},
+    {CE_OOP, KD36_TR_NOOP("QtBoxes", "パラレル デバイスが用紙切れであることを警告しました。")},
+    {CE_OVERRUN, KD36_TR_NOOP("QtBoxes", "文字バッファがいっぱいです。次に送られる文字は失われます。")},
+    {CE_RXOVER, KD36_TR_NOOP("QtBoxes", "入力バッファのオーバーフローが発生しました。")},
+    {CE_RXPARITY, KD36_TR_NOOP("QtBoxes", "ハードウェアがパリティ エラーを検出しました。")},
+    {CE_TXFULL, KD36_TR_NOOP("QtBoxes", "アプリケーションが文字を転送しようとしましたが､ 出力バッファがいっぱいでした。")},
+    {CE_DNS, KD36_TR_NOOP("QtBoxes", "パラレル デバイスが選択されていません。")},
+    {CE_PTO, KD36_TR_NOOP("QtBoxes", "パラレル デバイス上でタイムアウトになりました。")},
 };
 
 } // namespace
@@ -177,7 +178,7 @@ void RsCommThread::openFailed(int n, const std::string& reason, int err)
     const std::string hint = err == EACCES ? d->opener.permissionHint(n) : std::string();
     if (!hint.empty())
         detail += "\n(" + hint + ".)";
-    d->boxes.warning("Comポートオープンの失敗", detail);
+    d->boxes.warning(KD36_TR_NOOP("QtBoxes", "Comポートオープンの失敗"), detail);
 }
 
 bool RsCommThread::openLocal(int n, const PortSettings& settings)
