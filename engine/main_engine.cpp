@@ -16,6 +16,8 @@ namespace {
 
 MainEngine::MainEngine(EngineDeps deps)
     : d(std::move(deps))
+    , FAir(d.boxes, d.displayLoader, FBusy, [this](const std::string& c) { sendFunctionCommand(c); },
+           [this] { windowChanged(); })
 {
     FLinkForm = std::make_unique<LinkLogic>(*this, d.link);
     FPacketForm = std::make_unique<PacketLogic>(*this, d.packet);
@@ -56,12 +58,11 @@ void MainEngine::ConstructBeforeSettings()
 void MainEngine::ConstructAfterSettings()
 {
     RefreshPortList();
-    FDisplay.forget();
+    FAir.reset();
     FStep = 0;
     FPortOpen = 0;
     FCommandMode = 0;
     FBusy = false;
-    FAirMonitorSeen = false;
     FRxTimedOut = false;
     FSending = false;
     sendDepth = 0;
@@ -73,7 +74,7 @@ void MainEngine::ConstructAfterSettings()
 
 void MainEngine::FormClose()
 {
-    AirMonitorCloseStep();
+    FAir.close();
     FClosing = true;
     // A write still waiting finishes within its own 3000 ms limit; the
     // window defers a close that arrives inside a write, so this wait is
@@ -308,7 +309,7 @@ void MainEngine::OnIdle()
     } depth(idleDepth);
     UpdateSignalLamps();
     ResponseParser();
-    RunAirMonitor();
+    FAir.pass();
     RunAnswerBack();
     if (FStep != 0)
         SettingsSequencer();
@@ -317,12 +318,12 @@ void MainEngine::OnIdle()
 
 bool MainEngine::PassCanChange()
 {
-    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || FDisplay.loaded() || !FLampsAtRest)
+    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || !FLampsAtRest || FAir.mayChange())
         return true;
-    if (FAirMonitorSeen || FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen)
+    if (FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen)
         return true;
     // Functions switched on that the next pass acts on.
-    return FAirMonitorMark || FRssiInfoMark;
+    return FRssiInfoMark;
 }
 
 void MainEngine::UpdateSignalLamps()
@@ -365,7 +366,7 @@ WindowState MainEngine::windowState() const
     s.portOpen = portButtonTag;
     s.commandMode = FCommandMode == 1;
     s.sequence = FStep != 0;
-    s.airMonitor = FAirMonitorMark;
+    s.airMonitor = FAir.on();
     s.answerBack = FRssiInfoMark;
     s.packet = FPacketShown != 0;
     s.developTab = FDevelopTab;

@@ -14,13 +14,12 @@
 #include "../serial/comm_port.h"
 #include "../serial/message_boxes.h"
 #include "../serial/port_settings.h"
-#include "../spectrum/analyze32.h"
+#include "air_monitor_run.h"
 #include "display_library.h"
 #include "line_state.h"
 #include "monitor_buffer.h"
 #include "session_observer.h"
 #include "setting_panel.h"
-#include "spectrum_display.h"
 #include "view.h"
 #include "window_state.h"
 #include "user_text.h"
@@ -152,9 +151,6 @@ public:
 
     // --- air monitor and development tab ---
     void mnuAirMonitorClick();
-    void RunAirMonitor();
-    void AirMonitorData(const std::string& payload);
-    void AirMonitorCloseStep();
     void btnDBUGClick();
     void btnDIF1Click();
     void btnDIF2Click();
@@ -216,7 +212,7 @@ public:
     WindowState windowState() const;
     // True once the pass has acted on the dialog's present state.
     bool linkStateActedOn() const { return FLinkStateSeen == linkState(); }
-    bool airMonitorShown() const { return FAirMonitorSeen; }
+    bool airMonitorShown() const { return FAir.shown(); }
     // Bytes handed over that no pass has read yet.
     size_t receivedPending() const { return RxQueue.size() + FRxText.size(); }
     const MonitorBuffer& txRxMonitor() const { return memTxRxMonitor; }
@@ -237,7 +233,7 @@ public:
     MessageBoxes& boxes() { return d.boxes; }
     LinkLogic& linkForm() { return *FLinkForm; }
     PacketLogic& packetForm() { return *FPacketForm; }
-    bool displayLoaded() const { return FDisplay.loaded(); }
+    bool displayLoaded() const { return FAir.loaded(); }
     // Who is told of sends, pieces, port and mode changes; none by default.
     void setObserver(SessionObserver* o) { FObserver = o; }
     SessionObserver* observer() const { return FObserver; }
@@ -247,7 +243,6 @@ private:
     void sendFunctionCommand(const std::string& sjis);
     void endSequence();
     void sendSettingsCommand(const std::string& sjis);
-    void unloadDisplay();
     bool parseSettingsLine(const std::string& word, const std::string& line);
     // Shows the panel as it now is.
     void panelChanged();
@@ -278,16 +273,13 @@ private:
     bool FStopOnWriteFailure = false;
     bool FRxTimedOut = false;
     int FPacketShown = 0;
-    bool FAirMonitorMark = false; // the functions switched on
-    bool FRssiInfoMark = false;
+    bool FRssiInfoMark = false; // the answer-back check switched on
     bool FDevelopTab = false;
     bool FCrLfBox = false;
     bool FIntervalRunning = false;
     WindowInputs FInputs;
     int FLinkStateSeen = 0;
     bool FLinkCheckedSeen = false;
-    bool FAirMonitorSeen = false;
-    int32_t LastRunning = 0;
     std::string FRxText;
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
@@ -308,15 +300,11 @@ private:
     SessionObserver* FObserver = nullptr;
     std::unique_ptr<LinkLogic> FLinkForm;
     std::unique_ptr<PacketLogic> FPacketForm;
-    SpectrumDisplay FDisplay; // the air monitor's display library while loaded
+    AirMonitorRun FAir;
 
     // --- steps of the longer handlers ---
     // One complete reply line in command mode; true when it filled read-back fields.
     bool actOnReplyLine(const std::string& line);
-    // The air monitor was switched on with no display library loaded yet.
-    void loadAndShowDisplay();
-    // Follows the loaded display: closed by its user, or measuring started or stopped there.
-    void followDisplay();
 };
 
 } // namespace kd36

@@ -198,7 +198,7 @@ bool MainEngine::actOnReplyLine(const std::string& line)
     std::string word = line.substr(1, 4);
     std::string payload = rest(line, 6);
     if (word == "ANLZ")
-        AirMonitorData(payload);
+        FAir.data(payload);
     else if (word == "AIRC")
         AircReply(payload);
     else if (word == "ERR2") {
