@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "answer_back_run.h"
 #include "command_words.h"
 #include "link_logic.h"
 #include "packet_logic.h"
@@ -21,6 +22,9 @@ MainEngine::MainEngine(EngineDeps deps)
 {
     FLinkForm = std::make_unique<LinkLogic>(*this, d.link);
     FPacketForm = std::make_unique<PacketLogic>(*this, d.packet);
+    FAnswerBack = std::make_unique<AnswerBackRun>(
+        *FLinkForm, d.link, d.port, [this](const std::string& c) { sendFunctionCommand(c); },
+        [this] { windowChanged(); });
 }
 
 MainEngine::~MainEngine() = default;
@@ -310,7 +314,7 @@ void MainEngine::OnIdle()
     UpdateSignalLamps();
     ResponseParser();
     FAir.pass();
-    RunAnswerBack();
+    FAnswerBack->pass();
     if (FStep != 0)
         SettingsSequencer();
     windowChanged();
@@ -320,10 +324,7 @@ bool MainEngine::PassCanChange()
 {
     if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || !FLampsAtRest || FAir.mayChange())
         return true;
-    if (FLinkCheckedSeen || linkState() != 0 || linkState() != FLinkStateSeen)
-        return true;
-    // Functions switched on that the next pass acts on.
-    return FRssiInfoMark;
+    return FAnswerBack->mayChange();
 }
 
 void MainEngine::UpdateSignalLamps()
@@ -367,8 +368,8 @@ WindowState MainEngine::windowState() const
     s.commandMode = FCommandMode == 1;
     s.sequence = FStep != 0;
     s.airMonitor = FAir.on();
-    s.answerBack = FRssiInfoMark;
-    s.packet = FPacketShown != 0;
+    s.answerBack = FAnswerBack->on();
+    s.packet = FPacketForm->formShown();
     s.developTab = FDevelopTab;
     s.extended = FExtension != 0;
     s.crLfBox = FCrLfBox;
@@ -393,8 +394,18 @@ void MainEngine::setExtension(int on)
 
 void MainEngine::packetFormShown(bool shown)
 {
-    FPacketShown = shown ? 1 : 0;
+    FPacketForm->setFormShown(shown);
     windowChanged();
+}
+
+bool MainEngine::packetShown() const
+{
+    return FPacketForm->formShown();
+}
+
+bool MainEngine::linkStateActedOn() const
+{
+    return FAnswerBack->actedOn();
 }
 
 void MainEngine::timRxWaitTimer()

@@ -29,6 +29,7 @@ namespace kd36 {
 // The box of a port whose device stopped answering (UTF-8).
 inline constexpr const char* kPortLostText = KD36_TR_NOOP("QtBoxes", "通信ポートのデバイスが応答しません。ポートを閉じます。");
 
+class AnswerBackRun;
 class LinkLogic;
 class PacketLogic;
 
@@ -172,8 +173,6 @@ public:
 
     // --- answer-back (main-window half) ---
     void mnuRssiInfoClick();
-    void RunAnswerBack();
-    void AircReply(const std::string& payload);
 
     // --- packets (main-window half) ---
     void mnuPacketClick();
@@ -204,14 +203,14 @@ public:
     bool closing() const { return FClosing; }
     // False inside a pass or a write: a pass started then would nest.
     bool passAllowed() const { return idleDepth == 0 && !FSending; }
-    bool packetShown() const { return FPacketShown != 0; }
+    bool packetShown() const;
     int linkState() const; // the answer-back dialog's state
     // The line as the status bar and the lamps show it.
     LineState lineState() const;
     // The functions, mode and panels as the window's locks and marks show them.
     WindowState windowState() const;
     // True once the pass has acted on the dialog's present state.
-    bool linkStateActedOn() const { return FLinkStateSeen == linkState(); }
+    bool linkStateActedOn() const;
     bool airMonitorShown() const { return FAir.shown(); }
     // Bytes handed over that no pass has read yet.
     size_t receivedPending() const { return RxQueue.size() + FRxText.size(); }
@@ -272,14 +271,10 @@ private:
     bool FSequenceWriteFailed = false;
     bool FStopOnWriteFailure = false;
     bool FRxTimedOut = false;
-    int FPacketShown = 0;
-    bool FRssiInfoMark = false; // the answer-back check switched on
     bool FDevelopTab = false;
     bool FCrLfBox = false;
     bool FIntervalRunning = false;
     WindowInputs FInputs;
-    int FLinkStateSeen = 0;
-    bool FLinkCheckedSeen = false;
     std::string FRxText;
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
@@ -301,6 +296,7 @@ private:
     std::unique_ptr<LinkLogic> FLinkForm;
     std::unique_ptr<PacketLogic> FPacketForm;
     AirMonitorRun FAir;
+    std::unique_ptr<AnswerBackRun> FAnswerBack;
 
     // --- steps of the longer handlers ---
     // One complete reply line in command mode; true when it filled read-back fields.

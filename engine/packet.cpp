@@ -8,17 +8,15 @@ namespace kd36 {
 
 void MainEngine::mnuPacketClick()
 {
-    if (FPacketShown != 0) {
+    if (FPacketForm->formShown()) {
         d.packet.hideForm();
-        FPacketShown = 0;
-        windowChanged();
+        packetFormShown(false);
         return;
     }
     // The device ID read from the modem presets the own station.
     FPacketForm->presetOwnStation(strToInt("0x" + FPanel.read(2)).value_or(-1));
     d.packet.showForm();
-    FPacketShown = 1;
-    windowChanged();
+    packetFormShown(true);
 }
 
 void MainEngine::ReceBlock(const std::string& payload)
@@ -26,17 +24,17 @@ void MainEngine::ReceBlock(const std::string& payload)
     FPacketForm->ClearReceiveView();
     d.packet.repaintNow();
     // The blank view stays up a moment, so that a new packet is seen as new.
-    if (FPacketShown != 0)
+    if (FPacketForm->formShown())
         d.clock.sleepMs(100);
     if (FPacketForm->ShowReceivedPacket(payload)) {
-        FPacketShown = 0;
+        FPacketForm->setFormShown(false); // shown again, in front
         mnuPacketClick();
     }
 }
 
 void MainEngine::Err2Reply()
 {
-    if (FPacketShown == 1)
+    if (FPacketForm->formShown())
         FPacketForm->ShowPacketError();
 }
 

@@ -57,6 +57,9 @@ public:
     PacketLogic(MainEngine& main, View& view);
 
     void Construct(); // creation steps, once the dialog's controls exist
+    // Whether the dialog is up, as the menu item and its own events set it.
+    bool formShown() const { return FFormShown; }
+    void setFormShown(bool on) { FFormShown = on; }
     void FormShow();
     void FormHide();
     void ClearReceiveView();
@@ -89,7 +92,8 @@ private:
     void packetChanged();
     // The text of route list k's item `index`.
     static std::string stationText(int k, int index);
-    PacketShown FIn; // the user's fields and the received packet; enables and counter are derived
+    PacketShown FIn; // the user's fields and the received packet; the enables are derived
+    bool FFormShown = false;
     PacketShown FShown;
     bool FShownOnce = false;
     MainEngine& main_;

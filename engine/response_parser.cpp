@@ -2,8 +2,10 @@
 // modem's replies.
 #include <string>
 
+#include "answer_back_run.h"
 #include "conversions.h"
 #include "main_engine.h"
+#include "packet_logic.h"
 #include "sjis.h"
 
 namespace kd36 {
@@ -200,9 +202,9 @@ bool MainEngine::actOnReplyLine(const std::string& line)
     if (word == "ANLZ")
         FAir.data(payload);
     else if (word == "AIRC")
-        AircReply(payload);
+        FAnswerBack->reply(payload);
     else if (word == "ERR2") {
-        if (FPacketShown == 1)
+        if (FPacketForm->formShown())
             Err2Reply();
     } else {
         return parseSettingsLine(word, line);
