@@ -7,7 +7,7 @@
 
 #include "command_words.h"
 #include "conversions.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "air_monitor_run.h"
 #include "main_engine.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 

@@ -8,7 +8,7 @@
 #include "records_file.h"
 #include "session_log.h"
 #include "sjis.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 

@@ -8,7 +8,7 @@
 #include "link_logic.h"
 #include "packet_logic.h"
 #include "sjis.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 namespace {

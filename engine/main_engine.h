@@ -22,7 +22,7 @@
 #include "setting_panel.h"
 #include "view.h"
 #include "window_state.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 

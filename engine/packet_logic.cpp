@@ -4,7 +4,7 @@
 #include "main_engine.h"
 #include "relay_chain.h"
 #include "sjis.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 

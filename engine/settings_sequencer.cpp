@@ -6,7 +6,7 @@
 #include "conversions.h"
 #include "main_engine.h"
 #include "sjis.h"
-#include "user_text.h"
+#include "../serial/user_text.h"
 
 namespace kd36 {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "rs_comm_thread_impl.h"
 #include "termios_device.h"
-#include "../engine/user_text.h"
+#include "user_text.h"
 
 namespace kd36 {
 
