@@ -204,11 +204,16 @@ void TMainForm::startEngine()
 void TMainForm::startIdleHook()
 {
     // The idle hook: every event that can give a pass work runs under
-    // guard(), which starts the timer again; an idle window does not wake.
+    // guard(), which asks for one pass; the timer repeats passes only while
+    // the engine needs them. An idle window does not wake.
     connect(&FIdleTimer, &QTimer::timeout, this, &TMainForm::idlePass);
     FIdleTimer.setParent(this);
     FIdleTimer.setObjectName(QStringLiteral("idleTimer"));
     FIdleTimer.setInterval(10);
+    connect(&FPassSoon, &QTimer::timeout, this, &TMainForm::idlePass);
+    FPassSoon.setParent(this);
+    FPassSoon.setSingleShot(true);
+    FPassSoon.setInterval(0);
     scheduleIdle();
 }
 
@@ -217,6 +222,7 @@ TMainForm::~TMainForm()
     if (FKeyPreview)
         qApp->removeEventFilter(FKeyPreview);
     FIdleTimer.stop();
+    FPassSoon.stop();
     FReconnectTimer.stop();
     if (FHost) {
         // A box the loop waits on will not be shown now: let it go on.
@@ -256,10 +262,10 @@ void TMainForm::takePiece()
     guard([&] { FHost->takeNotes(); });
     // Pieces queued before a close and a new open are not of this port.
     std::optional<std::string> piece = FHost->nextPiece();
-    if (!piece)
-        return;
-    guard([&] { FEngine->handOver(*piece); });
-    // As an idle hook would: the pass follows the message at once.
+    if (piece)
+        guard([&] { FEngine->handOver(*piece); });
+    // As an idle hook would: the pass follows the message at once (a lamp
+    // that moved comes without a piece).
     idlePass();
 }
 
@@ -345,6 +351,14 @@ void TMainForm::scheduleIdle()
 {
     if (FClosed || !FEngine)
         return;
+    // Something happened: a pass follows once the event is handled.
+    if (!FPassSoon.isActive())
+        FPassSoon.start();
+    followPassNeed(false);
+}
+
+void TMainForm::followPassNeed(bool passRan)
+{
     bool needed = true;
     try {
         needed = FEngine->PassCanChange();
@@ -354,6 +368,10 @@ void TMainForm::scheduleIdle()
         FIdleTimer.stop();
     else if (!FIdleTimer.isActive())
         FIdleTimer.start();
+    // Work waiting at once follows at once, unless the pass could not run
+    // (a box is open): then the timer looks again.
+    if (needed && passRan && FEngine->passDueNow() && !FPassSoon.isActive())
+        FPassSoon.start();
 }
 
 void TMainForm::showError(const QString& text)
@@ -370,7 +388,17 @@ void TMainForm::idlePass()
     // The host runs none inside another, inside a write, or while a message box is open.
     if (FClosed || !FHost)
         return;
-    guard([&] { FPasses += FHost->idlePass() ? 1 : 0; });
+    FPassSoon.stop();
+    bool ran = false;
+    try {
+        ran = FHost->idlePass();
+        FPasses += ran ? 1 : 0;
+    } catch (const std::exception& e) {
+        showError(QString::fromStdString(e.what()));
+    } catch (...) {
+        showError(tr("不明なエラーが発生しました。"));
+    }
+    followPassNeed(ran);
 }
 
 void TMainForm::mnuAboutClick()
@@ -407,6 +435,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
     guard([&] { FEngine->FormClose(); });
     FRecords->windowClosing(); // after the port's close is logged
     FIdleTimer.stop();
+    FPassSoon.stop();
     FClosed = true;
     FHost->terminate();
     if (FQtBoxes)

@@ -78,7 +78,8 @@ public:
     // not to a box, and any box open meanwhile is left so the process ends.
     void closeForSignal();
     bool isClosed() const { return FClosed; }
-    // Runs the idle timer only while a pass can change something.
+    // Something happened: one pass soon, and the idle timer runs on only
+    // while the engine needs passes without an outside event.
     void scheduleIdle();
     // Passes run so far (for the idle benchmark).
     uint64_t passCount() const { return FPasses; }
@@ -97,6 +98,9 @@ private:
     void createHost();
     void startEngine();
     void startIdleHook();
+    // Starts or stops the idle timer by whether the engine needs passes;
+    // after a pass that ran, work due at once gets its pass at once.
+    void followPassNeed(bool passRan);
 
     void buildStatusBar();
     void applyColoursAndFonts();
@@ -147,6 +151,7 @@ private:
     std::unique_ptr<RecordsMenu> FRecords; // after FHost: gone before the engine
     std::array<QPointer<QWidget>, 4> FPanels{};
     QTimer FIdleTimer;
+    QTimer FPassSoon;
     QObject* FKeyPreview = nullptr;
     std::string FSettingsPath;
     bool FSettingsKept = false; // the file could not be read whole: it is left alone

@@ -14,14 +14,17 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -33,6 +36,8 @@
 #include "app/main_form.h"
 #include "bench/bench_common.h"
 #include "serial/rs_comm_thread.h"
+#include "serial/termios_device.h"
+#include "tests/support/pty_peer.h"
 
 extern char** environ;
 
@@ -60,9 +65,10 @@ private:
     }
 };
 
-// The window on COM1 = a simulated modem at `baud`, both ends matched.
+// The window on COM1 = a simulated modem at `baud`, both ends matched, or
+// the device `line` makes.
 struct Window {
-    explicit Window(uint32_t baud)
+    explicit Window(uint32_t baud, std::function<std::unique_ptr<Device>()> device = {})
     {
         ModemSettings s = memory->load();
         s.line.rate = baud;
@@ -76,6 +82,9 @@ struct Window {
             modem = m.get();
             return std::unique_ptr<Device>(std::move(m));
         };
+        simulated = !device;
+        if (device)
+            o.simulator = std::move(device);
         o.displayFolders << QStringLiteral("/nonexistent");
         form = std::make_unique<TMainForm>(o);
         PortSettings line = form->engine().portSettings();
@@ -93,7 +102,7 @@ struct Window {
     {
         click("btnComPort");
         wait(100);
-        return form->engine().portOpen() && modem.load();
+        return form->engine().portOpen() && (modem.load() || !simulated);
     }
     static void wait(int ms)
     {
@@ -106,6 +115,7 @@ struct Window {
     CountingBoxes boxes;
     std::shared_ptr<ModemMemory> memory = std::make_shared<ModemMemory>();
     std::atomic<SimulatedModem*> modem{nullptr};
+    bool simulated = true;
     std::unique_ptr<TMainForm> form;
 };
 
@@ -259,6 +269,15 @@ struct IdleMeter {
     uint64_t t0 = 0;
 };
 
+// COM1 as the pseudo-terminal at `path`.
+std::function<std::unique_ptr<Device>()> ptyLine(const std::string& path)
+{
+    return [path] {
+        int err = 0;
+        return std::unique_ptr<Device>(TermiosDevice::open(path, err));
+    };
+}
+
 // One idle stretch of `seconds` on the user-interface thread.
 IdleMeter idleFor(int seconds)
 {
@@ -269,44 +288,32 @@ IdleMeter idleFor(int seconds)
     return m;
 }
 
+// The floor: a bare Qt window of the tool's size, idle.
+IdleMeter bareWindowIdle(int seconds)
+{
+    QWidget window;
+    window.resize(720, 508);
+    auto* label = new QLabel(QStringLiteral("KD-36"), &window);
+    label->move(10, 10);
+    window.show();
+    Window::wait(1000);
+    return idleFor(seconds);
+}
+
 } // namespace
 
-// The floor (a bare Qt window), then the tool's window with the port closed,
-// then open, all idle, in one process on the platform Qt runs on.
+// The floor (a bare Qt window), then the tool's window with the port
+// closed, idle, in one process on the platform Qt runs on.
 int runIdle(int seconds)
 {
     const std::string plat = QGuiApplication::platformName().toStdString();
     const std::string p = "idle-" + plat + "-";
-    IdleMeter bare, bare10;
-    {
-        QWidget window;
-        window.resize(720, 508);
-        auto* label = new QLabel(QStringLiteral("KD-36"), &window);
-        label->move(10, 10);
-        window.show();
-        Window::wait(1000);
-        bare = idleFor(seconds);
-        // The cost of the 10 ms cadence alone on this machine: the same
-        // window with an empty timer like the idle pass's.
-        QTimer cadence;
-        QObject::connect(&cadence, &QTimer::timeout, [] {});
-        cadence.start(10);
-        Window::wait(1000);
-        bare10 = idleFor(seconds);
-    }
+    const IdleMeter bare = bareWindowIdle(seconds);
     Window w(9600);
     Window::wait(1000); // settle after the start
     const uint64_t passes0 = w.form->passCount();
     const IdleMeter closed = idleFor(seconds);
     const uint64_t closedPasses = w.form->passCount() - passes0;
-    if (!w.openPort()) {
-        std::printf("# idle: the port did not open\n");
-        return 1;
-    }
-    w.wait(1000);
-    const uint64_t passes1 = w.form->passCount();
-    const IdleMeter open = idleFor(seconds);
-    const double passRate = double(w.form->passCount() - passes1) / open.wall;
     // One pass on its own, without the wake-up that runs it.
     constexpr int kPasses = 5000;
     const double pass0 = IdleMeter::threadCpu();
@@ -315,23 +322,152 @@ int runIdle(int seconds)
     const double passUs = (IdleMeter::threadCpu() - pass0) * 1e6 / kPasses;
     const long rssKb = statusKb("VmRSS");
     using Row = std::pair<const char*, const IdleMeter*>;
-    for (auto [name, m] : {Row{"bare", &bare}, Row{"bare+10ms timer", &bare10}, Row{"closed", &closed},
-                                 Row{"open", &open}})
+    for (auto [name, m] : {Row{"bare", &bare}, Row{"closed", &closed}})
         std::printf("# idle %s/%s: process %.3f %%, UI thread %.3f %%, UI wake-ups %.1f/s, all threads %.1f/s\n",
                     plat.c_str(), name, m->cpu, m->uiCpu, m->uiWakeups, m->allWakeups);
     std::printf("# idle: passes with the port closed: %llu; boxes: %d\n",
                 static_cast<unsigned long long>(closedPasses), w.boxes.count);
     figure(p + "bare-cpu", bare.cpu, "%core", 0, "-");
-    figure(p + "bare-10ms-cpu", bare10.cpu, "%core", 0, "-");
     figure(p + "closed-cpu", closed.cpu, "%core", 0, "<=0.1");
     figure(p + "closed-ui-wakeups", closed.uiWakeups, "1/s", 0, "<1");
-    figure(p + "open-cpu", open.cpu, "%core", 0, "<=0.3");
-    // What the passes cost the user-interface thread beyond the cadence's floor.
-    figure(p + "open-ui-cpu", open.uiCpu, "%core", bare10.uiCpu, "<=1.5");
-    figure(p + "open-passes", passRate, "1/s", 0, ">=90");
     figure(p + "pass", passUs, "us", 0, "-");
     figure(p + "rss", double(rssKb) / 1024.0, "MB", 0, "<60");
     return 0;
+}
+
+// The window with its port open and nothing happening: on the simulated
+// modem, and on a pseudo-terminal whose far end is held open and silent,
+// beside a bare Qt window measured in the same run (the floor).
+int runIdleOpen(int seconds)
+{
+    const std::string plat = QGuiApplication::platformName().toStdString();
+    const std::string p = "idle-open-" + plat + "-";
+    const IdleMeter bare = bareWindowIdle(seconds);
+    auto openIdle = [seconds](Window& w, const char* what, IdleMeter& m, double& passRate) {
+        if (!w.openPort()) {
+            std::printf("# idle-open: the port on %s did not open\n", what);
+            return false;
+        }
+        Window::wait(1000);
+        const uint64_t passes0 = w.form->passCount();
+        m = idleFor(seconds);
+        passRate = double(w.form->passCount() - passes0) / m.wall;
+        return w.boxes.count == 0;
+    };
+    IdleMeter sim, pty;
+    double simPasses = 0, ptyPasses = 0;
+    bool ok;
+    {
+        Window w(9600);
+        ok = openIdle(w, "the simulated modem", sim, simPasses);
+    }
+    test::PtyPeer line; // not started: the far end is held open and silent
+    {
+        Window w(9600, ptyLine(line.path()));
+        ok = openIdle(w, line.path().c_str(), pty, ptyPasses) && ok;
+    }
+    using Row = std::pair<const char*, const IdleMeter*>;
+    for (auto [name, m] : {Row{"bare window", &bare}, Row{"open on the simulated modem", &sim}, Row{"open on a pty", &pty}})
+        std::printf("# idle-open %s/%s: process %.3f %%, UI thread %.3f %%, all threads %.1f wake-ups/s\n",
+                    plat.c_str(), name, m->cpu, m->uiCpu, m->allWakeups);
+    std::printf("# idle-open: passes per second, simulated modem %.2f, pty %.2f\n", simPasses, ptyPasses);
+    figure(p + "floor-cpu", bare.cpu, "%core", 0, "-");
+    figure(p + "floor-wakeups", bare.allWakeups, "1/s", 0, "-");
+    figure(p + "sim-cpu", sim.cpu, "%core", 0, "<=0.1");
+    figure(p + "sim-wakeups", sim.allWakeups, "1/s", 0, "<=1");
+    figure(p + "pty-cpu", pty.cpu, "%core", 0, "<=0.1");
+    figure(p + "pty-wakeups", pty.allWakeups, "1/s", 0, "<=21");
+    return ok ? 0 : 1;
+}
+
+namespace {
+
+// Median and 99th percentile of microsecond samples, in ms.
+std::pair<double, double> medianAndP99(std::vector<uint64_t> us)
+{
+    if (us.empty())
+        return {-1, -1};
+    std::sort(us.begin(), us.end());
+    const double p99 = double(us[std::min(us.size() - 1, us.size() * 99 / 100)]) / 1000.0;
+    return {double(us[us.size() / 2]) / 1000.0, p99};
+}
+
+// The floor: a script that sends the next command as soon as a reply's
+// line end is in, on the same pty.
+std::vector<uint64_t> minimalScript(test::PtyPeer& peer, int reads)
+{
+    peer.clearLines();
+    int fd = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    static const char* const kCommands[] = {"@INIT", "@EQID", "@FREQ", "@ROUT", "@INIT", "@INFO", "@COMS"};
+    for (int r = 0; r < reads; ++r)
+        for (const char* c : kCommands) {
+            const std::string line = std::string(c) + "\r\n";
+            if (::write(fd, line.data(), line.size()) != ssize_t(line.size()))
+                break;
+            char ch = 0;
+            while (::read(fd, &ch, 1) == 1 && ch != '\n') {
+            }
+        }
+    ::close(fd);
+    return peer.turnaroundsUs();
+}
+
+} // namespace
+
+// From a reply's last byte to the next command's first byte, on a pty
+// whose far end answers at once: the window reading the settings, kd36ctl
+// reading them as a script runs it, and a minimal script (the floor).
+int runTurnaround(int runs)
+{
+    test::PtyPeer peer;
+    if (!peer.ok())
+        return 1;
+    peer.start();
+    const auto floor = medianAndP99(minimalScript(peer, runs));
+
+    std::vector<uint64_t> window;
+    {
+        Window w(9600, ptyLine(peer.path()));
+        if (!w.openPort()) {
+            std::printf("# turnaround: the window did not open %s\n", peer.path().c_str());
+            return 1;
+        }
+        for (int i = 0; i < runs; ++i) {
+            peer.clearLines();
+            w.click("spbRead");
+            QElapsedTimer t;
+            t.start();
+            while ((w.form->engine().step() != 0 || peer.lines().size() < 7) && t.elapsed() < 10000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            const std::vector<uint64_t> got = peer.turnaroundsUs();
+            window.insert(window.end(), got.begin(), got.end());
+        }
+    }
+
+    std::vector<uint64_t> ctl;
+    const std::string ini = "/tmp/kd36-turnaround-" + std::to_string(getpid()) + ".ini";
+    if (FILE* f = std::fopen(ini.c_str(), "w"))
+        std::fclose(f);
+    for (int i = 0; i < runs; ++i) {
+        peer.clearLines();
+        timedRun({"read", peer.path(), "--ini", ini});
+        const std::vector<uint64_t> got = peer.turnaroundsUs();
+        ctl.insert(ctl.end(), got.begin(), got.end());
+    }
+    std::remove(ini.c_str());
+
+    const auto win = medianAndP99(window), tool = medianAndP99(ctl);
+    std::printf("# turnaround: %zu exchanges in the window, %zu through kd36ctl; minimal script median %.3f ms, "
+                "99th %.3f ms\n",
+                window.size(), ctl.size(), floor.first, floor.second);
+    figure("turnaround-floor-median", floor.first, "ms", 0, "-");
+    figure("turnaround-window-median", win.first, "ms", 0, "<=0.3");
+    figure("turnaround-window-p99", win.second, "ms", 0, "<=1");
+    figure("turnaround-ctl-median", tool.first, "ms", 0, "<=0.3");
+    figure("turnaround-ctl-p99", tool.second, "ms", 0, "<=1");
+    return window.size() >= size_t(runs) * 6 && ctl.size() >= size_t(runs) * 6 ? 0 : 1;
 }
 
 // A backlog received while a message box holds the idle loop: the bytes

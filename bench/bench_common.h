@@ -38,6 +38,10 @@ inline long statusKb(const std::string& field)
     return -1;
 }
 
+// Milliseconds of one run of kd36ctl with `args` (stdout to /dev/null);
+// -1 when it did not exit with 0 (ctl_bench.cpp).
+double timedRun(std::vector<std::string> args);
+
 inline double median(std::vector<double> v)
 {
     if (v.empty())

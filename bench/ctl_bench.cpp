@@ -16,10 +16,6 @@ extern char** environ;
 
 namespace kd36::bench {
 
-namespace {
-
-// Milliseconds of one run of kd36ctl with `args` (stdout to /dev/null);
-// -1 when it did not exit with 0.
 double timedRun(std::vector<std::string> args)
 {
     std::vector<char*> argv{const_cast<char*>(KD36CTL)};
@@ -40,8 +36,6 @@ double timedRun(std::vector<std::string> args)
     const uint64_t t1 = nowUs();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? double(t1 - t0) / 1000.0 : -1;
 }
-
-} // namespace
 
 int runCtl(int runs)
 {

@@ -97,6 +97,7 @@ int cmdSend(Session& s, const std::string& text)
                 lastSize = s.received.size();
                 quietSince = s.clock.nowMs();
             }
+            s.wakeAt(quietSince + wait);
             return s.clock.nowMs() - quietSince >= wait;
         },
         wait + 600000);

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <functional>
@@ -95,6 +96,8 @@ public:
         passSoon.setSingleShot(true);
         passSoon.setInterval(0);
         QObject::connect(&passSoon, &QTimer::timeout, &loopOwner, [this] { pass(); });
+        idle.setSingleShot(true);
+        QObject::connect(&idle, &QTimer::timeout, &loopOwner, [this] { pass(); });
         host.setPieceNotify([this] { QMetaObject::invokeMethod(&passSoon, "start", Qt::QueuedConnection); });
     }
 
@@ -111,7 +114,8 @@ public:
         host.start([&settingsFile](StoredSettings& s, SettingPanel&) { LoadLineSettings(settingsFile, s); });
     }
 
-    // One pass; the run's loop ends when its condition holds.
+    // One pass; the run's loop ends when its condition holds, or waits
+    // for the next thing to happen.
     void pass()
     {
         // Nothing may leave through Qt's event loop: a fault ends the run.
@@ -121,12 +125,29 @@ public:
         } catch (const std::exception& e) {
             fault = e.what();
         }
-        if (loop && (!fault.empty() || until() || g_signal || clock.nowMs() >= deadline))
+        if (!loop)
+            return;
+        wakeAtMs = UINT64_MAX; // the condition asks again
+        if (!fault.empty() || until() || g_signal || clock.nowMs() >= deadline) {
             loop->quit();
+            return;
+        }
+        // A piece, a lamp or a signal brings its own pass; otherwise the
+        // next timer, the end, or the engine's own cadence.
+        uint64_t due = std::min({deadline, wakeAtMs, main.nextDueMs(), link.nextDueMs()});
+        if (host.engine().passDueNow())
+            due = 0;
+        else if (host.engine().PassCanChange())
+            due = std::min(due, clock.nowMs() + EngineHost::kPassMs);
+        const uint64_t now = clock.nowMs();
+        idle.start(int(std::min<uint64_t>(due > now ? due - now : 0, 60'000)));
     }
 
-    // Runs passes (every 10 ms and at each hand-over) until pred() or maxMs.
-    // False when interrupted by a signal or out of time.
+    // A condition that turns true with time alone asks for a pass then.
+    void wakeAt(uint64_t ms) { wakeAtMs = std::min(wakeAtMs, ms); }
+
+    // Runs passes (at each hand-over, timer and lamp change) until pred()
+    // or maxMs. False when interrupted by a signal or out of time.
     bool runUntil(std::function<bool()> pred, uint64_t maxMs)
     {
         if (pred())
@@ -135,12 +156,10 @@ public:
         deadline = clock.nowMs() + maxMs;
         QEventLoop l;
         loop = &l;
-        QTimer idle;
-        QObject::connect(&idle, &QTimer::timeout, &loopOwner, [this] { pass(); });
-        idle.start(10);
         QMetaObject::invokeMethod(&loopOwner, [this] { pass(); }, Qt::QueuedConnection);
         l.exec();
         loop = nullptr;
+        idle.stop();
         if (!fault.empty())
             throw std::runtime_error(fault);
         return !g_signal && until();
@@ -154,6 +173,7 @@ public:
     RecordingOpener opener;
     QObject loopOwner;
     QTimer passSoon;
+    QTimer idle; // the next pass nothing else brings
     EngineHost host;
     std::vector<std::string> timedOut;
     std::string received;
@@ -163,6 +183,7 @@ private:
     QEventLoop* loop = nullptr;
     std::function<bool()> until = [] { return false; };
     uint64_t deadline = 0;
+    uint64_t wakeAtMs = UINT64_MAX;
 };
 
 // The commands; each returns the exit status.

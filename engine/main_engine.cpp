@@ -322,7 +322,7 @@ void MainEngine::OnIdle()
 
 bool MainEngine::PassCanChange()
 {
-    if (FPortOpen != 0 || portButtonTag || FRxReady || FStep != 0 || !FLampsAtRest || FAir.mayChange())
+    if (FRxReady || FStep != 0 || FAir.mayChange())
         return true;
     return FAnswerBack->mayChange();
 }
@@ -334,7 +334,6 @@ void MainEngine::UpdateSignalLamps()
         bits = 0;
     FModemBits = bits;
     lineChanged();
-    FLampsAtRest = FPortOpen == 0 && bits == 0;
 }
 
 LineState MainEngine::lineState() const

@@ -109,9 +109,13 @@ public:
 
     // --- idle loop ---
     void OnIdle();
-    // False when a pass would find nothing to do and change nothing: port
-    // closed, lamps already at rest, no function, sequence or layout pending.
+    // True while passes must follow one another without an outside event:
+    // a reply to take, a sequence running, a function switching or running.
+    // Anything else (a piece, a timer, the user, a lamp) brings its own pass.
     bool PassCanChange();
+    // True when the next pass has work at once (a sequence step to send, a
+    // reply to take): it follows without the 10 ms cadence.
+    bool passDueNow() const { return FRxReady || (FStep > 0 && FStep % 2 == 1); }
     void UpdateSignalLamps();
     void timRxWaitTimer();
     // A timer of the main window fired.
@@ -278,7 +282,6 @@ private:
     std::string FRxText;
     bool portButtonTag = false; // btnComPort's tag: open
     int idleDepth = 0;          // a pass never runs inside another
-    bool FLampsAtRest = false;  // the lamps show a closed port (both red)
     uint32_t FModemBits = 0;    // the modem lines last read
     int FOpenedPort = 0;        // the open port and what it was opened with
     PortSettings FOpenedAsked;

@@ -1,5 +1,7 @@
 #include "host/engine_host.h"
 
+#include <algorithm>
+
 #include "engine/link_logic.h"
 #include "engine/packet_logic.h"
 #include "engine/sjis.h"
@@ -39,6 +41,16 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
             // the race detector can follow.
             std::lock_guard g(mu_);
             pieces_.emplace_back(piece, port_.pieceSession());
+        }
+        cv_.notify_one();
+        if (notify_)
+            notify_();
+    });
+    // A lamp to show: a pass, like a piece.
+    port_.setLinesChanged([this] {
+        {
+            std::lock_guard g(mu_);
+            ++linesMoved_;
         }
         cv_.notify_one();
         if (notify_)
@@ -153,13 +165,29 @@ void EngineHost::packetHidden()
 bool EngineHost::pieceWaiting()
 {
     std::lock_guard g(mu_);
-    return !pieces_.empty() || lostReports_ > lostHandled_;
+    return somethingWaiting();
+}
+
+bool EngineHost::somethingWaiting() const
+{
+    return !pieces_.empty() || !notes_.empty() || linesMoved_ != linesShown_ || lostReports_ > lostHandled_;
 }
 
 void EngineHost::waitForPiece(uint64_t ms)
 {
     std::unique_lock lk(mu_);
-    cv_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return !pieces_.empty() || lostReports_ > lostHandled_; });
+    cv_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return somethingWaiting(); });
+}
+
+void EngineHost::awaitWork(uint64_t dueMs)
+{
+    const uint64_t now = clock_.nowMs();
+    if (engine_.passDueNow())
+        return;
+    if (engine_.PassCanChange())
+        dueMs = std::min(dueMs, now + kPassMs);
+    if (dueMs > now)
+        waitForPiece(dueMs - now);
 }
 
 std::optional<std::string> EngineHost::nextPiece()
@@ -235,6 +263,7 @@ void EngineHost::step()
     {
         std::lock_guard g(mu_);
         waiting = pieces_.size();
+        linesShown_ = linesMoved_; // this step's pass reads the lines
     }
     for (; waiting > 0; --waiting) {
         std::optional<std::string> p = nextPiece();

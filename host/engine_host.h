@@ -85,10 +85,17 @@ public:
     // One pass on the user-interface side: hand-overs in arrival order, a
     // lost device, due timers, the idle pass. Not re-entered.
     void step();
-    // Waits (real time) at most `ms` for a piece from the receive thread.
+    // Waits (real time) at most `ms` for something from the receive thread
+    // for step() to act on: a piece, a note, moved lines, a loss.
     void waitForPiece(uint64_t ms);
     bool pieceWaiting();
-    // Called on the receive thread after each piece is queued (wakes a loop).
+    // A headless loop's wait after a step: until something arrives, `dueMs`
+    // on the clock (its next timer or its end), or the next pass the engine
+    // needs without an outside event (the window's 10 ms cadence).
+    void awaitWork(uint64_t dueMs);
+    static constexpr uint64_t kPassMs = 10;
+    // Called on the receive thread after each piece is queued, and when the
+    // modem lines moved (wakes a loop for a pass).
     void setPieceNotify(std::function<void()> notify) { notify_ = std::move(notify); }
     // Called on the receive thread when the device is lost; none: the piece notify.
     void setLostNotify(std::function<void()> notify) { lostNotify_ = std::move(notify); }
@@ -144,6 +151,9 @@ private:
     std::condition_variable cv_;
     std::deque<std::pair<std::string, uint64_t>> pieces_; // with the open they came from
     std::deque<std::string> notes_;                       // under mu_
+    bool somethingWaiting() const; // under mu_
+    uint64_t linesMoved_ = 0;      // under mu_
+    uint64_t linesShown_ = 0;      // under mu_
     std::atomic<int> lostReports_{0};
     int lostHandled_ = 0;
     bool inStep_ = false;

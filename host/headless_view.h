@@ -50,6 +50,7 @@ public:
     std::vector<std::string> memoLines(Monitor m) const;
     // Fires the due timers in time order (a repeating timer comes due again).
     void fireDueTimers(uint64_t now) { timers.fireDue(now, onTimer); }
+    uint64_t nextDueMs() const { return timers.nextDueMs(); }
 
     std::function<uint64_t()> nowMs = [] { return uint64_t(0); };
     std::function<void(TimerId)> onTimer;

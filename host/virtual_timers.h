@@ -34,6 +34,16 @@ public:
     bool active(TimerId id) const { return get(id).active; }
     int interval(TimerId id) const { return get(id).interval; }
 
+    // When the next active timer comes due; UINT64_MAX when none runs.
+    uint64_t nextDueMs() const
+    {
+        uint64_t due = UINT64_MAX;
+        for (const auto& [k, t] : t_)
+            if (t.active)
+                due = std::min(due, t.dueMs);
+        return due;
+    }
+
     // Fires each due timer in time order through `fire`.
     void fireDue(uint64_t nowMs, const std::function<void(TimerId)>& fire)
     {

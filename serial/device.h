@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "event_fd.h"
 #include "port_settings.h"
 
 namespace kd36 {
@@ -69,7 +70,22 @@ public:
     // errno of the last failed call made on the calling thread (0 if none):
     // a call failing on the other thread meanwhile does not change it.
     virtual int errorCode() const = 0;
+
+    // The receive loop's wait: returns once bytes may be waiting or the line
+    // may have changed, `wakeFd` turns readable, or `timeoutUs` passes
+    // (negative: no limit). A device that cannot tell returns within
+    // kPollUs, so the loop polls it.
+    virtual void waitForEvent(int wakeFd, int64_t timeoutUs);
+    // True when waitForEvent also returns on a modem-line change; otherwise
+    // the loop reads the lines itself now and then.
+    virtual bool reportsLineChanges() const { return false; }
+    static constexpr int64_t kPollUs = 10'000;
 };
+
+inline void Device::waitForEvent(int wakeFd, int64_t timeoutUs)
+{
+    waitReadable({wakeFd}, timeoutUs < 0 || timeoutUs > kPollUs ? kPollUs : timeoutUs);
+}
 
 // Why the last open or configure on the calling thread failed, where its
 // errno alone would not tell (English, for a box's detail and kd36ctl);

@@ -240,6 +240,14 @@ struct GensioDevice::Impl {
     // never reports them is taken like a three-wire cable).
     uint32_t modem = MS_CTS_ON | MS_DSR_ON;
     PortSettings actual;
+    // Signalled on every event the receive loop acts on.
+    EventFd changed;
+
+    void markLost()
+    {
+        lost = true;
+        changed.signal();
+    }
 
     bool fail(int err)
     {
@@ -260,7 +268,7 @@ struct GensioDevice::Impl {
         case GENSIO_EVENT_READ: {
             if (err) {
                 d->lastError = ENODEV;
-                d->lost = true;
+                d->markLost();
                 gensio_set_read_callback_enable(io, false);
                 return 0;
             }
@@ -270,6 +278,7 @@ struct GensioDevice::Impl {
                 d->rx.append(reinterpret_cast<const char*>(buf), size_t(*buflen));
                 full = d->rx.size() >= kReceiveHold;
             }
+            d->changed.signal();
             if (full) {
                 d->readPaused = true;
                 gensio_set_read_callback_enable(io, false);
@@ -282,11 +291,13 @@ struct GensioDevice::Impl {
         case GENSIO_EVENT_SER_MODEMSTATE: {
             std::lock_guard g(d->mu);
             d->modem = modemStateBits(*reinterpret_cast<unsigned int*>(buf));
+            d->changed.signal();
             return 0;
         }
         case GENSIO_EVENT_SER_LINESTATE: {
             std::lock_guard g(d->mu);
             d->errors |= lineStateErrors(*reinterpret_cast<unsigned int*>(buf));
+            d->changed.signal();
             return 0;
         }
         default:
@@ -462,7 +473,7 @@ int GensioDevice::write(const uint8_t* data, size_t len)
     if (rv) {
         d->lastError = errnoOf(rv);
         if (d->lastError == ENODEV)
-            d->lost = true;
+            d->markLost();
         return -1;
     }
     return int(count);
@@ -486,6 +497,18 @@ bool GensioDevice::setDtr(bool on)
         return true;
     }
     return false;
+}
+
+void GensioDevice::waitForEvent(int wakeFd, int64_t timeoutUs)
+{
+    // Drained before looking, so an event from now on wakes the wait.
+    d->changed.drain();
+    {
+        std::lock_guard g(d->mu);
+        if (!d->rx.empty() || d->errors || d->lost)
+            return;
+    }
+    waitReadable({d->changed.fd(), wakeFd}, timeoutUs);
 }
 
 bool GensioDevice::modemStatus(uint32_t& bits)

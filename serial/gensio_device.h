@@ -71,6 +71,9 @@ public:
     void purge() override;
     bool close() override;
     int errorCode() const override;
+    void waitForEvent(int wakeFd, int64_t timeoutUs) override;
+    // The server reports its lines (a raw socket has none to change).
+    bool reportsLineChanges() const override { return true; }
 
     // The connection dropped (the server went away or closed it).
     bool connectionLost() const;

@@ -1,5 +1,6 @@
 // The receive side of RsCommThread: the loop, one pass over the device, and
 // the cutting of what was read into the pieces handed to the window.
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -14,15 +15,19 @@ namespace kd36 {
 
 void RsCommThread::run()
 {
-    using std::chrono::milliseconds;
     std::unique_lock lock(d->waitMutex);
     while (!d->terminated) {
         if (d->state != PortState::Open) {
-            // Nothing to poll: sleep until a port opens or the end.
+            // Nothing to watch: sleep until a port opens or the end.
             d->wake.wait(lock, [this] { return d->terminated || d->state == PortState::Open; });
             continue;
         }
         lock.unlock();
+        // Drained before the pass: whatever signals from now on ends the wait below.
+        d->wakeFd.drain();
+        // Until the window shows the port open the loop only looks again shortly.
+        int64_t waitUs = Device::kPollUs;
+        std::shared_ptr<Device> dev;
         if (d->windowLetsPoll()) {
             try {
                 PollPort();
@@ -34,11 +39,73 @@ void RsCommThread::run()
             } catch (...) {
                 d->boxes.information(KD36_TR_NOOP("QtBoxes", "不明なエラーが発生しました。"));
             }
+            {
+                std::lock_guard io(d->ioMutex);
+                dev = d->device;
+            }
+            if (d->lost)
+                dev.reset(); // nothing more to read: wait for the close
+            waitUs = dev ? idleWaitUs() : -1;
+            if (d->readFailed) {
+                // A device that fails its reads is polled, not waited on.
+                dev.reset();
+                waitUs = Device::kPollUs;
+            }
         }
-        const bool brisk = d->clock.nowMs() < d->briskUntilMs.load();
+        if (dev)
+            dev->waitForEvent(d->wakeFd.fd(), waitUs);
+        else if (!d->terminated)
+            waitReadable({d->wakeFd.fd()}, waitUs);
         lock.lock();
-        d->wake.wait_for(lock, milliseconds(brisk ? 2 : 10), [this] { return d->terminated.load(); });
     }
+}
+
+int64_t RsCommThread::idleWaitUs() const
+{
+    uint64_t until = UINT64_MAX;
+    if (d->lineLength > 0)
+        until = d->pieceDeadlineUs;
+    {
+        std::lock_guard io(d->ioMutex);
+        if (d->device && !d->device->reportsLineChanges())
+            until = std::min(until, d->nextLineReadUs);
+    }
+    if (until == UINT64_MAX)
+        return -1;
+    const uint64_t now = d->clock.nowUs();
+    return until <= now ? 0 : int64_t(until - now);
+}
+
+void RsCommThread::watchLines(Device& dev)
+{
+    const uint64_t now = d->clock.nowUs();
+    if (!dev.reportsLineChanges() && now < d->nextLineReadUs)
+        return;
+    d->nextLineReadUs = now + kLineReadUs;
+    uint32_t bits = 0;
+    bool ok;
+    int err = 0;
+    {
+        std::lock_guard lock(d->ioMutex);
+        if (d->device.get() != &dev)
+            return;
+        ok = dev.modemStatus(bits);
+        if (!ok)
+            err = dev.errorCode();
+    }
+    if (!ok && isVanishedError(err)) {
+        if (d->lineLength > 0)
+            DeliverLine(true);
+        markDeviceLost();
+        return;
+    }
+    const uint64_t seen = ok ? bits : Impl::kLinesUnreadable;
+    if (seen == d->linesSeen)
+        return;
+    d->linesSeen = seen;
+    std::lock_guard lock(d->callbackMutex);
+    if (d->linesChanged)
+        d->linesChanged();
 }
 
 void RsCommThread::PollPort()
@@ -49,10 +116,12 @@ void RsCommThread::PollPort()
     uint32_t errors = 0;
     int n = 0;
     int err = 0;
+    std::shared_ptr<Device> dev;
     {
         std::lock_guard lock(d->ioMutex);
         if (!d->device)
             return;
+        dev = d->device;
         if (d->rxSession != d->session.load()) {
             // A new open: nothing collected before it belongs to it.
             d->resetReceive();
@@ -65,6 +134,7 @@ void RsCommThread::PollPort()
     }
     if (errors && !d->terminated)
         ReportCommErrors(errors);
+    d->readFailed = n < 0 && !isVanishedError(err);
 
     if (n < 0) {
         if (isVanishedError(err)) {
@@ -80,14 +150,15 @@ void RsCommThread::PollPort()
     d->chunkPos = 0;
     if (d->bytesRead == 0) {
         DeliverLine(false);
-        return;
+    } else {
+        // Bytes after a terminator are kept: each piece of the read is
+        // assembled and handed over in turn.
+        do {
+            bool terminated = AssembleChunk();
+            DeliverLine(terminated);
+        } while (d->bytesRead != 0);
     }
-    // Bytes after a terminator are kept: each piece of the read is
-    // assembled and handed over in turn.
-    do {
-        bool terminated = AssembleChunk();
-        DeliverLine(terminated);
-    } while (d->bytesRead != 0);
+    watchLines(*dev);
 }
 
 bool RsCommThread::Impl::assembleText(uint8_t evt)
@@ -148,8 +219,9 @@ bool RsCommThread::AssembleChunk()
     bool terminated;
     if (HexDisplay.load() == 0) {
         terminated = d->assembleText(evt);
-        d->silenceDeadline = d->clock.nowMs() + kSilenceMs;
+        d->pieceDeadlineUs = d->clock.nowUs() + kSilenceUs;
     } else {
+        // Code display hands over each read as it stands (deadline 0: now).
         terminated = d->assembleCode(evt);
     }
     if (d->chunkPos >= d->bytesRead) {
@@ -161,7 +233,7 @@ bool RsCommThread::AssembleChunk()
 
 void RsCommThread::DeliverLine(bool terminated)
 {
-    if (!terminated && d->lineLength > 0 && d->clock.nowMs() > d->silenceDeadline)
+    if (!terminated && d->lineLength > 0 && d->clock.nowUs() >= d->pieceDeadlineUs)
         terminated = true;
     if (!terminated)
         return;
@@ -169,7 +241,7 @@ void RsCommThread::DeliverLine(bool terminated)
     // Every byte goes over; the engine cuts the window's text at a NUL, the log keeps it all.
     std::string text(d->line, size_t(d->lineLength));
     d->lineLength = 0;
-    d->silenceDeadline = 0;
+    d->pieceDeadlineUs = 0;
     // Collected before a close that was followed by a new open: dropped.
     if (d->rxSession != d->session.load())
         return;

@@ -73,6 +73,7 @@ bool RsCommThread::shutdown(unsigned long boundMs)
         std::lock_guard lock(d->callbackMutex);
         d->deliver = nullptr;
         d->deviceLost = nullptr;
+        d->linesChanged = nullptr;
     }
     bindWindowFlags(nullptr, nullptr);
     if (isRunning() && !wait(QDeadlineTimer(qint64(boundMs))))
@@ -113,6 +114,12 @@ void RsCommThread::setDeviceLost(std::function<void()> lost)
     d->deviceLost = std::move(lost);
 }
 
+void RsCommThread::setLinesChanged(std::function<void()> changed)
+{
+    std::lock_guard lock(d->callbackMutex);
+    d->linesChanged = std::move(changed);
+}
+
 bool RsCommThread::deviceLost() const { return d->lost.load(); }
 
 PortSettings RsCommThread::actualSettings() const
@@ -129,6 +136,7 @@ void RsCommThread::Terminate()
     }
     requestInterruption();
     d->wake.notify_all();
+    d->wakeFd.signal();
 }
 
 // ---------------------------------------------------------------- port
@@ -325,7 +333,6 @@ int RsCommThread::WritePort(const char* bytes, uint32_t length)
         return -1;
 
     const uint64_t deadline = d->clock.nowMs() + kWriteDeadlineMs;
-    d->briskUntilMs = deadline;
     const int result = -1;
     uint32_t remaining = length;
     uint32_t written = 0;

@@ -40,6 +40,9 @@ public:
     void setProcessEvents(std::function<void()> processEvents);
     // Called once (receive or UI thread) when the device vanished.
     void setDeviceLost(std::function<void()> lost);
+    // Called on the receive thread when the modem lines read otherwise than
+    // before (and once after each open): the lamps have something to show.
+    void setLinesChanged(std::function<void()> changed);
 
     // A network port is resolved, connected and configured off the calling
     // thread within 5 s; the caller's events run meanwhile (setProcessEvents).
@@ -71,7 +74,8 @@ public:
     static std::vector<std::string> lineErrorTexts();
     void ShowSystemError(int code);
 
-    // One receive pass; Execute runs it every 10 ms, tests call it directly.
+    // One receive pass; Execute runs it whenever the line has something
+    // (or a piece's time is up), tests call it directly.
     void PollPort();
     bool AssembleChunk();
     void DeliverLine(bool terminated);
@@ -93,6 +97,11 @@ protected:
 
 private:
     void markDeviceLost();
+    // The loop's look at the modem lines, when they may have moved.
+    void watchLines(Device& dev);
+    // How long the loop may wait for the line before a pass is due anyway;
+    // negative: until something happens.
+    int64_t idleWaitUs() const;
     bool openNetwork(int n, const std::string& url, const PortSettings& settings);
     bool openLocal(int n, const PortSettings& settings);
     void openFailed(int n, const std::string& reason, int err);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "event_fd.h"
 #include "network_open.h"
 #include "rs_comm_thread.h"
 
@@ -18,7 +19,9 @@ inline constexpr int kChunkSize = 1024;
 inline constexpr int kLineSize = 2048;
 // Code display renders a control byte as up to five bytes ("[0A]" CR LF).
 inline constexpr int kCodeRenderLimit = 2042;
-inline constexpr uint64_t kSilenceMs = 200;
+inline constexpr uint64_t kSilenceUs = 200'000;
+// Lines of a device that does not report their changes are read this often.
+inline constexpr uint64_t kLineReadUs = 50'000;
 
 // Closed: no device. Held: opened but its configuration was refused.
 // Open: opened and configured.
@@ -30,9 +33,6 @@ struct RsCommThread::Impl {
     Clock& clock;
     MessageBoxes& boxes;
     DeviceOpener& opener;
-    // Until then the loop passes every 2 ms: a reply to what was just
-    // written is handed over without waiting out a whole 10 ms pause.
-    std::atomic<uint64_t> briskUntilMs{0};
 
     // The pointer changes only on the user-interface thread, always under
     // ioMutex; the loop holds ioMutex only across device calls that never
@@ -45,10 +45,11 @@ struct RsCommThread::Impl {
     // bytes were read in, so nothing of an earlier open reaches the window.
     std::atomic<uint64_t> session{0};
 
-    // The loop sleeps on `wake` while no port is open, and pauses on it
-    // between passes; open, close and terminate notify it.
+    // The loop sleeps on `wake` while no port is open; while one is, it waits
+    // on the device and `wakeFd`. Open, close and terminate signal both.
     std::mutex waitMutex;
     std::condition_variable wake;
+    EventFd wakeFd;
     std::atomic<bool> terminated{false};
     std::atomic<bool> lost{false};
 
@@ -68,6 +69,7 @@ struct RsCommThread::Impl {
     std::function<void(const std::string&)> deliver;
     std::function<void()> processEvents;
     std::function<void()> deviceLost;
+    std::function<void()> linesChanged;
 
     // The network open being waited for, and what the wait may be told;
     // all on the thread that opens (the user interface).
@@ -88,7 +90,12 @@ struct RsCommThread::Impl {
     int chunkPos = 0; // bytes of the chunk already assembled
     char line[kLineSize + 1] = {};
     int lineLength = 0;
-    uint64_t silenceDeadline = 0; // ms on the clock; 0 = none
+    uint64_t pieceDeadlineUs = 0; // the piece goes over by then even unfinished; 0 = none
+    bool readFailed = false;      // the last read failed (not a loss): poll, do not wait on it
+    uint64_t nextLineReadUs = 0;
+    uint64_t linesSeen = kLinesUnknown; // the bits last reported, or the failure mark
+    static constexpr uint64_t kLinesUnknown = ~uint64_t(0);
+    static constexpr uint64_t kLinesUnreadable = uint64_t(1) << 32;
 
     // Move bytes of the chunk into the line until a piece ends (true) or
     // the chunk is used up (false): as text, or in code display.
@@ -111,8 +118,11 @@ struct RsCommThread::Impl {
         lineLength = 0;
         bytesRead = 0;
         chunkPos = 0;
-        silenceDeadline = 0;
+        pieceDeadlineUs = 0;
         firstByte = secondByte = 0;
+        readFailed = false;
+        nextLineReadUs = 0;
+        linesSeen = kLinesUnknown;
     }
     // The loop polls only while the window shows the port open.
     bool windowLetsPoll()
@@ -132,6 +142,7 @@ struct RsCommThread::Impl {
             state = s;
         }
         wake.notify_all();
+        wakeFd.signal();
     }
 };
 

@@ -173,6 +173,9 @@ std::unique_ptr<TermiosDevice> TermiosDevice::open(const std::string& path, int&
         return nullptr;
     }
     std::unique_ptr<TermiosDevice> dev(new TermiosDevice(fd, path));
+    // A line without modem lines (a pseudo-terminal) has none that could move.
+    int lines = 0;
+    dev->noLines_ = ioctl(fd, TIOCMGET, &lines) != 0 && noModemLines(errno);
     std::lock_guard lock(dev->mutex_);
     dev->haveCounts_ = dev->readCounts(dev->lastCounts_);
     return dev;
@@ -338,6 +341,12 @@ void TermiosDevice::purge()
 {
     if (tcflush(fd_.load(), TCIOFLUSH) != 0)
         tLastError = errno;
+}
+
+void TermiosDevice::waitForEvent(int wakeFd, int64_t timeoutUs)
+{
+    // A hang-up wakes it too: the read that follows reports the loss.
+    waitReadable({fd_.load(), wakeFd}, timeoutUs);
 }
 
 bool TermiosDevice::close()

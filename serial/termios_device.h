@@ -62,6 +62,10 @@ public:
     void purge() override;
     bool close() override;
     int errorCode() const override;
+    void waitForEvent(int wakeFd, int64_t timeoutUs) override;
+    // Modem lines are read by the loop (a UART or adapter); a line without
+    // any has nothing to report.
+    bool reportsLineChanges() const override { return noLines_; }
 
     const std::string& path() const { return path_; }
 
@@ -72,6 +76,7 @@ private:
 
     std::atomic<int> fd_;
     std::string path_;
+    bool noLines_ = false;
     mutable std::mutex mutex_; // guards the fields below
     LineErrorCounts lastCounts_;
     bool haveCounts_ = false;

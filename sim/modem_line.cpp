@@ -174,6 +174,50 @@ void SimulatedModem::runUntil(uint64_t now)
 void SimulatedModem::addTimer(uint64_t atNs, TimerKind kind, std::function<void(uint64_t)> fn)
 {
     timers_.emplace(std::make_pair(atNs, timerSeq_++), Timer{kind, std::move(fn)});
+    changed_.signal();
+}
+
+uint64_t SimulatedModem::nextEventNs() const
+{
+    uint64_t t = timers_.empty() ? UINT64_MAX : timers_.begin()->first.first;
+    if (!txQueue_.empty() && !txStalled())
+        t = std::min(t, txNextStartNs_ + framingOf(pc_).byteNs());
+    if (!rxPending_.empty()) {
+        // Bytes reach the PC as a driver hands them on: a run of back-to-back
+        // bytes at its end, at most kDriverBatchNs after its first byte.
+        const uint64_t first = rxPending_.front().atNs;
+        uint64_t at = first;
+        for (const Arrival& a : rxPending_) {
+            if (a.atNs > first + kDriverBatchNs || a.atNs > at + 2 * a.sender.byteNs())
+                break;
+            at = a.atNs;
+        }
+        t = std::min(t, at);
+    }
+    return t;
+}
+
+void SimulatedModem::waitForEvent(int wakeFd, int64_t timeoutUs)
+{
+    // Drained before looking, so that a call from now on ends the wait.
+    changed_.drain();
+    uint64_t due = UINT64_MAX;
+    {
+        std::lock_guard lock(mu_);
+        if (open_ && !removed_) {
+            advance();
+            if (!rxBuffer_.empty() || errors_)
+                return;
+            due = nextEventNs();
+        }
+    }
+    if (due != UINT64_MAX) {
+        const uint64_t now = nowNs();
+        const int64_t untilDue = due <= now ? 0 : int64_t((due - now + kNsPerUs - 1) / kNsPerUs);
+        if (timeoutUs < 0 || untilDue < timeoutUs)
+            timeoutUs = untilDue;
+    }
+    waitReadable({changed_.fd(), wakeFd}, timeoutUs);
 }
 
 void SimulatedModem::cancel(TimerKind kind)
@@ -196,6 +240,7 @@ bool SimulatedModem::configure(const PortSettings& settings)
     advance();
     pc_ = settings;
     txNextStartNs_ = std::max(txNextStartNs_, lastNs_);
+    changed_.signal();
     return true;
 }
 
@@ -228,6 +273,7 @@ int SimulatedModem::write(const uint8_t* data, size_t len)
     size_t room = size_t(kDriverQueueSize) - std::min(txQueue_.size(), size_t(kDriverQueueSize));
     size_t n = std::min(len, room);
     txQueue_.insert(txQueue_.end(), data, data + n);
+    changed_.signal();
     return int(n);
 }
 
@@ -240,6 +286,7 @@ bool SimulatedModem::setDtr(bool on)
     if (on == dtr_)
         return true;
     dtr_ = on;
+    changed_.signal();
     // A mode change throws away a half line, and what the remote had not yet sent.
     lineBuf_.clear();
     lineCorrupt_ = false;
@@ -305,6 +352,7 @@ bool SimulatedModem::close()
     }
     advance();
     open_ = false;
+    changed_.signal();
     return true;
 }
 
@@ -349,6 +397,7 @@ void SimulatedModem::emitRaw(const std::string& bytes, uint64_t t, size_t fragBy
         rxPending_.push_back(Arrival{at, uint8_t(bytes[i]), modemTx_});
     }
     modemTxFreeNs_ = std::max(modemTxFreeNs_, at);
+    changed_.signal();
 }
 
 // ---- Observation ----

@@ -19,6 +19,7 @@
 
 #include "serial/clock.h"
 #include "serial/device.h"
+#include "serial/event_fd.h"
 #include "serial/port_settings.h"
 
 namespace kd36 {
@@ -93,6 +94,7 @@ public:
     static constexpr uint64_t kEchoAirUs = 30'000;       // a piece over the air and back
     static constexpr uint64_t kPacketWaitUs = 200'000;   // a short "$SEND:" line ends after this silence
     static constexpr size_t kInputQueueSize = 4096;      // the PC driver's receive buffer
+    static constexpr uint64_t kDriverBatchNs = 1'000'000; // longest the driver holds received bytes
 
     // Construction is the open: DTR is high, DSR and CTS are on, the PC side
     // has the default PortSettings. The seed fixes the air-monitor spectrum.
@@ -115,6 +117,10 @@ public:
     void purge() override;
     bool close() override;
     int errorCode() const override;
+    // Wakes when the next byte reaches the PC, a timer of the model comes
+    // due, or the PC side wrote or changed something.
+    void waitForEvent(int wakeFd, int64_t timeoutUs) override;
+    bool reportsLineChanges() const override { return true; }
 
     // Remote stations for answer-back and packets: id 0..15, level is the
     // character the modem reports ("0".."9", "-", or anything to test).
@@ -233,8 +239,13 @@ private:
     std::string sweepText(); // modem_functions.cpp
     uint32_t rand();
 
+    // The model's next event on its own: a byte on either line or a timer.
+    uint64_t nextEventNs() const;
+
     mutable std::mutex mu_;
     Clock& clock_;
+    // Signalled when a call may bring the next event nearer.
+    EventFd changed_;
     uint64_t lastNs_ = 0;
 
     // Port state

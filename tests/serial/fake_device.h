@@ -30,6 +30,27 @@ struct FakeLine {
     uint32_t takenRate = 0; // nonzero: the rate the driver reports taking
     bool dtr = true;
     int readCalls = 0, writeCalls = 0, purges = 0, closes = 0, configures = 0, errorTakes = 0;
+    // Set: the device wakes the loop when bytes or lines change (arrive,
+    // setStatus); otherwise the loop polls it.
+    bool eventDriven = false;
+    EventFd event;
+
+    void arrive(std::string bytes)
+    {
+        {
+            std::lock_guard g(m);
+            reads.push_back(std::move(bytes));
+        }
+        event.signal();
+    }
+    void setStatus(uint32_t bits)
+    {
+        {
+            std::lock_guard g(m);
+            status = bits;
+        }
+        event.signal();
+    }
 };
 
 class FakeDevice final : public Device {
@@ -134,6 +155,19 @@ public:
         return true;
     }
     int errorCode() const override { return err_; }
+    void waitForEvent(int wakeFd, int64_t timeoutUs) override
+    {
+        if (!l_->eventDriven)
+            return Device::waitForEvent(wakeFd, timeoutUs);
+        l_->event.drain();
+        {
+            std::lock_guard g(l_->m);
+            if (!l_->reads.empty())
+                return;
+        }
+        waitReadable({l_->event.fd(), wakeFd}, timeoutUs);
+    }
+    bool reportsLineChanges() const override { return l_->eventDriven; }
 
 private:
     std::shared_ptr<FakeLine> l_;

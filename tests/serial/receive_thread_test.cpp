@@ -161,6 +161,56 @@ TEST(ReceiveThread, SleepsWhileNoPortIsOpen)
     EXPECT_TRUE(window.waitFor("up\n"));
 }
 
+// Open and quiet, the loop sleeps on the line: it wakes for bytes, for a
+// piece's silence and for the lines, not on a clock.
+TEST(ReceiveThread, WakesOnlyWhenSomethingHappens)
+{
+    SteadyClock clock;
+    BlockingBoxes boxes;
+    FakeOpener opener;
+    auto line = opener.add(2);
+    line->eventDriven = true;
+    Window window;
+    RsCommThread port(clock, boxes, opener);
+    window.bind(port);
+    std::atomic<int> lineReports{0};
+    port.setLinesChanged([&] { ++lineReports; });
+    port.start();
+    ASSERT_TRUE(port.OpenPort(2, noFlow()));
+    window.portOpen = 1;
+    line->arrive(">OK\r\n");
+    ASSERT_TRUE(window.waitFor(">OK\r\n"));
+    EXPECT_EQ(lineReports.load(), 1); // the lamps' first look after the open
+
+    const long before = receiveThreadWakeUps();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LE(receiveThreadWakeUps() - before, 2) << "the loop polls an idle line";
+
+    // A reply goes over as soon as its terminator is in.
+    auto t0 = std::chrono::steady_clock::now();
+    line->arrive(">EQID:E=5\r\n");
+    ASSERT_TRUE(window.waitFor(">EQID:E=5\r\n"));
+    EXPECT_LT(since(t0), 100ms);
+
+    // Text without one goes over after 200 ms of silence, not before.
+    t0 = std::chrono::steady_clock::now();
+    line->arrive("partial");
+    ASSERT_TRUE(window.waitFor("partial"));
+    EXPECT_GE(since(t0), 200ms);
+    EXPECT_LT(since(t0), 400ms);
+
+    // A line that moves is reported once per change.
+    line->setStatus(0x10);
+    for (auto until = std::chrono::steady_clock::now() + 1s; lineReports < 2 && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(2ms);
+    EXPECT_EQ(lineReports.load(), 2);
+    line->arrive(">ACK\r\n"); // bytes with the lines unchanged: no report
+    ASSERT_TRUE(window.waitFor(">ACK\r\n"));
+    EXPECT_EQ(lineReports.load(), 2);
+    window.portOpen = 0;
+    EXPECT_TRUE(port.ClosePort());
+}
+
 TEST(ReceiveThread, CloseAndReopenWhileTheLoopWaitsOnABox)
 {
     SteadyClock clock;

@@ -1,5 +1,7 @@
 #include "tests/support/headless_rig.h"
 
+#include <algorithm>
+
 #include "engine/link_logic.h"
 
 namespace kd36::test {
@@ -43,12 +45,10 @@ bool HeadlessRig::open(uint32_t baud)
 {
     PortSettings line = engine.portSettings();
     line.BaudRate = baud;
-    engine.setPort(engine.portNumber(), line);
     ModemSettings s = opener.memory->load();
     s.line.rate = baud;
     opener.memory->store(s);
-    engine.mnuCommOpenClick();
-    return engine.portOpen();
+    return host.open(engine.portNumber(), line);
 }
 
 void HeadlessRig::close()
@@ -64,19 +64,22 @@ void HeadlessRig::run(uint64_t ms)
 bool HeadlessRig::runUntil(const std::function<bool()>& pred, uint64_t maxMs)
 {
     const uint64_t end = clock_->nowMs() + maxMs;
-    while (clock_->nowMs() < end) {
-        if (pred())
-            return true;
+    while (!pred()) {
+        if (clock_->nowMs() >= end)
+            return false;
         if (threaded_) {
-            // Like the window: a pass every 10 ms, and one at once after a hand-over.
-            host.waitForPiece(10);
+            // Like the window: a pass at once, then one for whatever comes next.
+            host.step();
+            if (pred())
+                return true;
+            host.awaitWork(std::min({end, main.nextDueMs(), link.nextDueMs()}));
         } else {
             static_cast<VirtualClock&>(*clock_).advanceMs(10);
             host.receivePass();
+            host.step();
         }
-        host.step();
     }
-    return pred();
+    return true;
 }
 
 } // namespace kd36::test

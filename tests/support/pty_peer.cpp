@@ -27,6 +27,9 @@ struct PtyPeer::Impl {
     std::atomic<bool> stop{false};
     std::thread thread;
     std::atomic<uint64_t> firstLine{0}, lastSent{0}, moved{0};
+    // Reply's last byte written to the next line's first byte read (under mu).
+    std::vector<uint64_t> turnarounds;
+    std::atomic<uint64_t> replyEnd{0}; // 0: no reply waits for its successor
 
     static uint64_t nowUs()
     {
@@ -58,6 +61,12 @@ struct PtyPeer::Impl {
                 char buf[4096];
                 const ssize_t k = ::read(master, buf, sizeof buf);
                 if (k > 0) {
+                    if (pending.empty() && replyEnd != 0) {
+                        const uint64_t t = nowUs();
+                        std::lock_guard g(mu);
+                        turnarounds.push_back(t - replyEnd.load());
+                        replyEnd = 0;
+                    }
                     moved += uint64_t(k);
                     pending.append(buf, size_t(k));
                     if (modem)
@@ -81,8 +90,10 @@ struct PtyPeer::Impl {
                     firstLine = nowUs();
                 if (!modem) {
                     auto it = replies.find(line);
-                    if (it != replies.end())
+                    if (it != replies.end()) {
                         send(it->second + "\r\n");
+                        replyEnd = nowUs();
+                    }
                 }
             }
             if (modem) {
@@ -160,9 +171,17 @@ void PtyPeer::clearLines()
 {
     std::lock_guard g(d->mu);
     d->lines.clear();
+    d->turnarounds.clear();
+    d->replyEnd = 0;
     d->firstLine = 0;
     d->lastSent = 0;
     d->moved = 0;
+}
+
+std::vector<uint64_t> PtyPeer::turnaroundsUs()
+{
+    std::lock_guard g(d->mu);
+    return d->turnarounds;
 }
 
 uint64_t PtyPeer::firstLineUs()

@@ -30,6 +30,9 @@ public:
     // Steady-clock microseconds: the first line received, the last byte sent.
     uint64_t firstLineUs();
     uint64_t lastSentUs();
+    // Instant mode: from a reply's last byte written to the first byte of
+    // the line that followed it, one entry per such line.
+    std::vector<uint64_t> turnaroundsUs();
     // Bytes received and sent since the start.
     uint64_t bytesMoved();
     // Instant mode: the reply line to each command line (exact match),
