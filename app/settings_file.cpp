@@ -338,6 +338,9 @@ void loadSwitches(const Ini& ini, StoredSettings& s)
     // Not one of the 29: in the file only once the user switched it off.
     if (const char* v = ini.GetValue("Com", "AutoReconnect", nullptr))
         s.autoReconnect = std::string_view(v) != "0";
+    // Also not one of the 29: there only once a language was chosen.
+    if (const char* v = ini.GetValue("Form", "Language", nullptr))
+        s.language = v;
 }
 
 } // namespace
@@ -389,6 +392,8 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, const Settin
     // up to date when the file already has it.
     if (!s.autoReconnect || hasKey(file.data, "Com", "AutoReconnect"))
         entries.push_back({"Com", "AutoReconnect", s.autoReconnect ? "1" : "0"});
+    if (!s.language.empty())
+        entries.push_back({"Form", "Language", s.language});
 
     const std::string out = patchIni(file.data, entries);
     if (file.state == FileRead::Whole && out == file.data)
