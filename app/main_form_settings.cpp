@@ -39,7 +39,7 @@ void TMainForm::loadSettings(StoredSettings& s, SettingPanel& panel)
     s.autoReconnect = FAutoReconnect;
     WindowPlacement wp = placement();
     std::string problem;
-    LoadSettings(FSettingsPath, s, panel, wp, &problem);
+    LoadSettings(FSettingsPath, s, panel, wp, &problem, languageInUse() == Language::English);
     if (!problem.empty()) {
         // Said once, when the window is up; the file is then left alone.
         FSettingsKept = true;

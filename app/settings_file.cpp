@@ -325,11 +325,13 @@ std::string valueOf(const Key& k, const StoredSettings& s, const SettingPanel& p
 namespace {
 
 // The file as the reader takes it; `problem` says what it could not take.
-void loadFile(const std::string& path, Ini& ini, std::string* problem)
+void loadFile(const std::string& path, Ini& ini, std::string* problem, bool english = false)
 {
     const FileRead file = readSettingsFile(path);
     if (problem)
-        *problem = file.state != FileRead::NotWhole ? std::string() : file.whyJa.empty() ? file.why : file.whyJa;
+        *problem = file.state != FileRead::NotWhole      ? std::string()
+            : english || file.whyJa.empty()             ? file.why
+                                                        : file.whyJa;
     loadIni(ini, file.data);
 }
 
@@ -346,10 +348,10 @@ void loadSwitches(const Ini& ini, StoredSettings& s)
 } // namespace
 
 void LoadSettings(const std::string& path, StoredSettings& s, SettingPanel& panel, WindowPlacement& wp,
-                  std::string* problem)
+                  std::string* problem, bool englishProblem)
 {
     Ini ini;
-    loadFile(path, ini, problem);
+    loadFile(path, ini, problem, englishProblem);
     for (const Key& k : kKeys)
         applyKey(ini, k, s, panel, wp);
     loadSwitches(ini, s);

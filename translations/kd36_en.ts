@@ -111,6 +111,21 @@ Go on?</translation>
     </message>
 </context>
 <context>
+    <name>SessionLogWriter</name>
+    <message>
+        <source>通常のファイルではありません。ログは通常のファイルにだけ記録できます。</source>
+        <translation>Not a regular file. A log can only be written to a regular file.</translation>
+    </message>
+    <message>
+        <source>ログファイルが見つかりません（削除または移動されました）。</source>
+        <translation>The log file is gone (removed or moved).</translation>
+    </message>
+    <message>
+        <source>ログファイルへの書き込みが追いつかないため、記録を停止しました。</source>
+        <translation>Logging stopped: the log file could not be written fast enough.</translation>
+    </message>
+</context>
+<context>
     <name>TAboutForm</name>
     <message>
         <source>バージョン情報</source>

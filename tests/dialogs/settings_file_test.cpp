@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -681,4 +682,15 @@ TEST_F(SettingsFileTest, LanguageIsWrittenOnlyOnceChosenAndLeavesTheRestAlone)
     loadFrom("[Form]\nLanguage=fr\n");
     ASSERT_TRUE(save());
     EXPECT_NE(slurp(ini).find("Language=fr\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, AFileNotTakenWholeIsExplainedInTheWindowsLanguage)
+{
+    spit(ini, std::string("[Com]\nPort=3\0\n", 13));
+    std::string ja, en;
+    kd36::LoadSettings(ini.string(), s, panel, wp, &ja);
+    kd36::LoadSettings(ini.string(), s, panel, wp, &en, true);
+    EXPECT_NE(ja.find("NUL"), std::string::npos) << ja;
+    EXPECT_NE(ja, en);
+    EXPECT_TRUE(std::all_of(en.begin(), en.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) << en;
 }
