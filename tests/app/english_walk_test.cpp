@@ -48,6 +48,15 @@ bool japanese(const QString& s)
     return false;
 }
 
+// The display library's window, once loaded.
+QWidget* airMonitor()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("AirMonitorWindow"))
+            return w;
+    return nullptr;
+}
+
 // The language menu names each language in its own.
 bool bilingualByDesign(const QObject* o)
 {
@@ -196,15 +205,9 @@ void EnglishWalkTest::everyWindowAndBoxIsEnglish()
     form->packetForm().close();
     QTRY_VERIFY(ui().spbAIRM->isEnabled());
     ui().spbAIRM->click();
-    QWidget* monitor = nullptr;
-    QTRY_VERIFY((monitor = QApplication::activeWindow(), [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("AirMonitorWindow") && w->isVisible())
-                monitor = w;
-        return monitor != nullptr;
-    }()));
-    walk(monitor);
-    monitor->close();
+    QTRY_VERIFY(airMonitor() && airMonitor()->isVisible());
+    walk(airMonitor());
+    airMonitor()->close();
 
     test::FakeBoxes fake;
     std::vector<std::string> ports = {" COM1", "*COM3"};
