@@ -16,10 +16,12 @@ case "$mode" in
 esac
 
 # Building and running the window. qt6-base-dev brings moc/uic and the
-# window-system plugins; the Japanese font is for the window's texts; gensio
-# for network serial ports, libudev for adapter identity and hot-plug.
-run_packages=(cmake g++ make qt6-base-dev libsimpleini-dev libgensio-dev libudev-dev
-              fonts-ipafont-gothic)
+# window-system plugins; qt6-l10n-tools and qt6-tools-dev compile the English
+# translation into the build (lrelease, and lupdate for the test); the
+# Japanese font is for the window's texts; gensio for network serial ports,
+# libudev for adapter identity and hot-plug.
+run_packages=(cmake g++ make qt6-base-dev qt6-l10n-tools qt6-tools-dev libsimpleini-dev libgensio-dev
+              libudev-dev fonts-ipafont-gothic)
 # Only for the tests: test libraries, clang for fuzzing and the sanitizer
 # builds, Debian's own checks of the package, ser2net for the network-port
 # tests and xvfb for the idle figures under a real X server.

@@ -10,7 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "language.h"
 #include "main_form.h"
+#include "settings_file.h"
 
 namespace {
 
@@ -81,6 +83,18 @@ int readCommandLine(int argc, char* argv[])
     return -1;
 }
 
+// The menu's choice from the settings file, else the locale's. Chosen before
+// any window is built, as the windows translate their texts when built.
+kd36::Language startLanguage()
+{
+    kd36::StoredSettings stored;
+    kd36::LoadLineSettings(
+        kd36::settingsFilePath(QCoreApplication::applicationFilePath().toStdString(), kd36::userConfigFolder()),
+        stored);
+    const auto chosen = kd36::languageFromKey(stored.language);
+    return chosen ? *chosen : kd36::windowLanguage(kd36::messagesLocale());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -89,6 +103,7 @@ int main(int argc, char* argv[])
         return rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kd36setup"));
+    kd36::useLanguage(startLanguage());
     QApplication::setApplicationDisplayName(QApplication::translate("TMainForm", "QW57 セットアップ プログラム"));
     if (QFile::exists(QStringLiteral(":/icon.png")))
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));

@@ -85,6 +85,9 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 void TMainForm::buildWindow()
 {
     ui->setupUi(this);
+    // The language in use: the file's or the locale's, chosen before the
+    // window was built (main.cpp).
+    checkLanguage(languageInUse());
     FPanelView = std::make_unique<SettingPanelView>(*ui);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

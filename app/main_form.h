@@ -15,6 +15,7 @@
 #include "../serial/clock.h"
 #include "../serial/device.h"
 #include "../serial/message_boxes.h"
+#include "language.h"
 #include "records_menu.h"
 #include "settings_file.h"
 
@@ -119,6 +120,9 @@ private:
     void saveSettings();
     void mnuAboutClick();
     void mnuCommSettingsClick();
+    // The language chosen in the menu, stored for the next start.
+    void chooseLanguage(Language language);
+    void checkLanguage(Language language);
     // Takes a vanished port up again when it is back (udev, network retries).
     void setUpReconnect();
     // Runs a handler; an exception that escapes it is shown in a box.
@@ -145,6 +149,7 @@ private:
     std::unique_ptr<PortReconnector> FReconnector;
     QTimer FReconnectTimer;
     bool FAutoReconnect = true;
+    std::string FLanguage; // [Form] Language as read, or as chosen
     std::unique_ptr<QtDisplayLibraryLoader> FDisplayLoader;
     std::unique_ptr<EngineHost> FHost;     // the engine, the port and the receive thread
     MainEngine* FEngine = nullptr;         // the host's

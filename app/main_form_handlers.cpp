@@ -94,6 +94,8 @@ void TMainForm::connectCommands(MainEngine& e)
     onClick(ui->btnComSet, [this] { mnuCommSettingsClick(); });
     onAction(ui->mnuCommSettings, [this] { mnuCommSettingsClick(); });
     onAction(ui->mnuAbout, [this] { mnuAboutClick(); });
+    onAction(ui->mnuLanguageJa, [this] { chooseLanguage(Language::Japanese); });
+    onAction(ui->mnuLanguageEn, [this] { chooseLanguage(Language::English); });
     onClick(ui->spbAIRM, [&e] { e.mnuAirMonitorClick(); });
     onAction(ui->mnuAirMonitor, [&e] { e.mnuAirMonitorClick(); });
     onClick(ui->spbFICK, [&e] { e.mnuRssiInfoClick(); });

@@ -10,7 +10,9 @@
 
 #include "../host/engine_host.h"
 #include "../serial/reconnect.h"
+#include "language.h"
 #include "qt_view.h"
+#include "ui_main_form.h"
 
 namespace kd36 {
 
@@ -37,7 +39,7 @@ void TMainForm::loadSettings(StoredSettings& s, SettingPanel& panel)
     s.autoReconnect = FAutoReconnect;
     WindowPlacement wp = placement();
     std::string problem;
-    LoadSettings(FSettingsPath, s, panel, wp, &problem);
+    LoadSettings(FSettingsPath, s, panel, wp, &problem, languageInUse() == Language::English);
     if (!problem.empty()) {
         // Said once, when the window is up; the file is then left alone.
         FSettingsKept = true;
@@ -48,9 +50,25 @@ void TMainForm::loadSettings(StoredSettings& s, SettingPanel& panel)
         });
     }
     FAutoReconnect = s.autoReconnect;
+    FLanguage = s.language;
     if (FReconnector)
         FReconnector->setEnabled(FAutoReconnect);
     move(wp.left, wp.top);
+}
+
+void TMainForm::checkLanguage(Language language)
+{
+    ui->mnuLanguageJa->setChecked(language == Language::Japanese);
+    ui->mnuLanguageEn->setChecked(language == Language::English);
+}
+
+void TMainForm::chooseLanguage(Language language)
+{
+    FLanguage = languageKey(language);
+    checkLanguage(language);
+    // Said in the chosen language: the window stays in the one it started in.
+    FBoxes->information(translated(
+        language, "kd36::TMainForm", QT_TRANSLATE_NOOP("kd36::TMainForm", "表示言語は次回の起動から変わります。")));
 }
 
 void TMainForm::saveSettings()
@@ -59,6 +77,7 @@ void TMainForm::saveSettings()
         return;
     StoredSettings s = FHost->storedSettings();
     s.autoReconnect = FAutoReconnect;
+    s.language = FLanguage;
     const WindowPlacement wp = placement();
     std::string error;
     if (SaveSettings(FSettingsPath, s, FEngine->panel(), wp, &error))

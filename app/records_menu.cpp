@@ -1,6 +1,7 @@
 #include "records_menu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +16,13 @@
 
 namespace kd36 {
 namespace {
+
+// The log writer's own reasons in the window's language; the system's
+// (errno) texts come as the system words them.
+std::string writerReason(const std::string& why)
+{
+    return QCoreApplication::translate("SessionLogWriter", why.c_str()).toStdString();
+}
 
 QString documentsFolder()
 {
@@ -94,7 +102,7 @@ void RecordsMenu::mnuLogClick()
     std::string why;
     if (!FLog->start(local(path), why)) {
         FActions.log->setChecked(false);
-        FBoxes.warning(tr("ログファイルを開けません。").toStdString(), why);
+        FBoxes.warning(tr("ログファイルを開けません。").toStdString(), writerReason(why));
         return;
     }
     FEngine.setObserver(FLog.get());
@@ -104,7 +112,8 @@ void RecordsMenu::mnuLogClick()
 void RecordsMenu::logFailed(const QString& why)
 {
     stopLog();
-    FBoxes.warning(tr("ログの記録を停止しました。ログファイルに書き込めません。").toStdString(), why.toStdString());
+    FBoxes.warning(tr("ログの記録を停止しました。ログファイルに書き込めません。").toStdString(),
+                   writerReason(why.toStdString()));
 }
 
 void RecordsMenu::windowClosing()

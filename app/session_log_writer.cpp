@@ -44,7 +44,9 @@ std::string errnoText(int e)
     return std::system_category().message(e);
 }
 
-const char* const kNotRegular = "通常のファイルではありません。ログは通常のファイルにだけ記録できます。";
+// The writer's own reasons are translated where they are shown (RecordsMenu).
+const char* const kNotRegular =
+    QT_TRANSLATE_NOOP("SessionLogWriter", "通常のファイルではありません。ログは通常のファイルにだけ記録できます。");
 
 // Why the batch could not be written, or nothing.
 std::string writeBatch(SessionLogWriter::Shared& sh, const SessionLogWriter::WriteCall& call, const std::string& batch)
@@ -53,7 +55,7 @@ std::string writeBatch(SessionLogWriter::Shared& sh, const SessionLogWriter::Wri
     // the log without a word: the name must still lead to our file.
     struct stat st {};
     if (::stat(sh.path.c_str(), &st) != 0 || st.st_dev != sh.dev || st.st_ino != sh.ino)
-        return "ログファイルが見つかりません（削除または移動されました）。";
+        return QT_TRANSLATE_NOOP("SessionLogWriter", "ログファイルが見つかりません（削除または移動されました）。");
     size_t done = 0;
     while (done < batch.size()) {
         ssize_t n = call ? call(sh.fd, batch.data() + done, batch.size() - done)
@@ -243,7 +245,7 @@ void SessionLogWriter::add(const std::string& lines)
         // Called from inside the engine: the box comes after its step.
         QTimer::singleShot(0, this, [this] {
             if (shared_)
-                fail("ログファイルへの書き込みが追いつかないため、記録を停止しました。");
+                fail(QT_TRANSLATE_NOOP("SessionLogWriter", "ログファイルへの書き込みが追いつかないため、記録を停止しました。"));
         });
     }
 }

@@ -325,11 +325,13 @@ std::string valueOf(const Key& k, const StoredSettings& s, const SettingPanel& p
 namespace {
 
 // The file as the reader takes it; `problem` says what it could not take.
-void loadFile(const std::string& path, Ini& ini, std::string* problem)
+void loadFile(const std::string& path, Ini& ini, std::string* problem, bool english = false)
 {
     const FileRead file = readSettingsFile(path);
     if (problem)
-        *problem = file.state != FileRead::NotWhole ? std::string() : file.whyJa.empty() ? file.why : file.whyJa;
+        *problem = file.state != FileRead::NotWhole      ? std::string()
+            : english || file.whyJa.empty()             ? file.why
+                                                        : file.whyJa;
     loadIni(ini, file.data);
 }
 
@@ -338,15 +340,18 @@ void loadSwitches(const Ini& ini, StoredSettings& s)
     // Not one of the 29: in the file only once the user switched it off.
     if (const char* v = ini.GetValue("Com", "AutoReconnect", nullptr))
         s.autoReconnect = std::string_view(v) != "0";
+    // Also not one of the 29: there only once a language was chosen.
+    if (const char* v = ini.GetValue("Form", "Language", nullptr))
+        s.language = v;
 }
 
 } // namespace
 
 void LoadSettings(const std::string& path, StoredSettings& s, SettingPanel& panel, WindowPlacement& wp,
-                  std::string* problem)
+                  std::string* problem, bool englishProblem)
 {
     Ini ini;
-    loadFile(path, ini, problem);
+    loadFile(path, ini, problem, englishProblem);
     for (const Key& k : kKeys)
         applyKey(ini, k, s, panel, wp);
     loadSwitches(ini, s);
@@ -389,6 +394,8 @@ bool SaveSettings(const std::string& path, const StoredSettings& s, const Settin
     // up to date when the file already has it.
     if (!s.autoReconnect || hasKey(file.data, "Com", "AutoReconnect"))
         entries.push_back({"Com", "AutoReconnect", s.autoReconnect ? "1" : "0"});
+    if (!s.language.empty())
+        entries.push_back({"Form", "Language", s.language});
 
     const std::string out = patchIni(file.data, entries);
     if (file.state == FileRead::Whole && out == file.data)

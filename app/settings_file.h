@@ -47,9 +47,10 @@ std::string settingsFilePath(const std::string& executablePath, const std::strin
 // window position is then clamped onto a screen. When the file exists but
 // cannot be taken whole (not a regular file, too large, unreadable, a NUL
 // byte, UTF-16 or UTF-32), *problem says why, in the window's Japanese where
-// the tool words it itself: the next save leaves that file alone.
+// the tool words it itself (in English for an English window): the next
+// save leaves that file alone.
 void LoadSettings(const std::string& path, StoredSettings& s, SettingPanel& panel, WindowPlacement& wp,
-                  std::string* problem = nullptr);
+                  std::string* problem = nullptr, bool englishProblem = false);
 // Only what a run without the window takes: the port, its line settings,
 // the extended-mode switch and the stored switches; nothing of the panel.
 void LoadLineSettings(const std::string& path, StoredSettings& s, std::string* problem = nullptr);

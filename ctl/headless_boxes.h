@@ -28,7 +28,7 @@ public:
     }
     bool question(const std::string& text, bool) override
     {
-        print(ctl::english(text) + " -> No", {});
+        print(ctl::spoken(text) + " -> No", {});
         ++shown;
         return false;
     }
@@ -41,12 +41,12 @@ public:
     size_t shown = 0; // boxes of every kind
 
 private:
-    // English, one line: the engine's texts are the window's Japanese.
+    // One line, in the language of standard error (see ctl_english.h).
     static void print(const std::string& text, const std::string& detail)
     {
-        std::string line = ctl::english(text);
+        std::string line = ctl::spoken(text);
         if (!detail.empty())
-            line += ": " + ctl::english(detail);
+            line += ": " + ctl::spoken(detail);
         for (char& ch : line)
             if (ch == '\n' || ch == '\r')
                 ch = ' ';

@@ -1,6 +1,7 @@
 #include "settings_form.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,7 +111,7 @@ void TSettingsForm::fillPort(const std::vector<std::string>& portList)
     }
     for (size_t i = 0; i < portList.size(); ++i)
         if (auto n = itemNumber(portList[i]); n && FDescribePort)
-            ui->cmbComCh->setItemData(int(i), QString::fromStdString(FDescribePort(*n)), Qt::ToolTipRole);
+            ui->cmbComCh->setItemData(int(i), portDescription(*n), Qt::ToolTipRole);
 }
 
 // The line settings as the lists and buttons show them.
@@ -189,14 +190,20 @@ void TSettingsForm::applyCompactLayout(int fontHeight)
     ui->cmbStopBits->hide();
 }
 
+// The catalog's words for a port: the tool's own are translated, a
+// device's own description is data and stays as given.
+QString TSettingsForm::portDescription(int n) const
+{
+    return QCoreApplication::translate("TSettingsForm", FDescribePort(n).c_str());
+}
+
 void TSettingsForm::updatePortHint()
 {
     QString hint = tr("* が付いているポートは使用できません。");
     int i = ui->cmbComCh->currentIndex();
     if (i >= 0 && size_t(i) < FItems.size() && FDescribePort) {
         if (auto n = itemNumber(FItems[size_t(i)])) {
-            std::string what = FDescribePort(*n);
-            QString line = QStringLiteral("COM%1: %2").arg(*n).arg(QString::fromStdString(what));
+            QString line = QStringLiteral("COM%1: %2").arg(*n).arg(portDescription(*n));
             hint += QLatin1Char('\n') + line;
             ui->cmbComCh->setAccessibleDescription(line);
         }

@@ -47,6 +47,7 @@ private:
     void fillPort(const std::vector<std::string>& portList);
     void fillLine();
     void updatePortHint();
+    QString portDescription(int n) const;
 
     std::unique_ptr<Ui::TSettingsForm> ui;
     int& FPortNumber;

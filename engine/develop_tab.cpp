@@ -44,7 +44,7 @@ void MainEngine::btnRECVClick()
     int mod = 0;
     std::string p = testParams(FInputs, mod);
     if (mod == 9) {
-        d.boxes.warning(KD36_TR_NOOP("QtBoxes", "モジュレーション異常"), {}, "デバッグ");
+        d.boxes.warning(KD36_TR_NOOP("QtBoxes", "モジュレーション異常"), {}, KD36_TR_NOOP("QtBoxes", "デバッグ"));
         return;
     }
     SendCommand("@RECV:" + p + "\r\n");

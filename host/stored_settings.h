@@ -13,6 +13,7 @@ struct StoredSettings {
     PortSettings com;          // PortSettings
     int extension = 1;         // FExtension
     bool autoReconnect = true; // [Com] AutoReconnect: take a lost port up again
+    std::string language;      // [Form] Language: "ja", "en", or empty (follow the locale)
 };
 
 } // namespace kd36

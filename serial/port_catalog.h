@@ -11,6 +11,7 @@
 
 #include "device.h"
 #include "device_identity.h"
+#include "user_text.h"
 
 namespace kd36 {
 
@@ -74,6 +75,6 @@ private:
 };
 
 // The text the port dialog shows for the simulated modem.
-inline constexpr const char* kSimulatorDescription = "内蔵シミュレータ";
+inline constexpr const char* kSimulatorDescription = KD36_TR_NOOP("TSettingsForm", "内蔵シミュレータ");
 
 } // namespace kd36

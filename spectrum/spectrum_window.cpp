@@ -148,8 +148,8 @@ void SpectrumPlot::paintEvent(QPaintEvent*)
         p.setFont(pixelFont(font(), 13, true));
         p.setPen(QColor(0xc8, 0xd3, 0xe2, 170));
         p.drawText(r, Qt::AlignCenter,
-                   running_ ? QStringLiteral("Waiting for the first sweep...")
-                            : QStringLiteral("Press Start to measure"));
+                   running_ ? tr("Waiting for the first sweep...")
+                            : tr("Press Start to measure"));
     }
 }
 
@@ -276,7 +276,7 @@ void SpectrumPlot::drawReadout(QPainter& p, const QRectF& r)
     const double slot = slotWidth();
     const QFont small = pixelFont(font(), 11);
     const QFontMetricsF fm(small);
-    const QString t = QStringLiteral("Ch %1   %2 mV   peak %3 mV")
+    const QString t = tr("Ch %1   %2 mV   peak %3 mV")
                           .arg(hovered_ + kFirstChannel)
                           .arg(model_.values()[hovered_])
                           .arg(model_.peak(hovered_));
@@ -330,14 +330,14 @@ void SpectrumWindow::createControls()
     btnStart_->setObjectName(QStringLiteral("btnStart"));
     btnStart_->setMinimumWidth(96);
     btnStart_->setFont(pixelFont(font(), 13, true));
-    chkPeakHold_ = new QCheckBox(QStringLiteral("Peak hold"), this);
+    chkPeakHold_ = new QCheckBox(tr("Peak hold"), this);
     chkPeakHold_->setObjectName(QStringLiteral("chkPeakHold"));
     chkPeakHold_->setChecked(model_.peakHold());
-    btnClearPeaks_ = new QPushButton(QStringLiteral("Clear peaks"), this);
+    btnClearPeaks_ = new QPushButton(tr("Clear peaks"), this);
     btnClearPeaks_->setObjectName(QStringLiteral("btnClearPeaks"));
-    btnCsvSave_ = new QPushButton(QStringLiteral("CSV保存..."), this);
+    btnCsvSave_ = new QPushButton(tr("CSV保存..."), this);
     btnCsvSave_->setObjectName(QStringLiteral("btnCsvSave"));
-    btnCsvSave_->setToolTip(QStringLiteral("Start からの全スイープをCSVファイルに保存します"));
+    btnCsvSave_->setToolTip(tr("Start からの全スイープをCSVファイルに保存します"));
     btnCsvSave_->setEnabled(false);
     setStyleSheet(QStringLiteral(
         "QCheckBox { color: #c8d3e2; font-size: 13px; }"
@@ -434,11 +434,11 @@ void SpectrumWindow::closeEvent(QCloseEvent* e)
 void SpectrumWindow::setRunning(bool on)
 {
     status_.running = on ? 1 : 0;
-    btnStart_->setText(on ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    btnStart_->setText(on ? tr("Stop") : tr("Start"));
     btnStart_->setProperty("running", on);
     btnStart_->style()->unpolish(btnStart_);
     btnStart_->style()->polish(btnStart_);
-    lblState_->setText(on ? QStringLiteral("\u25CF Measuring") : QStringLiteral("\u25CB Stopped"));
+    lblState_->setText(on ? tr("\u25CF Measuring") : tr("\u25CB Stopped"));
     lblState_->setStyleSheet(on ? QStringLiteral("color: #5fe08f;") : QStringLiteral("color: #8a99ad;"));
     plot_->setRunning(on);
 }
@@ -501,15 +501,15 @@ void SpectrumWindow::btnCsvSaveClick()
             folder = QDir::homePath();
         const QString suggested = QDir(folder).filePath(
             QStringLiteral("kd36-airmonitor-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("CSV保存"), suggested,
-                                            QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+        path = QFileDialog::getSaveFileName(this, tr("CSV保存"), suggested,
+                                            tr("CSV (*.csv);;すべてのファイル (*)"));
     }
     if (path.isEmpty())
         return;
     QString why;
     if (saveSweeps(path, why))
         return;
-    QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("CSVファイルを保存できません。"),
+    QMessageBox box(QMessageBox::Warning, windowTitle(), tr("CSVファイルを保存できません。"),
                     QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(why);
@@ -539,12 +539,12 @@ void SpectrumWindow::refresh()
 
 void SpectrumWindow::updateInfo()
 {
-    QString t = QStringLiteral("Sweeps: %1").arg(model_.sweeps());
+    QString t = tr("Sweeps: %1").arg(model_.sweeps());
     const int s = model_.strongest();
     if (s >= 0)
-        t += QStringLiteral("     Strongest: ch %1 at %2 mV").arg(s + kFirstChannel).arg(model_.values()[s]);
+        t += tr("     Strongest: ch %1 at %2 mV").arg(s + kFirstChannel).arg(model_.values()[s]);
     const ControlValues& c = model_.control();
-    t += QStringLiteral("     Peak hold: %1 sweeps, then %2 mV/s     Refresh: %3 ms")
+    t += tr("     Peak hold: %1 sweeps, then %2 mV/s     Refresh: %3 ms")
              .arg(c.peakHoldSweeps)
              .arg(c.peakDecayMvPerSecond)
              .arg(c.refreshMs);

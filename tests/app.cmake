@@ -51,9 +51,19 @@ endif()
 if(TARGET kd36_app)
   kd36_gtest(port_pins_test SOURCES app/port_pins_test.cpp LIBS kd36_app)
 endif()
-# Every window with the default fonts: captions fit, accessible names follow them.
+# Every window with the default fonts: captions fit, accessible names follow
+# them; in Japanese and again in English (the locale picks the language).
 if(TARGET kd36_app)
   kd36_qtest(window_text_test SOURCES app/window_text_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
              ${CMAKE_BINARY_DIR}/app/bitmaps.qrc
              LIBS kd36_app kd36_sim)
+  add_test(NAME window_text_test_english COMMAND window_text_test)
+  set_tests_properties(window_text_test_english PROPERTIES LABELS widget TIMEOUT 300
+    ENVIRONMENT "${KD36_TEST_ENV};LANG=en_US.UTF-8")
+  # Every window in English: no Japanese left but the modem's data.
+  kd36_qtest(english_walk_test SOURCES app/english_walk_test.cpp ${CMAKE_SOURCE_DIR}/resources/app.qrc
+             LIBS kd36_app kd36_sim)
+  add_dependencies(english_walk_test analyze32)
+  target_compile_definitions(english_walk_test PRIVATE ANALYZE32_PATH="$<TARGET_FILE:analyze32>")
+  set_tests_properties(english_walk_test PROPERTIES ENVIRONMENT "${KD36_TEST_ENV};LANG=en_US.UTF-8")
 endif()

@@ -2,7 +2,7 @@
 kd36_gtest(spectrum_model_test
   SOURCES spectrum/spectrum_model_test.cpp ${CMAKE_SOURCE_DIR}/spectrum/spectrum_model.cpp)
 
-kd36_qtest(spectrum_library_test SOURCES spectrum/spectrum_library_test.cpp)
+kd36_qtest(spectrum_library_test SOURCES spectrum/spectrum_library_test.cpp LIBS kd36_language)
 add_dependencies(spectrum_library_test analyze32)
 target_compile_definitions(spectrum_library_test PRIVATE
   ANALYZE32_PATH="$<TARGET_FILE:analyze32>")

@@ -281,8 +281,8 @@ TEST_F(Ctl, ReadStopsAtTheFirstFailedWriteAndNamesIt)
     EXPECT_TRUE(std::all_of(err.begin(), err.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         << err;
     // The drop is one incident: whichever of its reports came first is the line.
-    EXPECT_TRUE(err.find("kd36ctl: the port's device does not respond") != std::string::npos ||
-                err.find("kd36ctl: send failed\n") != std::string::npos)
+    EXPECT_TRUE(err.find("kd36ctl: The port's device does not respond") != std::string::npos ||
+                err.find("kd36ctl: Send failed\n") != std::string::npos)
         << err;
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -653,4 +654,43 @@ TEST_F(SettingsFileTest, WritableFileInReadOnlyFolderSurvivesASizeLimit)
         EXPECT_FALSE(save());
     }
     EXPECT_EQ(slurp(ini), old);
+}
+
+TEST_F(SettingsFileTest, LanguageIsWrittenOnlyOnceChosenAndLeavesTheRestAlone)
+{
+    // A user who never chose: the saved file is what it was.
+    load();
+    ASSERT_TRUE(save());
+    const std::string before = slurp(ini);
+    EXPECT_EQ(before.find("Language"), std::string::npos);
+    load();
+    ASSERT_TRUE(save());
+    EXPECT_EQ(slurp(ini), before);
+
+    s.language = "en";
+    ASSERT_TRUE(save());
+    std::string after = slurp(ini);
+    const size_t at = after.find("Language=en");
+    ASSERT_NE(at, std::string::npos) << after;
+    EXPECT_EQ(after.erase(at, std::string("Language=en\n").size()), before) << "only the new line";
+    EXPECT_EQ(reloaded(wp).language, "en");
+    StoredSettings line;
+    kd36::LoadLineSettings(ini.string(), line);
+    EXPECT_EQ(line.language, "en") << "read before the window is built";
+
+    // A value the tool does not know is kept, not replaced by a guess.
+    loadFrom("[Form]\nLanguage=fr\n");
+    ASSERT_TRUE(save());
+    EXPECT_NE(slurp(ini).find("Language=fr\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, AFileNotTakenWholeIsExplainedInTheWindowsLanguage)
+{
+    spit(ini, std::string("[Com]\nPort=3\0\n", 13));
+    std::string ja, en;
+    kd36::LoadSettings(ini.string(), s, panel, wp, &ja);
+    kd36::LoadSettings(ini.string(), s, panel, wp, &en, true);
+    EXPECT_NE(ja.find("NUL"), std::string::npos) << ja;
+    EXPECT_NE(ja, en);
+    EXPECT_TRUE(std::all_of(en.begin(), en.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) << en;
 }

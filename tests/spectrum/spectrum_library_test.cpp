@@ -16,6 +16,7 @@
 #include <cstring>
 #include <thread>
 
+#include "app/language.h"
 #include "spectrum/analyze32.h"
 
 namespace {
@@ -253,7 +254,7 @@ private slots:
         QWidget* w = displayWindow();
         auto* save = w->findChild<QPushButton*>(QStringLiteral("btnCsvSave"));
         QVERIFY(save);
-        QCOMPARE(save->text(), QStringLiteral("CSV保存..."));
+        QCOMPARE(save->text(), QCoreApplication::translate("kd36::spectrum::SpectrumWindow", "CSV保存..."));
         QTest::mouseClick(startButton(), Qt::LeftButton); // stop
         QTest::mouseClick(startButton(), Qt::LeftButton); // a new start forgets earlier sweeps
         QVERIFY(!save->isEnabled());
@@ -349,6 +350,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("IPAGothic")));
+    // The window follows the tool's language, which the locale picks.
+    kd36::useLanguage(kd36::windowLanguage(kd36::messagesLocale()));
     SpectrumLibraryTest t;
     return QTest::qExec(&t, argc, argv);
 }
