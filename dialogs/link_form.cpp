@@ -29,6 +29,9 @@ TLinkForm::TLinkForm(QWidget* parent)
     timWaitTime->setObjectName(QStringLiteral("timWaitTime"));
     timWaitTime->setInterval(LinkLogic::kWaitMs);
     timWaitTime->setTimerType(Qt::PreciseTimer); // never early
+    auto* timRangeTick = new QTimer(this);
+    timRangeTick->setObjectName(QStringLiteral("timRangeTick"));
+    timRangeTick->setTimerType(Qt::PreciseTimer);
 
     // Key preview: Enter is seen by the dialog whichever control has the focus.
     installEventFilter(this);
@@ -89,6 +92,8 @@ void TLinkForm::bind(LinkLogic& logic, Guard guard)
                 [this, n](bool on) { run([n, on](LinkLogic& l) { l.stationTicked(int(n), on); }); });
     auto* timer = findChild<QTimer*>(QStringLiteral("timWaitTime"));
     connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer(kd36::TimerId::WaitTime); }); });
+    connect(findChild<QTimer*>(QStringLiteral("timRangeTick")), &QTimer::timeout, this,
+            [this] { run([](LinkLogic& l) { l.onTimer(kd36::TimerId::RangeTick); }); });
 }
 
 void TLinkForm::btnCsvSaveClick()
