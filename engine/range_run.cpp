@@ -53,7 +53,8 @@ void RangeRun::schedule(uint64_t atMs)
 {
     const uint64_t now = d.clock.nowMs();
     d.view.stopTimer(TimerId::RangeTick);
-    d.view.startTimer(TimerId::RangeTick, int(atMs > now ? atMs - now : 0));
+    // At least 1 ms: a window's timer takes 0 as "the interval it had".
+    d.view.startTimer(TimerId::RangeTick, int(atMs > now ? atMs - now : 1));
 }
 
 void RangeRun::onTimer()

@@ -22,7 +22,7 @@ export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$out" KD36_SHOT_DIR="$out"
 "$build/bin/spectrum_library_test" >"$out/log" 2>&1 || { cat "$out/log"; exit 1; }
 mv "$out/spectrum.png" "$out/air_monitor.png"
 for name in main_window setting_panel_extended development_tab air_monitor terminal answer_back packet \
-            port_dialog about; do
+            port_dialog about range_test; do
     cp "$out/$name.png" "$here/$name.png"
 done
 echo "docs/screenshots: pictures redrawn"
