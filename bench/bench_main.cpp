@@ -17,6 +17,7 @@ int runBacklog(int megabytes);
 int runStartupChild(int argc, char** argv);
 int runStartup(const char* self, int runs);
 int runCtl(int runs);
+int runRange(int rounds);
 } // namespace kd36::bench
 
 namespace {
@@ -30,7 +31,8 @@ int usage()
                  "       kd36bench idle [seconds=20]\n"
                  "       kd36bench backlog [megabytes=3]\n"
                  "       kd36bench startup [runs=10]\n"
-                 "       kd36bench ctl [runs=10]\n");
+                 "       kd36bench ctl [runs=10]\n"
+                 "       kd36bench range [rounds=1000]\n");
     return 2;
 }
 
@@ -59,11 +61,13 @@ int main(int argc, char** argv)
         return runCtl(intArg(argc, argv, 2, 10));
     if (what == "startup")
         return runStartup(argv[0], intArg(argc, argv, 2, 10));
-    if (what == "comm" || what == "idle" || what == "backlog") {
+    if (what == "comm" || what == "idle" || what == "backlog" || what == "range") {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("kd36setup"));
         if (what == "comm")
             return argc > 2 ? runComm(uint32_t(std::atoi(argv[2])), intArg(argc, argv, 3, 60)) : usage();
+        if (what == "range")
+            return runRange(intArg(argc, argv, 2, 1000));
         if (what == "backlog")
             return runBacklog(intArg(argc, argv, 2, 3));
         return runIdle(intArg(argc, argv, 2, 20));
