@@ -11,6 +11,11 @@ void LinkView::showLink(const LinkShown& s)
     form_->showLink(s);
 }
 
+void LinkView::showRange(const RangeRun& run)
+{
+    form_->showRange(run);
+}
+
 void LinkView::monitorLine(Monitor which, const std::string& sjisLine)
 {
     if (which == Monitor::AnswerBackLog)

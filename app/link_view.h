@@ -11,6 +11,7 @@ class LinkView : public QtView {
 public:
     explicit LinkView(TLinkForm* form);
     void showLink(const LinkShown& s) override;
+    void showRange(const RangeRun& run) override;
     void monitorLine(Monitor which, const std::string& sjisLine) override;
     void monitorText(Monitor which, const std::string& sjisText) override;
 

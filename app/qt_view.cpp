@@ -541,6 +541,8 @@ const char* QtView::timerName(TimerId id)
         return "timIntervalTx";
     case TimerId::WaitTime:
         return "timWaitTime";
+    case TimerId::RangeTick:
+        return "timRangeTick";
     }
     return "";
 }

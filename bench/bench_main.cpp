@@ -18,6 +18,7 @@ int runBacklog(int megabytes);
 int runStartupChild(int argc, char** argv);
 int runStartup(const char* self, int runs);
 int runCtl(int runs);
+int runRange(int rounds);
 } // namespace kd36::bench
 
 namespace {
@@ -26,14 +27,14 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: kd36bench settings [-v]\n"
-
                  "       kd36bench comm <baud> [seconds=60]\n"
                  "       kd36bench idle [seconds=20]\n"
                  "       kd36bench idle-open [seconds=20]\n"
                  "       kd36bench turnaround [runs=20]\n"
                  "       kd36bench backlog [megabytes=3]\n"
                  "       kd36bench startup [runs=10]\n"
-                 "       kd36bench ctl [runs=10]\n");
+                 "       kd36bench ctl [runs=10]\n"
+                 "       kd36bench range [rounds=1000]\n");
     return 2;
 }
 
@@ -60,11 +61,14 @@ int main(int argc, char** argv)
         return runCtl(intArg(argc, argv, 2, 10));
     if (what == "startup")
         return runStartup(argv[0], intArg(argc, argv, 2, 10));
-    if (what == "comm" || what == "idle" || what == "idle-open" || what == "backlog" || what == "turnaround") {
+    if (what == "comm" || what == "idle" || what == "idle-open" || what == "backlog" || what == "turnaround"
+        || what == "range") {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("kd36setup"));
         if (what == "comm")
             return argc > 2 ? runComm(uint32_t(std::atoi(argv[2])), intArg(argc, argv, 3, 60)) : usage();
+        if (what == "range")
+            return runRange(intArg(argc, argv, 2, 1000));
         if (what == "backlog")
             return runBacklog(intArg(argc, argv, 2, 3));
         if (what == "idle-open")

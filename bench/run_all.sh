@@ -39,6 +39,7 @@ fi
 "$bin" startup 10 || status=1
 "$bin" ctl 10 || status=1
 "$bin" turnaround 20 || status=1
+"$bin" range 1000 || status=1
 # A read through ser2net (RFC 2217) against a direct pty; says so and passes
 # when ser2net is not installed.
 if [ -x "$(dirname "$bin")/kd36netbench" ]; then "$(dirname "$bin")/kd36netbench" 20 || status=1; fi

@@ -11,7 +11,9 @@
 
 #include "ctl/ctl_session.h"
 #include "ctl/ctl_text.h"
+#include "ctl/watch_text.h"
 #include "engine/link_logic.h"
+#include "engine/range_run.h"
 #include "engine/settings_profile.h"
 #include "engine/sjis.h"
 
@@ -199,20 +201,61 @@ bool printStations(const std::vector<int>& stations, const std::map<int, Station
 
 } // namespace
 
-int cmdAnswerBack(Session& s, const std::vector<int>& stations)
+namespace {
+
+// Opens the answer-back dialog as its button does; false when it did not open.
+bool openLinkDialog(Session& s)
 {
     MainEngine& e = s.host.engine();
-    // Open the dialog as its button does.
     e.mnuRssiInfoClick();
-    if (!s.runUntil([&] { return e.linkState() == 1; }, 2000))
-        return kNoAnswer;
-    const std::map<int, StationResult> result = pollStations(s, stations);
-    // Close the dialog with its close button.
+    return s.runUntil([&] { return e.linkState() == 1; }, 2000);
+}
+
+// Closes it with its close button.
+void closeLinkDialog(Session& s)
+{
+    MainEngine& e = s.host.engine();
     s.link.hideForm();
     s.runUntil([&] { return e.linkState() == 0 && e.linkStateActedOn(); }, 2000);
+}
+
+} // namespace
+
+int cmdAnswerBack(Session& s, const std::vector<int>& stations)
+{
+    if (!openLinkDialog(s))
+        return kNoAnswer;
+    const std::map<int, StationResult> result = pollStations(s, stations);
+    closeLinkDialog(s);
     if (g_signal)
         return kNoAnswer;
     return printStations(stations, result, s.opt.json) ? kOk : kNoAnswer;
+}
+
+int cmdWatch(Session& s, const std::vector<int>& stations)
+{
+    if (!openLinkDialog(s))
+        return kNoAnswer;
+    MainEngine& e = s.host.engine();
+    LinkLogic& dlg = e.linkForm();
+    RangeRun& run = e.rangeRun();
+    for (int n = 0; n < LinkLogic::kStations; ++n)
+        dlg.stationTicked(n, std::find(stations.begin(), stations.end(), n) != stations.end());
+    run.onPoll = [&s](const RangePoll& p) {
+        std::fputs(watchLine(p, s.opt.json).c_str(), stdout);
+        std::fflush(stdout);
+    };
+    if (!dlg.rangeStartClick(s.opt.intervalS, s.opt.count))
+        return kNoAnswer;
+    s.runUntil([&] { return !run.running(); }, uint64_t(1) << 50);
+    // An interrupt ends the run, not the tool: the modem is told and the summary follows.
+    if (run.running())
+        dlg.rangeStopClick();
+    g_signal = 0;
+    closeLinkDialog(s);
+    run.onPoll = nullptr;
+    std::fputs(watchSummary(run, s.opt.json).c_str(), stdout);
+    return watchAllAnswered(run) ? kOk : kNoAnswer;
 }
 
 namespace {

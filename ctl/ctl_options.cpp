@@ -29,6 +29,8 @@ const char* const kUsageText =
     "  clone PORT PROFILE                read the modem and save its settings as a profile\n"
     "  send PORT TEXT [--wait MS]        send one command line, print the reply lines\n"
     "  answerback PORT STATIONS [--json] poll stations (e.g. 2,5,9) for their level\n"
+    "  watch PORT STATIONS [--interval S] [--count N] [--json]\n"
+    "                                    poll the stations again and again (range test)\n"
     "\n"
     "PORT is COMn (as kd36setup numbers the ports, with the [Ports] pins of its settings\n"
     "file), a device path such as /dev/ttyUSB0, or 'simulator' (the built-in modem).\n"
@@ -82,6 +84,14 @@ const Command kCommands[] = {
      "Polls the stations (hexadecimal digits 0-F separated by commas, e.g. 2,5,9) for\n"
      "their field-strength level 0-4, as the answer-back dialog does. Exit 1 when a\n"
      "station gave no level.\n"},
+    {"watch", 2,
+     "Usage: kd36ctl watch PORT STATIONS [--interval S] [--count N] [--json] [line options]\n"
+     "Polls the stations every S seconds (1-3600, default 10) for N rounds (default 0:\n"
+     "until interrupted), as the answer-back dialog's range test does. Prints one line per\n"
+     "poll as it settles (--json: one object per line with time, round, station, level,\n"
+     "status), then a summary per station (polls, replies, min/mean/max level). SIGINT\n"
+     "ends the run with the summary. Exit 0 when every station answered every poll, 1\n"
+     "otherwise.\n"},
 };
 
 template <class T>
@@ -131,6 +141,8 @@ void takeValues(const QCommandLineParser& p, Options& o)
     };
     given("wait", [&](auto n, auto v) { o.waitMs = int(number(n, v, 0, 600000)); });
     given("ini", [&](auto, auto v) { o.ini = v; });
+    given("interval", [&](auto n, auto v) { o.intervalS = int(number(n, v, 1, 3600)); });
+    given("count", [&](auto n, auto v) { o.count = int(number(n, v, 0, 100000000)); });
     given("baud", [&](auto n, auto v) { o.baud = uint32_t(number(n, v, 50, 4000000)); });
     given("data-bits", [&](auto n, auto v) { o.dataBits = uint8_t(number(n, v, 5, 8)); });
     given("parity", [&](auto n, auto v) {
@@ -159,7 +171,7 @@ int readCommandLine(const std::vector<std::string>& args, Options& o)
     p.addOption(version);
     for (const char* flag : {"json", "verify"})
         p.addOption(QCommandLineOption(QString::fromLatin1(flag)));
-    for (const char* valued : {"wait", "ini", "baud", "data-bits", "parity", "stop-bits", "flow"})
+    for (const char* valued : {"wait", "ini", "baud", "data-bits", "parity", "stop-bits", "flow", "interval", "count"})
         p.addOption(QCommandLineOption(QString::fromLatin1(valued), {}, QStringLiteral("value")));
     QStringList line{QStringLiteral("kd36ctl")};
     for (const std::string& a : args)
@@ -197,6 +209,8 @@ int readCommandLine(const std::vector<std::string>& args, Options& o)
                          std::to_string(o.args.size())};
     if (o.verify && o.command != "write")
         throw UsageError{"--verify belongs to write"};
+    if ((p.isSet(QStringLiteral("interval")) || p.isSet(QStringLiteral("count"))) && o.command != "watch")
+        throw UsageError{"--interval and --count belong to watch"};
     if (o.command == "send")
         checkSendText(o.args[1]);
     return -1;

@@ -36,6 +36,8 @@ struct Options {
     bool json = false;
     bool verify = false;
     int waitMs = 1400;
+    int intervalS = 10; // watch: seconds between rounds
+    int count = 0;      // watch: rounds; 0 until interrupted
     std::string ini;
     std::optional<uint32_t> baud;
     std::optional<uint8_t> dataBits, parity, stopBits;
@@ -190,6 +192,7 @@ private:
 int cmdRead(Session& s);
 int cmdSend(Session& s, const std::string& text);
 int cmdAnswerBack(Session& s, const std::vector<int>& stations);
+int cmdWatch(Session& s, const std::vector<int>& stations);
 int cmdWrite(Session& s, const std::string& path);
 int cmdClone(Session& s, const std::string& path);
 int listPorts(PortCatalog& catalog, bool json);

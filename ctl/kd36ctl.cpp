@@ -165,6 +165,8 @@ int runCommand(Session& s, const Options& opt, const std::vector<int>& stations)
         return cmdSend(s, opt.args[1]);
     if (opt.command == "answerback")
         return cmdAnswerBack(s, stations);
+    if (opt.command == "watch")
+        return cmdWatch(s, stations);
     if (opt.command == "write")
         return cmdWrite(s, opt.args[1]);
     return cmdClone(s, opt.args[1]);
@@ -188,7 +190,7 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
     const PortSettings line = lineSettings(opt, s.host.engine().portSettings());
 
     std::vector<int> stations;
-    if (opt.command == "answerback")
+    if (opt.command == "answerback" || opt.command == "watch")
         stations = parseStations(opt.args[1]);
 
     if (!openPort(s, opt.args[0], portNumber, line))

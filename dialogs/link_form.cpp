@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "range_form.h"
 #include "ui_link_form.h"
 
 using kd36::EndReason;
@@ -29,11 +30,20 @@ TLinkForm::TLinkForm(QWidget* parent)
     timWaitTime->setObjectName(QStringLiteral("timWaitTime"));
     timWaitTime->setInterval(LinkLogic::kWaitMs);
     timWaitTime->setTimerType(Qt::PreciseTimer); // never early
+    auto* timRangeTick = new QTimer(this);
+    timRangeTick->setObjectName(QStringLiteral("timRangeTick"));
+    timRangeTick->setTimerType(Qt::PreciseTimer);
 
     // Key preview: Enter is seen by the dialog whichever control has the focus.
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
+    // Its own window, made after the key preview: Enter there starts nothing here.
+    range_ = new TRangeForm(this);
+    connect(ui->btnRange, &QPushButton::clicked, this, [this] {
+        range_->show();
+        range_->raise();
+    });
 }
 
 TLinkForm::~TLinkForm() = default;
@@ -60,6 +70,7 @@ void TLinkForm::showLink(const kd36::LinkShown& s)
         ui->btnGet->setVisible(!s.polling);
     }
     ui->btnCsvSave->setEnabled(s.csvSave);
+    ui->btnGet->setEnabled(!s.ranging);
     const auto boxes = ticks();
     const auto levels = bars();
     for (size_t n = 0; n < boxes.size(); ++n) {
@@ -82,29 +93,53 @@ void TLinkForm::bind(LinkLogic& logic, Guard guard)
     connect(ui->spbMemClear, &QToolButton::clicked, this,
             [this] { run([](LinkLogic& l) { l.spbMemClearClick(); }); });
     connect(ui->btnClose, &QPushButton::clicked, this, &QWidget::hide);
-    connect(ui->btnCsvSave, &QPushButton::clicked, this, &TLinkForm::btnCsvSaveClick);
+    connect(ui->btnCsvSave, &QPushButton::clicked, this, [this] {
+        saveCsv(QStringLiteral("kd36-answerback"), [](LinkLogic& l, const std::string& p) { l.btnCsvSaveClick(p); });
+    });
+    connect(range_, &TRangeForm::startClicked, this, [this](int intervalS, int rounds) {
+        run([=](LinkLogic& l) { l.rangeStartClick(intervalS, rounds); });
+    });
+    connect(range_, &TRangeForm::stopClicked, this, [this] { run([](LinkLogic& l) { l.rangeStopClick(); }); });
+    connect(range_, &TRangeForm::csvSaveClicked, this, [this] {
+        saveCsv(QStringLiteral("kd36-rangetest"), [](LinkLogic& l, const std::string& p) { l.rangeCsvSaveClick(p); });
+    });
     const auto boxes = ticks();
     for (size_t n = 0; n < boxes.size(); ++n)
         connect(boxes[n], &QCheckBox::toggled, this,
                 [this, n](bool on) { run([n, on](LinkLogic& l) { l.stationTicked(int(n), on); }); });
     auto* timer = findChild<QTimer*>(QStringLiteral("timWaitTime"));
     connect(timer, &QTimer::timeout, this, [this] { run([](LinkLogic& l) { l.onTimer(kd36::TimerId::WaitTime); }); });
+    connect(findChild<QTimer*>(QStringLiteral("timRangeTick")), &QTimer::timeout, this,
+            [this] { run([](LinkLogic& l) { l.onTimer(kd36::TimerId::RangeTick); }); });
 }
 
-void TLinkForm::btnCsvSaveClick()
+void TLinkForm::showRange(const kd36::RangeRun& run)
+{
+    range_->showRange(run);
+}
+
+void TLinkForm::hideEvent(QHideEvent* e)
+{
+    // The logic stops a range run first, then its page goes with the dialog.
+    ModelessForm::hideEvent(e);
+    if (!e->spontaneous())
+        range_->hide();
+}
+
+void TLinkForm::saveCsv(const QString& stem, const std::function<void(LinkLogic&, const std::string&)>& save)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = QDir::homePath();
     const QString suggested = QDir(folder).filePath(
-        QStringLiteral("kd36-answerback-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+        QStringLiteral("%1-%2.csv").arg(stem, QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
     const QString path = chooseFile ? chooseFile(suggested)
                                     : QFileDialog::getSaveFileName(this, tr("CSV保存"), suggested,
                                                                    tr("CSV (*.csv);;すべてのファイル (*)"));
     if (path.isEmpty())
         return;
     const std::string p = QFile::encodeName(path).toStdString();
-    run([&p](LinkLogic& l) { l.btnCsvSaveClick(p); });
+    run([&](LinkLogic& l) { save(l, p); });
 }
 
 bool TLinkForm::eventFilter(QObject* watched, QEvent* event)

@@ -10,6 +10,10 @@
 #include "engine/link_logic.h"
 
 class QCheckBox;
+class TRangeForm;
+namespace kd36 {
+class RangeRun;
+}
 class QPlainTextEdit;
 class QProgressBar;
 
@@ -30,15 +34,21 @@ public:
 
     // Shows what the logic says; sets only what differs.
     void showLink(const kd36::LinkShown& s);
+    // The range test's page follows the run.
+    void showRange(const kd36::RangeRun& run);
     QPlainTextEdit* logMemo() const;
+    TRangeForm* rangeForm() const { return range_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
-    void btnCsvSaveClick();
+    // Asks for a file named after `stem` and hands its path to `save`.
+    void saveCsv(const QString& stem, const std::function<void(kd36::LinkLogic&, const std::string&)>& save);
     std::array<QCheckBox*, kd36::LinkShown::kStations> ticks() const;
     std::array<QProgressBar*, kd36::LinkShown::kStations> bars() const;
 
     std::unique_ptr<Ui::TLinkForm> ui;
+    TRangeForm* range_ = nullptr;
 };

@@ -1,10 +1,12 @@
 #include "link_logic.h"
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "conversions.h"
 #include "main_engine.h"
+#include "range_run.h"
 #include "records_file.h"
 #include "session_log.h"
 #include "sjis.h"
@@ -66,6 +68,7 @@ LinkShown LinkLogic::shown() const
     LinkShown s;
     s.polling = FState == 2;
     s.csvSave = !FResults.empty() && FState != 2;
+    s.ranging = main_.rangeRun().running();
     s.ticked = FTicked;
     s.levels = FLevels;
     return s;
@@ -104,23 +107,59 @@ void LinkLogic::ReplyNotShown()
         settleLast(LinkResult::Invalid);
 }
 
+std::vector<std::string> stationResultFields(const StationResult& r)
+{
+    return {isoTime(localLogTime(r.unixMs)), std::string(1, kHexDigits[r.station & 15]),
+            r.result == LinkResult::Ok ? std::to_string(r.level) : std::string(), linkResultName(r.result)};
+}
+
 std::string LinkLogic::resultsCsv() const
 {
     std::string out = csvRecord({"time", "station", "level", "result"});
     for (const StationResult& r : FResults)
-        out += csvRecord({isoTime(localLogTime(r.unixMs)), std::string(1, kHexDigits[r.station & 15]),
-                          r.result == LinkResult::Ok ? std::to_string(r.level) : std::string(),
-                          linkResultName(r.result)});
+        out += csvRecord(stationResultFields(r));
     return out;
+}
+
+bool LinkLogic::saveFile(const std::string& path, const std::string& data)
+{
+    std::string why;
+    if (replaceFileContents(path, data, why))
+        return true;
+    main_.boxes().warning(KD36_TR_NOOP("QtBoxes", "CSVファイルを保存できません。"), why);
+    return false;
 }
 
 bool LinkLogic::btnCsvSaveClick(const std::string& path)
 {
-    std::string why;
-    if (replaceFileContents(path, resultsCsv(), why))
-        return true;
-    main_.boxes().warning(KD36_TR_NOOP("QtBoxes", "CSVファイルを保存できません。"), why);
-    return false;
+    return saveFile(path, resultsCsv());
+}
+
+bool LinkLogic::rangeStartClick(int intervalS, int rounds)
+{
+    if (FState == 0 || FState == 2)
+        return false;
+    if (std::none_of(FTicked.begin(), FTicked.end(), [](bool b) { return b; })) {
+        AddMessage(sj("IDを選択してください。"));
+        return false;
+    }
+    return main_.rangeRun().start(FTicked, intervalS, rounds);
+}
+
+void LinkLogic::rangeStopClick()
+{
+    main_.rangeRun().stop();
+}
+
+bool LinkLogic::rangeCsvSaveClick(const std::string& path)
+{
+    return saveFile(path, main_.rangeRun().csv());
+}
+
+void LinkLogic::rangeChanged()
+{
+    linkChanged();
+    v_.showRange(main_.rangeRun());
 }
 
 void LinkLogic::FormShow()
@@ -130,6 +169,8 @@ void LinkLogic::FormShow()
 
 void LinkLogic::FormHide()
 {
+    if (main_.rangeRun().running())
+        main_.rangeRun().stop();
     if (FState == 2) {
         settleLast(LinkResult::Aborted);
         AddMessage(sj("中止しました。"));
@@ -142,6 +183,8 @@ void LinkLogic::FormHide()
 
 void LinkLogic::btnGetClick()
 {
+    if (main_.rangeRun().running())
+        return;
     bool any = false;
     for (int n = 0; n < kStations && !any; ++n)
         any = FTicked[size_t(n)];
@@ -291,6 +334,8 @@ void LinkLogic::onTimer(TimerId id)
 {
     if (id == TimerId::WaitTime)
         timWaitTimeTimer();
+    else if (id == TimerId::RangeTick)
+        main_.rangeRun().onTimer();
 }
 
 void LinkLogic::appendToLastLine(const std::string& sjis)

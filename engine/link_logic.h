@@ -38,12 +38,15 @@ struct StationResult {
     int level = -1;     // 0..4 for ok
     LinkResult result = LinkResult::Pending;
 };
+// A result's CSV fields: local time, station digit, level (ok only), result name.
+std::vector<std::string> stationResultFields(const StationResult& r);
 
 // The dialog as its logic shows it.
 struct LinkShown {
     static constexpr int kStations = 16;
     bool polling = false; // btnAbort in place of btnGet
     bool csvSave = false; // btnCsvSave usable
+    bool ranging = false; // a range test runs: btnGet is not usable
     std::array<bool, kStations> ticked{}; // CheckBox0..15
     std::array<int, kStations> levels{};  // prgLevel0..15, 0..4
     bool operator==(const LinkShown&) const = default;
@@ -81,6 +84,14 @@ public:
     std::string resultsCsv() const;
     // "CSV保存": writes the results to `path`; a box tells of a failure.
     bool btnCsvSaveClick(const std::string& path);
+
+    // The range test's page: start with the ticked stations (not during a
+    // run of the check itself), stop, and save the whole run.
+    bool rangeStartClick(int intervalS, int rounds);
+    void rangeStopClick();
+    bool rangeCsvSaveClick(const std::string& path);
+    // The range run changed: the buttons and the page follow.
+    void rangeChanged();
     // Wall-clock milliseconds since 1970 for the results' time stamps.
     std::function<int64_t()> wallClockMs;
 
@@ -95,6 +106,7 @@ public:
 
 private:
     void settleLast(LinkResult r);
+    bool saveFile(const std::string& path, const std::string& data);
     // Shows the dialog when it changed since last shown.
     void linkChanged();
     void showLog(const std::string& sjisText);

@@ -7,6 +7,7 @@
 #include "command_words.h"
 #include "link_logic.h"
 #include "packet_logic.h"
+#include "range_run.h"
 #include "sjis.h"
 #include "../serial/user_text.h"
 
@@ -25,6 +26,10 @@ MainEngine::MainEngine(EngineDeps deps)
     FAnswerBack = std::make_unique<AnswerBackRun>(
         *FLinkForm, d.link, d.port, [this](const std::string& c) { sendFunctionCommand(c); },
         [this] { windowChanged(); });
+    FRange = std::make_unique<RangeRun>(RangeRun::Deps{d.port, d.clock, d.link,
+                                                       [this](const std::string& c) { sendFunctionCommand(c); },
+                                                       [this] { return FLinkForm->wallClockMs(); }});
+    FRange->onChange = [this] { FLinkForm->rangeChanged(); };
 }
 
 MainEngine::~MainEngine() = default;
@@ -140,6 +145,7 @@ void MainEngine::mnuCommOpenClick()
         d.port.ClosePort();
         FPortOpen = 0;
         portButtonTag = false;
+        FRange->portClosed();
         if (FObserver)
             FObserver->portClosed(FPortNumber);
         lineChanged();

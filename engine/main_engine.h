@@ -32,6 +32,7 @@ inline constexpr const char* kPortLostText = KD36_TR_NOOP("QtBoxes", "通信ポ�
 class AnswerBackRun;
 class LinkLogic;
 class PacketLogic;
+class RangeRun;
 
 // Runs the port properties dialog on (FPortNumber, PortSettings, FPortList).
 class PortDialogRunner {
@@ -235,6 +236,7 @@ public:
     View& mainView() { return d.main; }
     MessageBoxes& boxes() { return d.boxes; }
     LinkLogic& linkForm() { return *FLinkForm; }
+    RangeRun& rangeRun() { return *FRange; }
     PacketLogic& packetForm() { return *FPacketForm; }
     bool displayLoaded() const { return FAir.loaded(); }
     // Who is told of sends, pieces, port and mode changes; none by default.
@@ -300,6 +302,7 @@ private:
     std::unique_ptr<PacketLogic> FPacketForm;
     AirMonitorRun FAir;
     std::unique_ptr<AnswerBackRun> FAnswerBack;
+    std::unique_ptr<RangeRun> FRange;
 
     // --- steps of the longer handlers ---
     // One complete reply line in command mode; true when it filled read-back fields.

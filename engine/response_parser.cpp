@@ -6,6 +6,7 @@
 #include "conversions.h"
 #include "main_engine.h"
 #include "packet_logic.h"
+#include "range_run.h"
 #include "sjis.h"
 
 namespace kd36 {
@@ -201,9 +202,10 @@ bool MainEngine::actOnReplyLine(const std::string& line)
     std::string payload = rest(line, 6);
     if (word == "ANLZ")
         FAir.data(payload);
-    else if (word == "AIRC")
-        FAnswerBack->reply(payload);
-    else if (word == "ERR2") {
+    else if (word == "AIRC") {
+        if (!FRange->reply(payload))
+            FAnswerBack->reply(payload);
+    } else if (word == "ERR2") {
         if (FPacketForm->formShown())
             Err2Reply();
     } else {

@@ -13,13 +13,15 @@ struct WindowShown;
 struct WindowInputs;
 struct LinkShown;
 struct PacketShown;
+class RangeRun;
 
 // The log memos: the main window's two, the answer-back dialog's one.
 enum class Monitor { Commands, Terminal, AnswerBackLog };
 
 // The timers the engine runs: the reply wait and the interval send of the
-// main window, the answer-back dialog's wait between stations.
-enum class TimerId { RxWait, IntervalTx, WaitTime };
+// main window, the answer-back dialog's wait between stations and the
+// range test's wake-up (its next poll, round or reply deadline).
+enum class TimerId { RxWait, IntervalTx, WaitTime, RangeTick };
 
 class View {
 public:
@@ -34,6 +36,8 @@ public:
     virtual void focusCommandLine() {}
     // The answer-back dialog's buttons, station ticks and level bars.
     virtual void showLink(const LinkShown&) {}
+    // The answer-back dialog's range test: its figures and chart history.
+    virtual void showRange(const RangeRun&) {}
     // The packet dialog's route, data, counter and received packet.
     virtual void showPacket(const PacketShown&) {}
     // A log memo: one line added, or its whole text.

@@ -11,7 +11,7 @@ std::map<TimerId, int> timersOf(WindowKind w)
     if (w == WindowKind::Main)
         return {{TimerId::RxWait, 1400}, {TimerId::IntervalTx, 10000}};
     if (w == WindowKind::Link)
-        return {{TimerId::WaitTime, 10000}};
+        return {{TimerId::WaitTime, 10000}, {TimerId::RangeTick, 1000}};
     return {};
 }
 

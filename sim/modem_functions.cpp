@@ -43,12 +43,23 @@ void SimulatedModem::cmdAirc(const Command& c)
 {
     const std::string& params = c.params;
     if (c.hasParams && params.size() == 3 && params.starts_with("N=") && isHexDigit(params[2])) {
-        auto it = stations_.find(hexValue(params[2]));
+        const int id = hexValue(params[2]);
+        auto it = stations_.find(id);
+        AircPoll poll{c.t / 1'000'000, id, 0, false};
         if (it != stations_.end()) {
-            std::string text = ">AIRC:" + std::string(1, params[2]) + "=" + std::string(1, it->second) + "\r\n";
-            addTimer(c.t + kAircDelayUs * kNsPerUs + extraNs(), TimerKind::Airc,
-                     [this, text](uint64_t u) { emitBytes(text, u, true); });
+            auto lost = loss_.find(id);
+            const bool dropped = lost != loss_.end() && double(rand() % 10000) < lost->second * 10000.0;
+            if (!dropped) {
+                poll.level = stationLevel(id, it->second, c.t);
+                poll.answered = true;
+                std::string text = ">AIRC:" + std::string(1, params[2]) + "=" + std::string(1, poll.level) + "\r\n";
+                addTimer(c.t + kAircDelayUs * kNsPerUs + extraNs(), TimerKind::Airc,
+                         [this, text](uint64_t u) { emitBytes(text, u, true); });
+            }
         }
+        aircPolls_.push_back(poll);
+        if (aircPolls_.size() > 10000)
+            aircPolls_.pop_front();
     } else if (c.hasParams && params == "Q") {
         cancel(TimerKind::Airc); // the poll in progress is given up
         reply(">AIRC:Q", c.t);
@@ -277,6 +288,42 @@ void SimulatedModem::removeStation(int id)
     std::lock_guard lock(mu_);
     advance();
     stations_.erase(id);
+}
+
+void SimulatedModem::setStationDrift(int id, int lo, int hi, uint32_t stepMs)
+{
+    std::lock_guard lock(mu_);
+    advance();
+    lo = std::clamp(lo, 0, 9);
+    hi = std::clamp(hi, lo, 9);
+    if (lo == hi)
+        drift_.erase(id);
+    else
+        drift_[id] = Drift{lo, hi, std::max<uint32_t>(stepMs, 1)};
+}
+
+void SimulatedModem::setReplyLoss(int id, double share)
+{
+    std::lock_guard lock(mu_);
+    advance();
+    loss_[id] = std::clamp(share, 0.0, 1.0);
+}
+
+char SimulatedModem::stationLevel(int id, char fixed, uint64_t tNs) const
+{
+    auto d = drift_.find(id);
+    if (d == drift_.end())
+        return fixed;
+    const int span = d->second.hi - d->second.lo;
+    const int phase = int((tNs / 1'000'000 / d->second.stepMs) % uint64_t(2 * span));
+    return char('0' + d->second.lo + (phase <= span ? phase : 2 * span - phase));
+}
+
+std::vector<SimulatedModem::AircPoll> SimulatedModem::aircPolls()
+{
+    std::lock_guard lock(mu_);
+    advance();
+    return {aircPolls_.begin(), aircPolls_.end()};
 }
 
 void SimulatedModem::setStreamRate(uint32_t bytesPerSecond)

@@ -127,6 +127,21 @@ public:
     // Present by default: 1 (level '3'), 3 ('1'), A ('4').
     void setStation(int id, char level);
     void removeStation(int id);
+    // A present station whose level wanders: up and down between lo and hi
+    // (0..9), one level every stepMs of the modem's clock, so a range test
+    // sees it move. hi == lo: a fixed level again.
+    void setStationDrift(int id, int lo, int hi, uint32_t stepMs);
+    // This share (0..1) of the station's polls goes unanswered, drawn from
+    // the seeded generator, as on a marginal link.
+    void setReplyLoss(int id, double share);
+    // What the modem made of each answer-back poll (the last 10000).
+    struct AircPoll {
+        uint64_t atMs = 0;  // the modem's clock when the poll's LF arrived
+        int station = 0;
+        char level = 0;     // the level character it answered; 0: none
+        bool answered = false;
+    };
+    std::vector<AircPoll> aircPolls();
 
     // Fault knobs. Each first catches the model up, so it takes effect now.
     void setSilent(bool on);                           // no replies of any kind
@@ -280,6 +295,14 @@ private:
     bool sweeping_ = false;
     bool debugOn_ = false;
     std::map<int, char> stations_;
+    struct Drift {
+        int lo = 0, hi = 0;
+        uint32_t stepMs = 1000;
+    };
+    std::map<int, Drift> drift_;
+    std::map<int, double> loss_;
+    std::deque<AircPoll> aircPolls_;
+    char stationLevel(int id, char fixed, uint64_t tNs) const;
     uint32_t rng_;
     std::vector<int> busy_; // channel indexes 0..39 with traffic
 

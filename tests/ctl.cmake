@@ -28,3 +28,6 @@ if(TARGET kd36ctl)
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/ctl/transcript_test.sh $<TARGET_FILE:kd36ctl>)
   set_tests_properties(kd36ctl_transcript PROPERTIES LABELS unit TIMEOUT 300 ENVIRONMENT "${KD36_TEST_ENV}")
 endif()
+
+# What watch prints, against the simulated modem on a virtual clock.
+kd36_gtest(test_ctl_watch SOURCES ctl/watch_test.cpp LIBS kd36_headless kd36_ctlview Qt6::Core LABELS unit)

@@ -3,4 +3,4 @@ kd36_gtest(test_engine_main SOURCES engine/main_window_test.cpp engine/transmit_
   engine/response_parser_test.cpp engine/settings_sequencer_test.cpp engine/air_monitor_test.cpp
   engine/develop_terminal_test.cpp engine/settings_profile_test.cpp
   engine/session_log_test.cpp LABELS unit)
-kd36_gtest(test_engine_e2e SOURCES engine/end_to_end_test.cpp LIBS kd36_headless LABELS unit)
+kd36_gtest(test_engine_e2e SOURCES engine/end_to_end_test.cpp engine/range_run_test.cpp LIBS kd36_headless LABELS unit)

@@ -21,7 +21,7 @@ trap 'rm -rf "$out"' EXIT
 unset QT_FONT_DPI QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_QPA_PLATFORMTHEME
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$out"
 unset LC_ALL LC_MESSAGES
-names="main_window setting_panel_extended development_tab air_monitor terminal answer_back packet port_dialog about"
+names="main_window setting_panel_extended development_tab air_monitor terminal answer_back packet port_dialog about range_test"
 for lang in ja en; do
     shots="$out/$lang"
     mkdir -p "$shots"

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QTest>
@@ -29,10 +30,15 @@
 #include "app/language.h"
 #include "dialogs/link_form.h"
 #include "dialogs/packet_form.h"
+#include "dialogs/range_chart.h"
+#include "dialogs/range_form.h"
+#include "engine/range_run.h"
 #include "app/qt_boxes.h"
 #include "app/qt_view.h"
 #include "dialogs/settings_form.h"
 #include "tests/support/fake_boxes.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/fake_view.h"
 #include "ui_main_form.h"
 
 using namespace kd36;
@@ -214,6 +220,8 @@ private slots:
     void cleanup();
     void captionsFitInEveryWindow();
     void screenReaderHearsTheCaptionsInEveryState();
+    void rangeChartDrawsTheRunUnclipped();
+    void rangeTestPictureOnTheSimulator();
 
 private:
     Ui::TMainForm& ui() { return form->form(); }
@@ -378,6 +386,109 @@ void WindowTextTest::screenReaderHearsTheCaptionsInEveryState()
     QTRY_COMPARE(ui().btnIntervalTx->text(), shown("ストップ"));
     QCOMPARE(QAccessible::queryAccessibleInterface(ui().btnIntervalTx)->text(QAccessible::Name), shown("ストップ"));
     ui().btnIntervalTx->click();
+}
+
+void WindowTextTest::rangeChartDrawsTheRunUnclipped()
+{
+    // A run with known polls: station 1 climbs and falls, station A answers
+    // twice, misses twice (a gap) and answers again.
+    VirtualClock vclock;
+    test::FakePort port;
+    port.open = true;
+    port.status = 0x30;
+    test::FakeView view(WindowKind::Link);
+    view.nowMs = [&vclock] { return vclock.nowMs(); };
+    RangeRun run({port, vclock, view, [](const std::string&) {}, [] { return int64_t(1'700'000'000'000); }});
+    std::array<bool, 16> ticked{};
+    ticked[1] = ticked[10] = true;
+    QVERIFY(run.start(ticked, 5, 0));
+    const int levels1[] = {0, 1, 2, 3, 4, 3, 2};
+    const int levelsA[] = {4, 4, -1, -1, 2, 4, 3}; // never where station 1 is
+    auto answer = [&](int station, int level) {
+        vclock.advanceMs(100);
+        if (level >= 0)
+            run.reply(QStringLiteral("%1=%2").arg(QChar("0123456789ABCDEF"[station])).arg(level).toStdString());
+        else
+            vclock.advanceMs(LinkLogic::kWaitMs); // the reply wait runs out
+        run.onTimer();
+    };
+    for (int round = 0; round < 7; ++round) {
+        if (round > 0) {
+            vclock.advanceMs(5000);
+            run.onTimer();
+        }
+        answer(1, levels1[round]);
+        answer(10, levelsA[round]);
+    }
+    QCOMPARE(run.stats()[10].polls, 7);
+    QCOMPARE(run.stats()[10].replies, 5);
+    QCOMPARE(run.history(10)[2].level, -1);
+
+    TRangeForm page;
+    page.showRange(run);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QStringList faults = overflow(&page);
+    for (const QString& f : faults)
+        qWarning("%s", qPrintable(f));
+    QVERIFY2(faults.isEmpty(), "captions cut or touching (above)");
+
+    RangeChart* chart = page.chart();
+    const QImage img = chart->grab().toImage();
+    auto near = [&](QPointF at, const QColor& want) {
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy) {
+                const QColor c = img.pixelColor(int(at.x()) + dx, int(at.y()) + dy);
+                if (std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) + std::abs(c.blue() - want.blue()) < 60)
+                    return true;
+            }
+        return false;
+    };
+    // Every answered poll is a point of its station's colour, where its level is.
+    for (int n : {1, 10})
+        for (const RangeSample& s : run.history(n)) {
+            if (s.level < 0)
+                continue;
+            QVERIFY2(near(chart->pointOf(s.sinceStartMs, s.level), RangeChart::stationColor(n)),
+                     qPrintable(QStringLiteral("station %1 at %2 ms level %3").arg(n).arg(s.sinceStartMs).arg(s.level)));
+        }
+    // Between two answers the line runs; across the missed polls it does not.
+    const auto& a = run.history(10);
+    const QPointF mid01 = (chart->pointOf(a[0].sinceStartMs, 4) + chart->pointOf(a[1].sinceStartMs, 4)) / 2;
+    QVERIFY(near(mid01, RangeChart::stationColor(10)));
+    const QPointF gap = (chart->pointOf(a[1].sinceStartMs, 4) + chart->pointOf(a[4].sinceStartMs, a[4].level)) / 2;
+    QVERIFY(!near(gap, RangeChart::stationColor(10)));
+    // The whole plot and its time labels lie inside the widget.
+    QVERIFY(QRectF(chart->rect()).contains(chart->plotRect()));
+    QVERIFY(chart->pointOf(a.back().sinceStartMs, 0).x() <= chart->plotRect().right() + 0.5);
+}
+
+void WindowTextTest::rangeTestPictureOnTheSimulator()
+{
+    if (qEnvironmentVariable("KD36_SHOT_DIR").isEmpty())
+        QSKIP("only for the README's picture (KD36_SHOT_DIR)");
+    ui().btnComPort->click();
+    QTRY_COMPARE(ui().shpLump->color(), qRgb(0, 255, 0));
+    modem->setStationDrift(1, 0, 4, 1500);
+    modem->setReplyLoss(3, 0.4);
+    ui().spbFICK->click();
+    QTRY_VERIFY(form->linkForm().isVisible());
+    auto* box1 = form->linkForm().findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    auto* box3 = form->linkForm().findChild<QCheckBox*>(QStringLiteral("CheckBox3"));
+    auto* boxA = form->linkForm().findChild<QCheckBox*>(QStringLiteral("CheckBox10"));
+    box1->setChecked(true);
+    box3->setChecked(true);
+    boxA->setChecked(true);
+    form->linkForm().findChild<QPushButton*>(QStringLiteral("btnRange"))->click();
+    auto* page = form->linkForm().findChild<TRangeForm*>();
+    QTRY_VERIFY(page && page->isVisible());
+    page->findChild<QSpinBox*>(QStringLiteral("spnInterval"))->setValue(1);
+    page->findChild<QSpinBox*>(QStringLiteral("spnCount"))->setValue(14);
+    page->findChild<QPushButton*>(QStringLiteral("btnRangeStart"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form->engine().rangeRun().running(), 180000);
+    QVERIFY(overflow(page).isEmpty());
+    shot(page, "range_test");
+    page->hide();
 }
 
 QTEST_MAIN(WindowTextTest)

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -313,6 +314,45 @@ TEST_F(Ctl, AnswerBackGoesOnPastASilentStation)
     EXPECT_TRUE(st[1].toObject()["level"].isNull());
     EXPECT_EQ(st[2].toObject()["level"].toInt(), 1);
     EXPECT_EQ(st[2].toObject()["status"].toString(), "ok");
+}
+
+TEST_F(Ctl, WatchPrintsALinePerPollAndASummary)
+{
+    // Stations 1 (level 3) and A (4) always answer.
+    Outcome r = run({"watch", "simulator", "1,A", "--interval", "1", "--count", "2", "--json"}, 60000);
+    EXPECT_EQ(r.code, 0) << r.err;
+    QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6) << r.out;
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(o["round"].toInt(), i / 2 + 1);
+        EXPECT_EQ(o["station"].toString(), i % 2 ? "A" : "1");
+        EXPECT_EQ(o["level"].toInt(), i % 2 ? 4 : 3);
+    }
+    const QJsonObject s = QJsonDocument::fromJson(lines[5].toUtf8()).object()["summary"].toObject();
+    EXPECT_EQ(s["station"].toString(), "A");
+    EXPECT_EQ(s["polls"].toInt(), 2);
+    EXPECT_EQ(s["replies"].toInt(), 2);
+
+    EXPECT_EQ(run({"watch", "simulator", "1", "--interval", "0"}).code, 2);
+    EXPECT_EQ(run({"answerback", "simulator", "1", "--count", "3"}).code, 2);
+}
+
+TEST_F(Ctl, SigintEndsAWatchWithItsSummary)
+{
+    QProcess p;
+    start(p, {"watch", "simulator", "1", "--interval", "1"});
+    std::string out;
+    for (int i = 0; i < 100 && out.find('\n') == std::string::npos; ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput().toStdString();
+    }
+    ASSERT_NE(out.find(" 1=3\n"), std::string::npos) << out;
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    out += p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_NE(out.find("station 1: polls "), std::string::npos) << out;
 }
 
 TEST_F(Ctl, SigtermDuringAReadClosesThePortAndTheLockHoldsUntilThen)
