@@ -111,6 +111,25 @@ Go on?</translation>
     </message>
 </context>
 <context>
+    <name>RangeChart</name>
+    <message>
+        <source>最初の応答を待っています…</source>
+        <translation>Waiting for the first reply…</translation>
+    </message>
+    <message>
+        <source>開始を押すと測定します</source>
+        <translation>Press Start to measure</translation>
+    </message>
+    <message>
+        <source>経過時間</source>
+        <translation>Elapsed</translation>
+    </message>
+    <message>
+        <source>レベル</source>
+        <translation>Level</translation>
+    </message>
+</context>
+<context>
     <name>SessionLogWriter</name>
     <message>
         <source>通常のファイルではありません。ログは通常のファイルにだけ記録できます。</source>
@@ -401,6 +420,18 @@ Go on?</translation>
     <message>
         <source>CSV (*.csv);;すべてのファイル (*)</source>
         <translation>CSV (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>レンジテスト...</source>
+        <translation>Range test...</translation>
+    </message>
+    <message>
+        <source>チェックした局を一定間隔で繰り返し確認します</source>
+        <translation>Polls the ticked stations again and again at a set interval</translation>
+    </message>
+    <message>
+        <source>レンジテスト</source>
+        <translation>Range test</translation>
     </message>
 </context>
 <context>
@@ -1535,6 +1566,121 @@ Go on?</translation>
     <message>
         <source>%1 文字 / 残 %2</source>
         <translation>%1 chars / %2 left</translation>
+    </message>
+</context>
+<context>
+    <name>TRangeForm</name>
+    <message>
+        <source>レンジテスト</source>
+        <translation>Range test</translation>
+    </message>
+    <message>
+        <source>間隔（秒）：</source>
+        <translation>Interval (s):</translation>
+    </message>
+    <message>
+        <source>間隔（秒）</source>
+        <translation>Interval (s)</translation>
+    </message>
+    <message>
+        <source>回数：</source>
+        <translation>Rounds:</translation>
+    </message>
+    <message>
+        <source>回数</source>
+        <translation>Rounds</translation>
+    </message>
+    <message>
+        <source>0 は停止するまで繰り返します</source>
+        <translation>0 repeats until stopped</translation>
+    </message>
+    <message>
+        <source>停止まで</source>
+        <translation>Until stopped</translation>
+    </message>
+    <message>
+        <source>開始(&amp;S)</source>
+        <translation>&amp;Start</translation>
+    </message>
+    <message>
+        <source>開始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止(&amp;T)</source>
+        <translation>S&amp;top</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>最新</source>
+        <translation>Last</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>応答／送信</source>
+        <translation>Replies / polls</translation>
+    </message>
+    <message>
+        <source>経過時間：0:00:00</source>
+        <translation>Elapsed: 0:00:00</translation>
+    </message>
+    <message>
+        <source>ラウンド：0</source>
+        <translation>Round: 0</translation>
+    </message>
+    <message>
+        <source>CSV保存...</source>
+        <translation>Save CSV...</translation>
+    </message>
+    <message>
+        <source>CSV保存</source>
+        <translation>Save CSV</translation>
+    </message>
+    <message>
+        <source>レンジテストの全結果をCSVファイルに保存します</source>
+        <translation>Saves every result of the range test to a CSV file</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>経過時間：%1:%2:%3</source>
+        <translation>Elapsed: %1:%2:%3</translation>
+    </message>
+    <message>
+        <source>ラウンド：%1 / %2</source>
+        <translation>Round: %1 / %2</translation>
+    </message>
+    <message>
+        <source>ラウンド：%1</source>
+        <translation>Round: %1</translation>
+    </message>
+    <message>
+        <source>応答なし</source>
+        <translation>No reply</translation>
     </message>
 </context>
 <context>

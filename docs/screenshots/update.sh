@@ -27,7 +27,7 @@ for lang in ja en; do
     mkdir -p "$shots"
     locale=C.UTF-8
     [ "$lang" = en ] && locale=en_US.UTF-8
-    LANG=$locale KD36_SHOT_DIR="$shots" "$build/bin/window_text_test" captionsFitInEveryWindow >"$out/log" 2>&1 ||
+    LANG=$locale KD36_SHOT_DIR="$shots" "$build/bin/window_text_test" captionsFitInEveryWindow rangeTestPictureOnTheSimulator >"$out/log" 2>&1 ||
         { cat "$out/log"; exit 1; }
     LANG=$locale KD36_SHOT_DIR="$shots" "$build/bin/spectrum_library_test" >"$out/log" 2>&1 ||
         { cat "$out/log"; exit 1; }

@@ -25,6 +25,7 @@
 
 #include "app/language.h"
 #include "app/main_form.h"
+#include "dialogs/range_form.h"
 #include "app/qt_boxes.h"
 #include "dialogs/about_form.h"
 #include "dialogs/link_form.h"
@@ -197,6 +198,10 @@ void EnglishWalkTest::everyWindowAndBoxIsEnglish()
     ui().spbFICK->click();
     QTRY_VERIFY(form->linkForm().isVisible());
     walk(&form->linkForm());
+    form->linkForm().findChild<QAbstractButton*>(QStringLiteral("btnRange"))->click();
+    QTRY_VERIFY(form->linkForm().rangeForm() && form->linkForm().rangeForm()->isVisible());
+    walk(form->linkForm().rangeForm());
+    form->linkForm().rangeForm()->close();
     form->linkForm().close();
     QTRY_VERIFY(ui().spbPacket->isEnabled());
     ui().spbPacket->click();
