@@ -3,7 +3,7 @@
 _kd36ctl()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local valued='--ini --baud --data-bits --parity --stop-bits --flow --wait'
+    local valued='--ini --baud --data-bits --parity --stop-bits --flow --wait --interval --count'
     COMPREPLY=()
     case $prev in
         --ini) COMPREPLY=($(compgen -f -- "$cur")); return ;;
@@ -12,7 +12,7 @@ _kd36ctl()
         --parity) COMPREPLY=($(compgen -W 'none odd even mark space' -- "$cur")); return ;;
         --stop-bits) COMPREPLY=($(compgen -W '1 1.5 2' -- "$cur")); return ;;
         --flow) COMPREPLY=($(compgen -W 'none xonxoff rtscts' -- "$cur")); return ;;
-        --wait) return ;;
+        --wait | --interval | --count) return ;;
     esac
     # The command and the arguments before the word being completed.
     local i w cmd='' nargs=0 skip=0
@@ -30,7 +30,7 @@ _kd36ctl()
         return
     fi
     if [[ -z $cmd ]]; then
-        COMPREPLY=($(compgen -W 'ports read write clone send answerback' -- "$cur"))
+        COMPREPLY=($(compgen -W 'ports read write clone send answerback watch' -- "$cur"))
         return
     fi
     case $cmd:$nargs in
