@@ -51,7 +51,8 @@ void SimulatedModem::raiseLineErrors(uint32_t flags)
 {
     std::lock_guard lock(mu_);
     advance();
-    errors_ |= flags;    changed_.signal();
+    errors_ |= flags;
+    changed_.signal();
 }
 
 void SimulatedModem::setCtsHeld(bool held)
@@ -60,14 +61,16 @@ void SimulatedModem::setCtsHeld(bool held)
     advance();
     ctsHeld_ = held;
     if (!held)
-        txNextStartNs_ = std::max(txNextStartNs_, lastNs_);    changed_.signal();
+        txNextStartNs_ = std::max(txNextStartNs_, lastNs_);
+    changed_.signal();
 }
 
 void SimulatedModem::setDsrOff(bool off)
 {
     std::lock_guard lock(mu_);
     advance();
-    dsrOff_ = off;    changed_.signal();
+    dsrOff_ = off;
+    changed_.signal();
 }
 
 void SimulatedModem::setRemoved(bool removed, int err)
@@ -75,7 +78,8 @@ void SimulatedModem::setRemoved(bool removed, int err)
     std::lock_guard lock(mu_);
     advance();
     removed_ = removed;
-    removedErr_ = err;    changed_.signal();
+    removedErr_ = err;
+    changed_.signal();
 }
 
 } // namespace kd36

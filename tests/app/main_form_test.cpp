@@ -231,10 +231,10 @@ void MainFormTest::passesRunOnlyWhenSomethingHappens()
     idle(200);
     QCOMPARE(form->passCount(), openPasses);
     // ...yet the lamps follow the lines as they move.
-    modem.load()->setDsrOff(true);
     modem.load()->setCtsHeld(true);
-    QTRY_COMPARE_WITH_TIMEOUT(lamp("shpSupplySignal"), kRed, 100);
     QTRY_COMPARE_WITH_TIMEOUT(lamp("shpTxableSignal"), kRed, 100);
+    modem.load()->setDsrOff(true);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("shpSupplySignal"), kRed, 100);
     modem.load()->setCtsHeld(false);
     QTRY_COMPARE_WITH_TIMEOUT(lamp("shpTxableSignal"), kGreen, 100);
 

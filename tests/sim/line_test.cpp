@@ -1,6 +1,8 @@
 // The line of the simulated modem: pacing, framing, modes, fault knobs.
 #include <atomic>
+#include <chrono>
 #include <thread>
+#include <vector>
 
 #include "sim_fixture.h"
 
@@ -383,6 +385,46 @@ TEST(SimMemory, SettingsSurviveReopening)
     // A modem without memory starts from the factory settings.
     SimulatedModem fresh(clock);
     EXPECT_EQ(fresh.settings(), ModemSettings{});
+}
+
+
+// The receive loop sleeps on the modem between events: whatever may change
+// what it reads (bytes due, a knob, the lines) ends the wait, nothing else does.
+TEST_F(SimLine, TheReceiveLoopsWaitEndsOnlyWhenSomethingHappens)
+{
+    using namespace std::chrono;
+    EventFd wake;
+    auto waited = [&](int64_t timeoutUs) {
+        const auto t0 = steady_clock::now();
+        modem.waitForEvent(wake.fd(), timeoutUs);
+        return duration_cast<milliseconds>(steady_clock::now() - t0).count();
+    };
+    EXPECT_GE(waited(60'000), 50); // idle: the whole time-out
+    modem.write(reinterpret_cast<const uint8_t*>("@EQID\r\n"), 7);
+    EXPECT_LT(waited(2'000'000), 500); // its bytes are due on the line
+
+    std::vector<uint8_t> drop(64);
+    for (int knob = 0; knob < 4; ++knob) {
+        // The reply and the last knob's bytes are in and read; the clock
+        // then stands still, so only the knob can end the wait.
+        clock.advanceMs(1000);
+        (void)modem.read(drop.data(), drop.size());
+        wake.drain();
+        modem.waitForEvent(wake.fd(), 0);
+        std::thread later([&, knob] {
+            std::this_thread::sleep_for(milliseconds(20));
+            switch (knob) {
+            case 0: modem.setCtsHeld(true); break;
+            case 1: modem.setDsrOff(true); break;
+            case 2: modem.injectBytes("x"); break;
+            default: wake.signal(); break;
+            }
+        });
+        const auto ms = waited(3'000'000);
+        EXPECT_GE(ms, 15) << "knob " << knob; // not before it
+        EXPECT_LT(ms, 1500) << "knob " << knob;
+        later.join();
+    }
 }
 
 } // namespace
