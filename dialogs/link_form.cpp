@@ -10,11 +10,13 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "engine/sjis.h"
 #include "range_form.h"
 #include "ui_link_form.h"
 
 using kd36::EndReason;
 using kd36::LinkLogic;
+using kd36::LinkWords;
 
 TLinkForm::TLinkForm(QWidget* parent)
     : ModelessForm(parent),
@@ -83,9 +85,27 @@ void TLinkForm::showLink(const kd36::LinkShown& s)
     }
 }
 
+LinkWords TLinkForm::logWords()
+{
+    auto w = [](const QString& text) { return kd36::utf8ToSjis(text.toStdString()); };
+    LinkWords words;
+    words.selectId = w(tr("IDを選択してください。"));
+    words.starting = w(tr("開始します。"));
+    words.completed = w(tr("完了しました。"));
+    words.noLine = w(tr("通信ができません。"));
+    words.aborted = w(tr("中止しました。"));
+    words.noReply = w(tr("応答がありません。"));
+    //: The station being polled (%1: its hex digit); its level follows on the same line.
+    words.checking = w(tr("#%1 を確認中･･･ "));
+    //: The level the station answered (%1: 0 to 4).
+    words.level = w(tr("レベル %1 です。"));
+    return words;
+}
+
 void TLinkForm::bind(LinkLogic& logic, Guard guard)
 {
     attach(logic, std::move(guard));
+    logic.setWords(logWords());
     connect(ui->btnGet, &QPushButton::clicked, this, [this] { run([](LinkLogic& l) { l.btnGetClick(); }); });
     connect(ui->btnAbort, &QPushButton::clicked, this,
             [this] { run([](LinkLogic& l) { l.btnAbortClick(EndReason::UserAbort); }); });

@@ -27,8 +27,10 @@ public:
     explicit TLinkForm(QWidget* parent = nullptr);
     ~TLinkForm() override;
 
-    // Wires the widgets to the logic (once the main engine exists).
+    // Wires the widgets to the logic (once the main engine exists) and
+    // hands it the log's words in the window's language.
     void bind(kd36::LinkLogic& logic, Guard guard = {});
+    static kd36::LinkWords logWords();
     // Asks where "CSV保存" writes; none: the file dialog. Empty: cancelled.
     std::function<QString(const QString& suggested)> chooseFile;
 

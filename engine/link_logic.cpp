@@ -14,6 +14,32 @@
 
 namespace kd36 {
 
+namespace {
+
+// `text` with its "%1" replaced by `arg`.
+std::string withArg(std::string text, const std::string& arg)
+{
+    if (const size_t at = text.find("%1"); at != std::string::npos)
+        text.replace(at, 2, arg);
+    return text;
+}
+
+} // namespace
+
+LinkWords LinkWords::japanese()
+{
+    LinkWords w;
+    w.selectId = sj("IDを選択してください。");
+    w.starting = sj("開始します。");
+    w.completed = sj("完了しました。");
+    w.noLine = sj("通信ができません。");
+    w.aborted = sj("中止しました。");
+    w.noReply = sj("応答がありません。");
+    w.checking = sj("#%1 を確認中･･･ ");
+    w.level = sj("レベル %1 です。");
+    return w;
+}
+
 bool LinkLogic::CheckAllNext = true;
 
 std::optional<AircLevel> parseAircPayload(const std::string& payload)
@@ -140,7 +166,7 @@ bool LinkLogic::rangeStartClick(int intervalS, int rounds)
     if (FState == 0 || FState == 2)
         return false;
     if (std::none_of(FTicked.begin(), FTicked.end(), [](bool b) { return b; })) {
-        AddMessage(sj("IDを選択してください。"));
+        AddMessage(words_.selectId);
         return false;
     }
     return main_.rangeRun().start(FTicked, intervalS, rounds);
@@ -173,7 +199,7 @@ void LinkLogic::FormHide()
         main_.rangeRun().stop();
     if (FState == 2) {
         settleLast(LinkResult::Aborted);
-        AddMessage(sj("中止しました。"));
+        AddMessage(words_.aborted);
     }
     FState = 0;
     v_.stopTimer(TimerId::WaitTime);
@@ -189,7 +215,7 @@ void LinkLogic::btnGetClick()
     for (int n = 0; n < kStations && !any; ++n)
         any = FTicked[size_t(n)];
     if (!any) {
-        AddMessage(sj("IDを選択してください。"));
+        AddMessage(words_.selectId);
         return;
     }
     FState = 2;
@@ -197,7 +223,7 @@ void LinkLogic::btnGetClick()
     FResults.clear();
     FLevels.fill(0);
     linkChanged();
-    AddMessage(sj("開始します。"));
+    AddMessage(words_.starting);
 }
 
 void LinkLogic::btnAbortClick(EndReason reason)
@@ -223,11 +249,11 @@ void LinkLogic::btnAbortClick(EndReason reason)
     FState = 3;
     linkChanged();
     switch (reason) {
-    case EndReason::Completed: AddMessage(sj("完了しました。")); break;
-    case EndReason::NoLine: AddMessage(sj("通信ができません。")); break;
+    case EndReason::Completed: AddMessage(words_.completed); break;
+    case EndReason::NoLine: AddMessage(words_.noLine); break;
     case EndReason::TimedOut: break; // already on the station's line
     case EndReason::UserAbort:
-    case EndReason::KeyAbort: AddMessage(sj("中止しました。")); break;
+    case EndReason::KeyAbort: AddMessage(words_.aborted); break;
     }
     addEmptyLine();
 }
@@ -248,7 +274,7 @@ void LinkLogic::spbMemClearClick()
 void LinkLogic::timWaitTimeTimer()
 {
     v_.stopTimer(TimerId::WaitTime);
-    appendToLastLine(sj("応答がありません。") + "\r\n");
+    appendToLastLine(words_.noReply + "\r\n");
     btnAbortClick(EndReason::TimedOut);
 }
 
@@ -281,10 +307,7 @@ int LinkLogic::NextStation()
     FNextStation = found + 1;
     FResults.push_back({wallClockMs(), found, -1, LinkResult::Pending});
     // Added as it stands: the trailing blank is where the level goes.
-    std::string line(1, '#');
-    line += kHexDigits[found];
-    line += sj(" を確認中･･･ ");
-    appendRaw(line);
+    appendRaw(withArg(words_.checking, std::string(1, kHexDigits[found])));
     return found;
 }
 
@@ -309,7 +332,7 @@ void LinkLogic::ShowLevel(int station, int level)
     }
     FLevels[size_t(station)] = level;
     linkChanged();
-    appendToLastLine(sj("レベル ") + std::to_string(level) + sj(" です。") + "\r\n");
+    appendToLastLine(withArg(words_.level, std::to_string(level)) + "\r\n");
 }
 
 void LinkLogic::RestartWaitTimer()

@@ -52,9 +52,19 @@ struct LinkShown {
     bool operator==(const LinkShown&) const = default;
 };
 
+// What the dialog's log says, in Shift-JIS; "%1" stands for the station or
+// the level. The window hands in its language's words.
+struct LinkWords {
+    std::string selectId, starting, completed, noLine, aborted, noReply;
+    std::string checking; // "#%1 ...": the station polled; its level follows on the line
+    std::string level;    // "... %1 ...": the level it answered
+    static LinkWords japanese();
+};
+
 class LinkLogic {
 public:
     LinkLogic(MainEngine& main, View& view);
+    void setWords(LinkWords words) { words_ = std::move(words); }
 
     void FormShow();
     void FormHide();
@@ -124,6 +134,7 @@ private:
     bool memoLooksEmpty() const;
     MainEngine& main_;
     View& v_;
+    LinkWords words_ = LinkWords::japanese();
 };
 
 } // namespace kd36

@@ -433,6 +433,40 @@ Go on?</translation>
         <source>レンジテスト</source>
         <translation>Range test</translation>
     </message>
+    <message>
+        <source>IDを選択してください。</source>
+        <translation>Select a station first.</translation>
+    </message>
+    <message>
+        <source>開始します。</source>
+        <translation>Starting.</translation>
+    </message>
+    <message>
+        <source>完了しました。</source>
+        <translation>Done.</translation>
+    </message>
+    <message>
+        <source>通信ができません。</source>
+        <translation>No line to the modem.</translation>
+    </message>
+    <message>
+        <source>中止しました。</source>
+        <translation>Stopped.</translation>
+    </message>
+    <message>
+        <source>応答がありません。</source>
+        <translation>no reply.</translation>
+    </message>
+    <message>
+        <source>#%1 を確認中･･･ </source>
+        <extracomment>The station being polled (%1: its hex digit); its level follows on the same line.</extracomment>
+        <translation>#%1 checking... </translation>
+    </message>
+    <message>
+        <source>レベル %1 です。</source>
+        <extracomment>The level the station answered (%1: 0 to 4).</extracomment>
+        <translation>level %1.</translation>
+    </message>
 </context>
 <context>
     <name>TMainForm</name>

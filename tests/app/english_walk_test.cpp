@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <memory>
@@ -198,6 +199,17 @@ void EnglishWalkTest::everyWindowAndBoxIsEnglish()
     ui().spbFICK->click();
     QTRY_VERIFY(form->linkForm().isVisible());
     walk(&form->linkForm());
+    // Its log too: a run with nothing ticked, then a station that answers
+    // and one that does not.
+    auto* get = form->linkForm().findChild<QAbstractButton*>(QStringLiteral("btnGet"));
+    get->click();
+    form->linkForm().findChild<QAbstractButton*>(QStringLiteral("CheckBox1"))->click();
+    form->linkForm().findChild<QAbstractButton*>(QStringLiteral("CheckBox2"))->click();
+    get->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form->engine().linkForm().state() == 3, 15000);
+    const QString log = form->linkForm().logMemo()->toPlainText();
+    QVERIFY2(log.contains(QLatin1String("#1")) && log.contains(QLatin1String("#2")), qPrintable(log));
+    QVERIFY2(!japanese(log), qPrintable(log));
     form->linkForm().findChild<QAbstractButton*>(QStringLiteral("btnRange"))->click();
     QTRY_VERIFY(form->linkForm().rangeForm() && form->linkForm().rangeForm()->isVisible());
     walk(form->linkForm().rangeForm());
