@@ -6,15 +6,11 @@
 #include <algorithm>
 
 #include "engine/range_run.h"
+#include "spectrum/display_colours.h"
 
 namespace {
 
-// The spectrum display's colours.
-const QColor kBackground(0x0e, 0x15, 0x22);
-const QColor kPlotFill(0x13, 0x1d, 0x2d);
-const QColor kGridMajor(0x2c, 0x3d, 0x55);
-const QColor kGridMinor(0x1c, 0x29, 0x3b);
-const QColor kAxisText(0xc8, 0xd3, 0xe2);
+using namespace kd36::display;
 
 constexpr int kTopLevel = 4;
 constexpr uint64_t kShortestSpanMs = 10000;

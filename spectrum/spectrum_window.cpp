@@ -1,4 +1,5 @@
 #include "spectrum_window.h"
+#include "display_colours.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,11 +25,7 @@ namespace kd36::spectrum {
 
 namespace {
 
-const QColor kBackground(0x0e, 0x15, 0x22);
-const QColor kPlotFill(0x13, 0x1d, 0x2d);
-const QColor kGridMajor(0x2c, 0x3d, 0x55);
-const QColor kGridMinor(0x1c, 0x29, 0x3b);
-const QColor kAxisText(0xc8, 0xd3, 0xe2);
+using namespace kd36::display;
 const QColor kPeak(0x7f, 0xe3, 0xff);
 const QColor kValueText(0xe8, 0xee, 0xf6);
 
