@@ -154,7 +154,9 @@ void TMainForm::createServices()
         FCatalog->setSimulatorFactory(FOptions.simulator);
     } else {
         Clock* clock = FClock;
-        FCatalog->setSimulatorFactory([clock] { return makeSimulatedModem(*clock); });
+        const SimulatorSetup sim =
+            FSettingsPath.empty() ? SimulatorSetup{} : simulatorSetup(readSection(FSettingsPath, "Simulator"));
+        FCatalog->setSimulatorFactory([clock, sim] { return makeSimulatedModem(*clock, sim); });
     }
 
     QStringList folders = FOptions.displayFolders;

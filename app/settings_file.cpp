@@ -418,15 +418,8 @@ bool rewriteInPlace(const std::string& path, const std::string& old, const std::
 std::map<int, std::string> readPortPins(const std::string& path)
 {
     std::map<int, std::string> pins;
-    const FileRead file = readSettingsFile(path);
-    if (file.data.empty())
-        return pins;
-    Ini ini;
-    loadIni(ini, file.data);
-    Ini::TNamesDepend keys;
-    ini.GetAllKeys("Ports", keys);
-    for (const auto& e : keys) {
-        std::string_view name(e.pItem);
+    for (const auto& [key, value] : readSection(path, "Ports")) {
+        std::string_view name(key);
         if (name.size() < 4 || (name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
             continue;
         std::string_view digits = name.substr(3);
@@ -435,10 +428,27 @@ std::map<int, std::string> readPortPins(const std::string& path)
         auto n = strToInt(digits);
         if (!n || *n < 1 || *n > 99)
             continue;
-        const char* v = ini.GetValue("Ports", e.pItem, "");
-        pins[int(*n)] = v ? v : "";
+        pins[int(*n)] = value;
     }
     return pins;
+}
+
+std::vector<std::pair<std::string, std::string>> readSection(const std::string& path, const char* section)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    const FileRead file = readSettingsFile(path);
+    if (file.data.empty())
+        return out;
+    Ini ini;
+    loadIni(ini, file.data);
+    Ini::TNamesDepend keys;
+    ini.GetAllKeys(section, keys);
+    keys.sort(Ini::Entry::LoadOrder());
+    for (const auto& e : keys) {
+        const char* v = ini.GetValue(section, e.pItem, "");
+        out.emplace_back(e.pItem, v ? v : "");
+    }
+    return out;
 }
 
 } // namespace kd36

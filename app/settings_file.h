@@ -3,6 +3,7 @@
 // the setting panel's write values are kept in it (Shift-JIS texts).
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../engine/setting_panel.h"
@@ -76,5 +77,8 @@ constexpr size_t kMaxSettingsFileBytes = 1 << 20;
 // [Ports]: COMn=device path, "simulator", or empty to drop the number.
 // Read only; the tool never writes this section.
 std::map<int, std::string> readPortPins(const std::string& path);
+
+// Every key=value of one section, in file order; read only.
+std::vector<std::pair<std::string, std::string>> readSection(const std::string& path, const char* section);
 
 } // namespace kd36

@@ -67,7 +67,7 @@ public:
 
 class Session {
 public:
-    Session(const Options& o, std::map<int, std::string> pins)
+    Session(const Options& o, std::map<int, std::string> pins, SimulatorSetup sim = {})
         : opt(o)
         , main(WindowKind::Main)
         , link(WindowKind::Link)
@@ -79,7 +79,7 @@ public:
             link.fireDueTimers(now);
         })
     {
-        catalog.setSimulatorFactory([this] { return makeSimulatedModem(clock); });
+        catalog.setSimulatorFactory([this, sim] { return makeSimulatedModem(clock, sim); });
         for (HeadlessView* v : {&main, &link, &packet})
             v->nowMs = [this] { return clock.nowMs(); };
         main.onTimer = [this](TimerId n) {

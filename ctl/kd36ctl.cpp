@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -175,7 +176,9 @@ int runCommand(Session& s, const Options& opt, const std::vector<int>& stations)
 // One run on an opened port, from the window's start to the port's close.
 int runSession(const Options& opt, const std::map<int, std::string>& pins, const std::string& ini, int portNumber)
 {
-    Session s(opt, pins);
+    std::vector<std::string> ignored;
+    const SimulatorSetup sim = ini.empty() ? SimulatorSetup{} : simulatorSetup(readSection(ini, "Simulator"), &ignored);
+    Session s(opt, pins, sim);
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &s.loopOwner, [&s] {
         char c;
@@ -187,6 +190,13 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
         std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
         return kUsage;
     }
+    const auto& entries = s.catalog.entries();
+    const bool simulator = std::any_of(entries.begin(), entries.end(),
+                                       [&](const auto& e) { return e.number == portNumber && e.simulator; });
+    for (const std::string& entry : ignored)
+        if (simulator)
+            std::fprintf(stderr, "kd36ctl: settings file %s: [Simulator] %s is not understood; left out\n",
+                         plainText(ini).c_str(), plainText(entry).c_str());
     const PortSettings line = lineSettings(opt, s.host.engine().portSettings());
 
     std::vector<int> stations;

@@ -316,6 +316,27 @@ TEST_F(Ctl, AnswerBackGoesOnPastASilentStation)
     EXPECT_EQ(st[2].toObject()["status"].toString(), "ok");
 }
 
+TEST_F(Ctl, TheSettingsFileMakesASimulatedStationDrift)
+{
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Simulator]\nDrift5=2-4 1\nLoss5x=1\n");
+    }
+    // Station 5 is absent by default; the drift brings it on air.
+    Outcome r = run({"watch", "simulator", "5", "--interval", "1", "--count", "3", "--json"}, 60000);
+    EXPECT_NE(r.err.find("[Simulator] Loss5x=1 is not understood"), std::string::npos) << r.err;
+    QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << r.out;
+    EXPECT_EQ(r.code, 0) << r.err;
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(o["status"].toString(), "ok");
+        const int level = o["level"].toInt(-1);
+        EXPECT_TRUE(level >= 2 && level <= 4) << level;
+    }
+}
+
 TEST_F(Ctl, WatchPrintsALinePerPollAndASummary)
 {
     // Stations 1 (level 3) and A (4) always answer.

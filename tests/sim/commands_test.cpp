@@ -2,6 +2,7 @@
 // answer-back, packets and development commands.
 #include <cstdio>
 
+#include "sim/simulator_factory.h"
 #include "sim_fixture.h"
 
 namespace kd36::test {
@@ -191,6 +192,36 @@ TEST_F(SimCommands, AnswerBackOnlyFromPresentStations)
     modem.removeStation(1);
     EXPECT_EQ(ask("@AIRC:N=1\r\n", 1000), "");
     EXPECT_EQ(ask("@AIRC:Q\r\n", 50), ">AIRC:Q\r\n");
+}
+
+TEST(SimSetup, TheSettingsSectionTakesOnlyWhatItCanDo)
+{
+    std::vector<std::string> ignored;
+    const SimulatorSetup s = simulatorSetup({{"Drift1", "0-4 1500"},
+                                             {"drifta", " 2-3  10 "},
+                                             {"Loss3", "40"},
+                                             {"LOSSF", "12.5 %"},
+                                             {"Drift2", "4-2 100"},
+                                             {"Drift4", "1-3 0"},
+                                             {"Drift5", "1-3"},
+                                             {"Loss6", "101"},
+                                             {"Loss7", "nan"},
+                                             {"LossG", "5"},
+                                             {"Level1", "3"}},
+                                            &ignored);
+    ASSERT_EQ(s.drifts.size(), 2u);
+    EXPECT_EQ(s.drifts[0].station, 1);
+    EXPECT_EQ(s.drifts[0].hi, 4);
+    EXPECT_EQ(s.drifts[0].stepMs, 1500u);
+    EXPECT_EQ(s.drifts[1].station, 10);
+    EXPECT_EQ(s.drifts[1].lo, 2);
+    EXPECT_EQ(s.drifts[1].stepMs, 10u);
+    ASSERT_EQ(s.losses.size(), 2u);
+    EXPECT_DOUBLE_EQ(s.losses[0].share, 0.4);
+    EXPECT_EQ(s.losses[1].station, 15);
+    EXPECT_DOUBLE_EQ(s.losses[1].share, 0.125);
+    EXPECT_EQ(ignored, (std::vector<std::string>{"Drift2=4-2 100", "Drift4=1-3 0", "Drift5=1-3", "Loss6=101",
+                                                 "Loss7=nan", "LossG=5", "Level1=3"}));
 }
 
 TEST_F(SimCommands, StopGivesUpThePollInProgress)
