@@ -181,6 +181,11 @@ void TMainForm::createHost()
     // The call carries nothing; the piece waits in the host.
     FHost->setPieceNotify([this] { QMetaObject::invokeMethod(this, "takePiece", Qt::QueuedConnection); });
     FHost->setLostNotify([this] { QMetaObject::invokeMethod(this, "takeDeviceLost", Qt::QueuedConnection); });
+    // The line a repeated port fault leaves, in the window's language.
+    FHost->setNoteWords([](const std::string& text, unsigned count) {
+        const QString t = QCoreApplication::translate("QtBoxes", text.c_str());
+        return (count < 2 ? t : tr("%1 (%2回目)").arg(t).arg(count)).toStdString();
+    });
     // No pass while a message box is open.
     FHost->setPassGate([this] {
         return !(FQtBoxes && FQtBoxes->openCount() > 0)

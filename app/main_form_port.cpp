@@ -95,7 +95,9 @@ void TMainForm::setUpReconnect()
         FHost->setQuietOpen(false);
         return FEngine->portOpen();
     };
-    hooks.announce = [this](const std::string& line) { FEngine->EchoMonitor(sj(line) + "\r\n"); };
+    hooks.reconnected = [this](int n) {
+        FEngine->EchoMonitor(sj(tr("ポートを再接続しました: COM%1").arg(n).toStdString()) + "\r\n");
+    };
     hooks.describe = [this](int n) -> std::optional<LostPort> {
         for (const auto& e : FCatalog->entries()) {
             if (e.number != n || e.simulator)

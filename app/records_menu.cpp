@@ -24,6 +24,12 @@ std::string writerReason(const std::string& why)
     return QCoreApplication::translate("SessionLogWriter", why.c_str()).toStdString();
 }
 
+// The profile reader's own texts in the window's language.
+std::string profileWords(const std::string& text)
+{
+    return QCoreApplication::translate("RecordsMenu", text.c_str()).toStdString();
+}
+
 QString documentsFolder()
 {
     QString d = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -130,7 +136,7 @@ void RecordsMenu::mnuProfileSaveClick()
     FProfileFolder = QFileInfo(path).absolutePath();
     std::string why;
     if (!writeProfileFile(local(path), profileFromPanel(FEngine.panel()), why))
-        FBoxes.warning(tr("設定値を保存できません。").toStdString(), why);
+        FBoxes.warning(tr("設定値を保存できません。").toStdString(), profileWords(why));
 }
 
 void RecordsMenu::mnuProfileLoadClick()
@@ -157,7 +163,7 @@ void RecordsMenu::mnuProfileLoadClick()
     }
     if (check.issues.empty())
         return;
-    std::string detail = describeIssues(check.issues);
+    std::string detail = describeIssues(check.issues, 20, profileWords);
     if (!check.unticked.empty()) {
         detail += tr("書込みのチェックを外した項目:").toStdString();
         for (const std::string& section : check.unticked)
@@ -175,7 +181,8 @@ void RecordsMenu::mnuReadToWriteClick()
     }
     std::vector<ProfileIssue> left = copyReadBackToWrite(FEngine);
     if (!left.empty())
-        FBoxes.information(tr("次の読込値は設定値にできませんでした。").toStdString(), describeIssues(left));
+        FBoxes.information(tr("次の読込値は設定値にできませんでした。").toStdString(),
+                           describeIssues(left, 20, profileWords));
 }
 
 } // namespace kd36

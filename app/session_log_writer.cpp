@@ -1,5 +1,6 @@
 #include "session_log_writer.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include <cerrno>
@@ -279,7 +280,13 @@ void SessionLogWriter::modeChanged(bool commandMode)
 
 void SessionLogWriter::error(const std::string& utf8)
 {
-    add(formatLogNote(localLogTime(wallMs_()), "ERROR", utf8));
+    add(formatLogNote(localLogTime(wallMs_()), "ERROR",
+                      QCoreApplication::translate("SessionLogWriter", utf8.c_str()).toStdString()));
+}
+
+void SessionLogWriter::openFailed(int portNumber)
+{
+    error(tr("COM%1 を開けません").arg(portNumber).toStdString());
 }
 
 } // namespace kd36

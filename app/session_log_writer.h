@@ -49,7 +49,9 @@ public:
     void portOpened(int portNumber, const PortSettings& settings) override;
     void portClosed(int portNumber) override;
     void modeChanged(bool commandMode) override;
+    // In the window's language, as the boxes are.
     void error(const std::string& utf8) override;
+    void openFailed(int portNumber) override;
 
     static constexpr int kFlushMs = 500;
     static constexpr int kStopWaitMs = 2000;

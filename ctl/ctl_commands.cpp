@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -486,8 +487,15 @@ int cmdClone(Session& s, const std::string& path)
     }
     std::vector<ProfileIssue> notCopied;
     const SettingsProfile p = profileFromReadBack(s.host.engine().panel(), true, &notCopied);
-    if (!notCopied.empty())
-        std::fprintf(stderr, "kd36ctl: not copied:\n%s\n", plainText(describeIssues(notCopied)).c_str());
+    if (!notCopied.empty()) {
+        // One line each: plainText would show the line breaks as \x0A.
+        std::fprintf(stderr, "kd36ctl: not copied:\n");
+        std::istringstream lines(describeIssues(notCopied, 20, [](const std::string& t) {
+            return spoken(t, "RecordsMenu");
+        }));
+        for (std::string line; std::getline(lines, line);)
+            std::fprintf(stderr, "kd36ctl:   %s\n", plainText(line).c_str());
+    }
     std::string why;
     if (!writeProfileFile(path, p, why)) {
         std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(why).c_str());

@@ -8,10 +8,10 @@
 
 namespace kd36::ctl {
 
-inline std::string spoken(const std::string& text)
+inline std::string spoken(const std::string& text, const char* context = "QtBoxes")
 {
     static const Language language = streamLanguage(messagesLocale());
-    return translated(language, "QtBoxes", text);
+    return translated(language, context, text);
 }
 
 } // namespace kd36::ctl

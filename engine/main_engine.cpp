@@ -125,7 +125,7 @@ void MainEngine::mnuCommOpenClick()
         FPortOpen = d.port.OpenPort(FPortNumber, FPortSettings) ? 1 : 0;
         if (FPortOpen != 1) {
             if (FObserver)
-                FObserver->error("COM" + std::to_string(FPortNumber) + " を開けません");
+                FObserver->openFailed(FPortNumber);
             return;
         }
         // The log's reader needs the mode the session starts in, not only later switches.
@@ -176,7 +176,7 @@ void MainEngine::portLost()
     if (!portButtonTag)
         return;
     if (FObserver)
-        FObserver->error("通信ポートのデバイスが応答しません。");
+        FObserver->error(KD36_TR_NOOP("SessionLogWriter", "通信ポートのデバイスが応答しません。"));
     d.boxes.warning(kPortLostText, "The serial device was removed or stopped working.");
     mnuCommOpenClick();
 }
@@ -247,7 +247,7 @@ bool MainEngine::SendText(const std::string& text)
         int n = d.port.WritePort(text.data(), uint32_t(text.size()));
         if (n != int(text.size())) {
             if (FObserver)
-                FObserver->error("送信失敗");
+                FObserver->error(KD36_TR_NOOP("SessionLogWriter", "送信失敗"));
             d.boxes.warning(KD36_TR_NOOP("QtBoxes", "送信失敗"));
         } else {
             ok = true;

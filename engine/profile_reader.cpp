@@ -11,6 +11,7 @@
 
 #include <strings.h>
 
+#include "../serial/user_text.h"
 #include "profile_format.h"
 #include "records_file.h"
 #include "settings_profile.h"
@@ -22,8 +23,13 @@ namespace profile_format {
 ProfileIssue issue(ProfileProblem problem, std::string section, std::string key, std::string value, int line)
 {
     static const char* const reasons[] = {
-        "値が不正です",       "不明なキーです", "不明なセクションです", "重複しています",
-        "INI の行ではありません", "制御文字を含みます", "値がありません",
+        KD36_TR_NOOP("RecordsMenu", "値が不正です"),
+        KD36_TR_NOOP("RecordsMenu", "不明なキーです"),
+        KD36_TR_NOOP("RecordsMenu", "不明なセクションです"),
+        KD36_TR_NOOP("RecordsMenu", "重複しています"),
+        KD36_TR_NOOP("RecordsMenu", "INI の行ではありません"),
+        KD36_TR_NOOP("RecordsMenu", "制御文字を含みます"),
+        KD36_TR_NOOP("RecordsMenu", "値がありません"),
     };
     return {std::move(section), std::move(key), std::move(value), reasons[int(problem)], problem, line};
 }
@@ -369,8 +375,10 @@ ProfileCheck checkProfile(const ProfileReadResult& r, bool extension)
     return c;
 }
 
-std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines)
+std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines,
+                           const std::function<std::string(const std::string&)>& words)
 {
+    auto say = [&words](const std::string& text) { return words ? words(text) : text; };
     std::string out;
     size_t shown = 0;
     for (const ProfileIssue& i : issues) {
@@ -381,12 +389,16 @@ std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLi
             line += " " + i.key + (i.problem == ProfileProblem::Missing ? "" : "=" + i.value);
         else if (!i.value.empty())
             line += " " + i.value;
-        line += " : " + i.reason;
+        line += " : " + say(i.reason);
         out += line + "\n";
         ++shown;
     }
-    if (issues.size() > shown)
-        out += "ほか " + std::to_string(issues.size() - shown) + " 件\n";
+    if (issues.size() > shown) {
+        std::string more = say(KD36_TR_NOOP("RecordsMenu", "ほか %1 件"));
+        if (size_t at = more.find("%1"); at != std::string::npos)
+            more.replace(at, 2, std::to_string(issues.size() - shown));
+        out += more + "\n";
+    }
     return out;
 }
 

@@ -20,6 +20,8 @@ public:
     virtual void modeChanged(bool commandMode) = 0;
     // A failure the user was told about (UTF-8).
     virtual void error(const std::string& utf8) = 0;
+    // COMn could not be opened.
+    virtual void openFailed(int portNumber) { error("COM" + std::to_string(portNumber) + " を開けません"); }
 };
 
 } // namespace kd36

@@ -17,6 +17,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
+#include "../serial/user_text.h"
 #include "conversions.h"
 #include "main_engine.h"
 #include "profile_format.h"
@@ -247,7 +248,7 @@ bool writeProfileFile(const std::string& path, const SettingsProfile& p, std::st
             for (const Entry& e : entries(p))
                 ini.SetValue(e.section.c_str(), e.key.c_str(), e.value.c_str());
             if (ini.Save(data) < 0) {
-                why = "書き出せません";
+                why = KD36_TR_NOOP("RecordsMenu", "書き出せません");
                 return false;
             }
         }

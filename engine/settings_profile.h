@@ -12,6 +12,7 @@
 //   writeProfileFile(path, p, why);
 #include <array>
 #include <optional>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,8 +119,10 @@ SettingsProfile profileFromReadBack(const SettingPanel& panel, bool tick,
 std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& engine);
 
 // The skipped entries as lines for a message box (UTF-8), at most
-// `maxLines` of them and a count of the rest.
-std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines = 20);
+// `maxLines` of them and a count of the rest. `words` puts the tool's own
+// texts (the reasons, "ほか %1 件") into the window's language.
+std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines = 20,
+                           const std::function<std::string(const std::string&)>& words = {});
 // One English line per entry, for standard error ("line 3: [Frame]
 // ByteLength=300: invalid value"); texts as the file has them.
 std::vector<std::string> issueLinesEnglish(const std::vector<ProfileIssue>& issues);

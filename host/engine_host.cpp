@@ -23,10 +23,10 @@ EngineHost::EngineHost(Views views, MessageBoxes& boxes, Clock& clk, DeviceOpene
     // A dropped link fails the writes of a running sequence too: one incident.
     incidents_.watch(kPortLostText, "link");
     incidents_.watch("送信失敗", "link");
-    incidents_.setNote([this](const std::string& line) {
+    incidents_.setNote([this](const std::string& text, unsigned count) {
         {
             std::lock_guard g(mu_);
-            notes_.push_back(line);
+            notes_.emplace_back(text, count);
         }
         cv_.notify_one();
         if (notify_)
@@ -222,12 +222,13 @@ bool EngineHost::takeLoss()
 
 bool EngineHost::takeNotes()
 {
-    std::deque<std::string> notes;
+    std::deque<std::pair<std::string, unsigned>> notes;
     {
         std::lock_guard g(mu_);
         notes.swap(notes_);
     }
-    for (const std::string& line : notes) {
+    for (const auto& [text, count] : notes) {
+        const std::string line = noteWords_(text, count);
         engine_.EchoMonitor(sj(line) + "\r\n");
         if (engine_.observer())
             engine_.observer()->error(line);

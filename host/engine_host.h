@@ -107,6 +107,10 @@ public:
     // Echoes the counted repeats of port faults into the monitor and the
     // session log; true when there were any.
     bool takeNotes();
+    // The line a repeat leaves, in the window's language (by default the
+    // box text with its Japanese count).
+    using NoteWords = std::function<std::string(const std::string& text, unsigned count)>;
+    void setNoteWords(NoteWords words) { noteWords_ = std::move(words); }
     // From now on no box is shown (the window or the run is ending).
     void beginClosing() { incidents_.beginClosing(); }
 
@@ -150,7 +154,8 @@ private:
     std::mutex mu_;
     std::condition_variable cv_;
     std::deque<std::pair<std::string, uint64_t>> pieces_; // with the open they came from
-    std::deque<std::string> notes_;                       // under mu_
+    std::deque<std::pair<std::string, unsigned>> notes_; // under mu_
+    NoteWords noteWords_ = IncidentBoxes::repeatLine;
     bool somethingWaiting() const; // under mu_
     uint64_t linesMoved_ = 0;      // under mu_
     uint64_t linesShown_ = 0;      // under mu_

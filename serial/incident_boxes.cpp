@@ -11,7 +11,7 @@ void IncidentBoxes::watch(const std::string& text, const std::string& group)
     watched_[text] = group.empty() ? text : group;
 }
 
-void IncidentBoxes::setNote(std::function<void(const std::string&)> note)
+void IncidentBoxes::setNote(Note note)
 {
     std::lock_guard g(mu_);
     note_ = std::move(note);
@@ -36,8 +36,8 @@ std::string IncidentBoxes::repeatLine(const std::string& text, unsigned count)
 
 bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
 {
-    std::function<void(const std::string&)> note;
-    std::string line;
+    Note note;
+    unsigned count = 0;
     {
         std::unique_lock g(mu_);
         if (closing_) {
@@ -56,14 +56,13 @@ bool IncidentBoxes::admit(const std::string& text, const std::string& detail)
             inc.counts.clear();
         inc.active = true;
         inc.lastMs = now;
-        const unsigned count = ++inc.counts[text];
+        count = ++inc.counts[text];
         if (!ongoing)
             return true;
         note = note_;
-        line = repeatLine(text, count);
     }
     if (note)
-        note(line);
+        note(text, count);
     return false;
 }
 

@@ -23,8 +23,10 @@ public:
     // Texts of port faults whose repeats are counted rather than shown.
     // Texts of one group are one incident: the first of any is the box.
     void watch(const std::string& text, const std::string& group = {});
-    // Takes the counted lines (UTF-8); called on whichever thread reports.
-    void setNote(std::function<void(const std::string&)> note);
+    // Takes each counted repeat: the box text and how often it came in this
+    // incident (2 and up); called on whichever thread reports.
+    using Note = std::function<void(const std::string& text, unsigned count)>;
+    void setNote(Note note);
     // From now on every box goes to standard error; a question is No.
     void beginClosing();
     bool closing() const;
@@ -52,7 +54,7 @@ private:
         std::map<std::string, unsigned> counts; // per text
     };
     std::map<std::string, Incident> incidents_;
-    std::function<void(const std::string&)> note_;
+    Note note_;
     bool closing_ = false;
 };
 

@@ -138,8 +138,6 @@ void ReconnectOpener::stash(int n, std::unique_ptr<Device> dev)
 
 // ------------------------------------------------------------- reconnector
 
-std::string reconnectedLine(int n) { return "ポートを再接続しました: COM" + std::to_string(n); }
-
 PortReconnector::PortReconnector(ReconnectOpener& opener, Clock& clock, std::unique_ptr<DeviceEventSource> events,
                                  Hooks hooks)
     : opener_(opener)
@@ -209,8 +207,8 @@ bool PortReconnector::pass()
         return false;
     }
     machine_.succeeded();
-    if (hooks_.announce)
-        hooks_.announce(reconnectedLine(n));
+    if (hooks_.reconnected)
+        hooks_.reconnected(n);
     return true;
 }
 

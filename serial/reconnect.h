@@ -92,8 +92,8 @@ public:
         // Reopens the port as the port button does (settings, DTR for the
         // mode); true when open.
         std::function<bool()> reopen;
-        // One line for the active monitor.
-        std::function<void(const std::string&)> announce;
+        // COMn was taken up again (a line for the active monitor).
+        std::function<void(int)> reconnected;
         // What the catalog knows of COMn (path and identity).
         std::function<std::optional<LostPort>(int)> describe;
     };
@@ -118,8 +118,5 @@ private:
     bool enabled_ = true;
     bool busy_ = false;
 };
-
-// "ポートを再接続しました: COMn" (UTF-8).
-std::string reconnectedLine(int n);
 
 } // namespace kd36

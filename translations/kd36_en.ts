@@ -130,6 +130,45 @@ Go on?</translation>
     </message>
 </context>
 <context>
+    <name>RecordsMenu</name>
+    <message>
+        <source>値が不正です</source>
+        <translation>invalid value</translation>
+    </message>
+    <message>
+        <source>不明なキーです</source>
+        <translation>unknown key</translation>
+    </message>
+    <message>
+        <source>不明なセクションです</source>
+        <translation>unknown section</translation>
+    </message>
+    <message>
+        <source>重複しています</source>
+        <translation>given more than once</translation>
+    </message>
+    <message>
+        <source>INI の行ではありません</source>
+        <translation>not an INI line</translation>
+    </message>
+    <message>
+        <source>制御文字を含みます</source>
+        <translation>a control character in the line</translation>
+    </message>
+    <message>
+        <source>値がありません</source>
+        <translation>missing (the item is ticked for writing)</translation>
+    </message>
+    <message>
+        <source>ほか %1 件</source>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>書き出せません</source>
+        <translation>cannot be written out</translation>
+    </message>
+</context>
+<context>
     <name>SessionLogWriter</name>
     <message>
         <source>通常のファイルではありません。ログは通常のファイルにだけ記録できます。</source>
@@ -142,6 +181,14 @@ Go on?</translation>
     <message>
         <source>ログファイルへの書き込みが追いつかないため、記録を停止しました。</source>
         <translation>Logging stopped: the log file could not be written fast enough.</translation>
+    </message>
+    <message>
+        <source>通信ポートのデバイスが応答しません。</source>
+        <translation>The port&apos;s device does not respond.</translation>
+    </message>
+    <message>
+        <source>送信失敗</source>
+        <translation>Send failed</translation>
     </message>
 </context>
 <context>
@@ -1888,6 +1935,13 @@ Go on?</translation>
     </message>
 </context>
 <context>
+    <name>kd36::SessionLogWriter</name>
+    <message>
+        <source>COM%1 を開けません</source>
+        <translation>COM%1 cannot be opened</translation>
+    </message>
+</context>
+<context>
     <name>kd36::TMainForm</name>
     <message>
         <source>DSR オン</source>
@@ -2000,6 +2054,14 @@ Go on?</translation>
     <message>
         <source>表示言語は次回の起動から変わります。</source>
         <translation>The language changes at the next start.</translation>
+    </message>
+    <message>
+        <source>%1 (%2回目)</source>
+        <translation>%1 (#%2)</translation>
+    </message>
+    <message>
+        <source>ポートを再接続しました: COM%1</source>
+        <translation>Port reconnected: COM%1</translation>
     </message>
 </context>
 <context>

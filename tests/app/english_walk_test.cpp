@@ -134,6 +134,7 @@ private:
 
     std::unique_ptr<TMainForm> form;
     SteadyClock clock;
+    SimulatedModem* modem = nullptr;
     QStringList faults;
     QStringList boxes;
 };
@@ -156,7 +157,11 @@ void EnglishWalkTest::everyWindowAndBoxIsEnglish()
     TMainForm::Options o;
     o.clock = &clock;
     o.useSettingsFile = false;
-    o.simulator = [this] { return std::unique_ptr<Device>(std::make_unique<SimulatedModem>(clock)); };
+    o.simulator = [this] {
+        auto m = std::make_unique<SimulatedModem>(clock);
+        modem = m.get();
+        return std::unique_ptr<Device>(std::move(m));
+    };
     o.displayFolders << QFileInfo(QString::fromUtf8(ANALYZE32_PATH)).absolutePath();
     form = std::make_unique<TMainForm>(o);
     form->qtBoxes()->onShow = [this](QWidget* w) {
@@ -189,6 +194,14 @@ void EnglishWalkTest::everyWindowAndBoxIsEnglish()
     ui().spbCommunicationMode->click();
     walk(form.get());
     ui().spbMode->click();
+
+    // A line fault twice: a box, then the tool's own counted monitor line.
+    const int before = int(boxes.size());
+    modem->raiseLineErrors(CE_FRAME);
+    QTRY_VERIFY(boxes.size() > before);
+    modem->raiseLineErrors(CE_FRAME);
+    QTRY_VERIFY(ui().memTxRxMonitor->toPlainText().contains(QLatin1String(" (#2)")));
+    QVERIFY2(!japanese(ui().memTxRxMonitor->toPlainText()), qPrintable(ui().memTxRxMonitor->toPlainText()));
 
     // A box of the engine: a question, answered No.
     ui().PageControlSetting->setCurrentIndex(0);

@@ -292,7 +292,7 @@ TEST(IncidentBoxes, FirstReportIsABoxRepeatsAreCountedLinesUntilQuiet)
     IncidentBoxes boxes(inner, clock);
     boxes.watch(kFraming);
     std::vector<std::string> lines;
-    boxes.setNote([&](const std::string& l) { lines.push_back(l); });
+    boxes.setNote([&](const std::string& t, unsigned n) { lines.push_back(IncidentBoxes::repeatLine(t, n)); });
 
     for (int i = 0; i < 75; ++i) {
         boxes.warning(kFraming);
