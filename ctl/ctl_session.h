@@ -106,7 +106,6 @@ public:
     // The window's start: construction, the settings file, the templates.
     void start(const std::string& settingsFile)
     {
-        catalog.refresh();
         if (settingsFile.empty()) {
             host.start();
             return;

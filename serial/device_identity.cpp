@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 namespace kd36 {
 
@@ -133,7 +134,12 @@ std::vector<std::string> udevSerialNodes()
         udev_list_entry* e;
         udev_list_entry_foreach(e, udev_enumerate_get_list_entry(en))
         {
-            udev_device* dev = udev_device_new_from_syspath(u, udev_list_entry_get_name(e));
+            // Consoles and pseudo-terminals have no driver behind them; not
+            // loading them is most of the scan's time.
+            const std::string_view syspath = udev_list_entry_get_name(e);
+            if (syspath.find("/devices/virtual/") != std::string_view::npos)
+                continue;
+            udev_device* dev = udev_device_new_from_syspath(u, syspath.data());
             if (!dev)
                 continue;
             // The tty itself has no driver; the device it belongs to has.

@@ -67,13 +67,12 @@ PortCatalog::PortCatalog(std::map<int, std::string> pins, std::string devRoot, s
 {
     if (devRoot_ == "/dev")
         others_ = udevSerialNodes;
-    refresh();
 }
 
 void PortCatalog::setNodeLister(NodeLister lister)
 {
     others_ = std::move(lister);
-    refresh();
+    scanned_ = false;
 }
 
 void PortCatalog::setSimulatorFactory(SimulatorFactory factory) { simulator_ = std::move(factory); }
@@ -81,13 +80,13 @@ void PortCatalog::setSimulatorFactory(SimulatorFactory factory) { simulator_ = s
 void PortCatalog::setIdentityLookup(IdentityLookup lookup)
 {
     identity_ = std::move(lookup);
-    refresh();
+    scanned_ = false;
 }
 
 void PortCatalog::setPins(std::map<int, std::string> pins)
 {
     pins_ = std::move(pins);
-    refresh();
+    scanned_ = false;
 }
 
 bool PortCatalog::isRealUart(const std::string& name) const
@@ -145,8 +144,18 @@ std::vector<std::string> PortCatalog::scanDevices() const
     return found;
 }
 
-void PortCatalog::refresh()
+void PortCatalog::refresh() { scan(); }
+
+const std::vector<PortCatalog::Entry>& PortCatalog::entries() const
 {
+    if (!scanned_)
+        scan();
+    return entries_;
+}
+
+void PortCatalog::scan() const
+{
+    scanned_ = true;
     entries_.clear();
     std::set<std::string> pinnedDevices;
     for (const auto& [n, value] : pins_) {
@@ -186,7 +195,7 @@ void PortCatalog::refresh()
 
 const PortCatalog::Entry* PortCatalog::find(int n) const
 {
-    for (const auto& e : entries_)
+    for (const auto& e : entries())
         if (e.number == n)
             return &e;
     return nullptr;
@@ -195,7 +204,7 @@ const PortCatalog::Entry* PortCatalog::find(int n) const
 std::vector<std::string> PortCatalog::names() const
 {
     std::vector<std::string> out;
-    for (const auto& e : entries_) {
+    for (const auto& e : entries()) {
         // A pinned device that is not plugged in is not present.
         std::error_code ec;
         if (!e.simulator && !isNetworkPortName(e.path) && !fs::exists(e.path, ec))

@@ -42,7 +42,8 @@ public:
     // tree unless a test hands in its own).
     void setNodeLister(NodeLister lister);
 
-    // Scans the devices again.
+    // Scans the devices again. The first look scans by itself; a setter
+    // makes the next look scan (a scan walks udev's whole tty class).
     void refresh();
     // "COMn" of every present entry, in catalog order (ascending n).
     std::vector<std::string> names() const;
@@ -52,7 +53,7 @@ public:
     // The /dev/serial/by-id/ path that would pin COMn to its adapter: set
     // for a present USB adapter whose number is not pinned yet.
     std::string pinCandidate(int n) const;
-    const std::vector<Entry>& entries() const { return entries_; }
+    const std::vector<Entry>& entries() const;
 
     // DeviceOpener
     std::unique_ptr<Device> open(int portNumber, int& errorCode) override;
@@ -62,6 +63,7 @@ public:
 
 private:
     const Entry* find(int n) const;
+    void scan() const;
     std::vector<std::string> scanDevices() const;
     bool isRealUart(const std::string& name) const;
 
@@ -71,7 +73,8 @@ private:
     SimulatorFactory simulator_;
     IdentityLookup identity_;
     NodeLister others_;
-    std::vector<Entry> entries_;
+    mutable std::vector<Entry> entries_;
+    mutable bool scanned_ = false;
 };
 
 // The text the port dialog shows for the simulated modem.
