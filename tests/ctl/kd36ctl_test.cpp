@@ -424,6 +424,15 @@ TEST_F(Ctl, CloneThenWriteSendsWhatTheWindowSendsAndVerifies)
     expected.insert(expected.end(), std::begin(kReadOrder), std::end(kReadOrder));
     EXPECT_EQ(target.lines(), expected);
 
+    // A read-back value the panel cannot hold is named, one line each.
+    PtyPeer odd;
+    odd.replies()["@FREQ"] = ">FREQ:A=99";
+    odd.start();
+    Outcome partly = run({"clone", QString::fromStdString(odd.path()), dir.filePath(QStringLiteral("odd.ini"))});
+    EXPECT_EQ(partly.code, 1) << partly.err; // the profile is written without it
+    EXPECT_NE(partly.err.find("kd36ctl: not copied:\nkd36ctl:   ["), std::string::npos) << partly.err;
+    EXPECT_EQ(partly.err.find("\\x0A"), std::string::npos) << partly.err;
+
     // A modem without a reply clones nothing.
     PtyPeer silent;
     silent.replies().clear();
