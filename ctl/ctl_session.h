@@ -135,11 +135,7 @@ public:
         }
         // A piece, a lamp or a signal brings its own pass; otherwise the
         // next timer, the end, or the engine's own cadence.
-        uint64_t due = std::min({deadline, wakeAtMs, main.nextDueMs(), link.nextDueMs()});
-        if (host.engine().passDueNow())
-            due = 0;
-        else if (host.engine().PassCanChange())
-            due = std::min(due, clock.nowMs() + EngineHost::kPassMs);
+        const uint64_t due = host.nextPassDueMs(std::min({deadline, wakeAtMs, main.nextDueMs(), link.nextDueMs()}));
         const uint64_t now = clock.nowMs();
         idle.start(int(std::min<uint64_t>(due > now ? due - now : 0, 60'000)));
     }

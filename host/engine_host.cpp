@@ -179,13 +179,18 @@ void EngineHost::waitForPiece(uint64_t ms)
     cv_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return somethingWaiting(); });
 }
 
-void EngineHost::awaitWork(uint64_t dueMs)
+uint64_t EngineHost::nextPassDueMs(uint64_t dueMs)
 {
     const uint64_t now = clock_.nowMs();
     if (engine_.passDueNow())
-        return;
-    if (engine_.PassCanChange())
-        dueMs = std::min(dueMs, now + kPassMs);
+        return now;
+    return engine_.PassCanChange() ? std::min(dueMs, now + kPassMs) : dueMs;
+}
+
+void EngineHost::awaitWork(uint64_t dueMs)
+{
+    const uint64_t now = clock_.nowMs();
+    dueMs = nextPassDueMs(dueMs);
     if (dueMs > now)
         waitForPiece(dueMs - now);
 }

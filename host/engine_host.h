@@ -93,6 +93,10 @@ public:
     // on the clock (its next timer or its end), or the next pass the engine
     // needs without an outside event (the window's 10 ms cadence).
     void awaitWork(uint64_t dueMs);
+    // When the next pass is due, given the loop's own next due time: now
+    // for work waiting at once, within kPassMs while the engine needs a
+    // cadence of its own, else dueMs.
+    uint64_t nextPassDueMs(uint64_t dueMs);
     static constexpr uint64_t kPassMs = 10;
     // Called on the receive thread after each piece is queued, and when the
     // modem lines moved (wakes a loop for a pass).
