@@ -9,6 +9,7 @@
 #endif
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -49,6 +50,13 @@ bool noModemLines(int err) { return err == ENOTTY || err == EINVAL; }
 // Both threads call into one device at once: each failing call leaves its
 // errno for the thread that made it, never for the other one.
 thread_local int tLastError = 0;
+
+uint64_t steadyMs()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
 
 } // namespace
 
@@ -176,6 +184,22 @@ std::unique_ptr<TermiosDevice> TermiosDevice::open(const std::string& path, int&
     // A line without modem lines (a pseudo-terminal) has none that could move.
     int lines = 0;
     dev->noLines_ = ioctl(fd, TIOCMGET, &lines) != 0 && noModemLines(errno);
+    if (!dev->noLines_) {
+        TermiosDevice* d = dev.get();
+        dev->lineWaiter_ = std::make_unique<LineWaiter>(
+            [fd] { return ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG) == 0 ? 0 : errno; },
+            [d] {
+                d->lineTrust_.reported(steadyMs());
+                d->linesMoved_.signal();
+            },
+            [d](int err) {
+                // A vanished device is the loop's to find; any other answer
+                // means the driver has no such wait.
+                if (!isVanishedError(err))
+                    d->lineTrust_.refused();
+                d->linesMoved_.signal();
+            });
+    }
     std::lock_guard lock(dev->mutex_);
     dev->haveCounts_ = dev->readCounts(dev->lastCounts_);
     return dev;
@@ -302,6 +326,8 @@ bool TermiosDevice::modemStatus(uint32_t& bits)
         bits |= MS_RING_ON;
     if (lines & TIOCM_CD)
         bits |= MS_RLSD_ON;
+    if (lineWaiter_)
+        lineTrust_.read(bits, steadyMs());
     return true;
 }
 
@@ -346,11 +372,14 @@ void TermiosDevice::purge()
 void TermiosDevice::waitForEvent(int wakeFd, int64_t timeoutUs)
 {
     // A hang-up wakes it too: the read that follows reports the loss.
-    waitReadable({fd_.load(), wakeFd}, timeoutUs);
+    waitReadable({fd_.load(), wakeFd, linesMoved_.fd()}, timeoutUs);
+    linesMoved_.drain();
 }
 
 bool TermiosDevice::close()
 {
+    // The waiter holds the descriptor: it ends before the descriptor does.
+    lineWaiter_.reset();
     int fd = fd_.exchange(-1);
     if (fd < 0)
         return true;

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "device.h"
+#include "event_fd.h"
+#include "line_wait.h"
 #include "port_settings.h"
 
 namespace kd36 {
@@ -63,9 +65,13 @@ public:
     bool close() override;
     int errorCode() const override;
     void waitForEvent(int wakeFd, int64_t timeoutUs) override;
-    // Modem lines are read by the loop (a UART or adapter); a line without
-    // any has nothing to report.
-    bool reportsLineChanges() const override { return noLines_; }
+    // A line without modem lines has nothing to report; a UART's or
+    // adapter's lines are read by the loop until the driver's own wait for
+    // a change has proved itself (see line_wait.h).
+    bool reportsLineChanges() const override
+    {
+        return noLines_ || lineTrust_.state() == LineWaitTrust::State::Trusted;
+    }
 
     const std::string& path() const { return path_; }
 
@@ -77,6 +83,9 @@ private:
     std::atomic<int> fd_;
     std::string path_;
     bool noLines_ = false;
+    LineWaitTrust lineTrust_;
+    EventFd linesMoved_;
+    std::unique_ptr<LineWaiter> lineWaiter_; // stopped before the descriptor closes
     mutable std::mutex mutex_; // guards the fields below
     LineErrorCounts lastCounts_;
     bool haveCounts_ = false;

@@ -20,7 +20,7 @@ kd36_gtest(serial_pty_test
 # The receive loop on its own thread and the real clock: close, reopen and
 # shutdown while it is busy.
 kd36_gtest(serial_thread_test
-  SOURCES serial/receive_thread_test.cpp serial/fake_device.h
+  SOURCES serial/receive_thread_test.cpp serial/line_wait_test.cpp serial/fake_device.h
   LIBS kd36_serial
   LABELS unit)
 
