@@ -27,6 +27,7 @@ struct PtyPeer::Impl {
     std::atomic<bool> stop{false};
     std::thread thread;
     std::atomic<uint64_t> firstLine{0}, lastSent{0}, moved{0};
+    std::atomic<uint32_t> replyDelayUs{0};
     // Reply's last byte written to the next line's first byte read (under mu).
     std::vector<uint64_t> turnarounds;
     std::atomic<uint64_t> replyEnd{0}; // 0: no reply waits for its successor
@@ -91,6 +92,8 @@ struct PtyPeer::Impl {
                 if (!modem) {
                     auto it = replies.find(line);
                     if (it != replies.end()) {
+                        if (const uint32_t delay = replyDelayUs.load())
+                            std::this_thread::sleep_for(std::chrono::microseconds(delay));
                         send(it->second + "\r\n");
                         replyEnd = nowUs();
                     }
@@ -177,6 +180,8 @@ void PtyPeer::clearLines()
     d->lastSent = 0;
     d->moved = 0;
 }
+
+void PtyPeer::setReplyDelayUs(uint32_t us) { d->replyDelayUs = us; }
 
 std::vector<uint64_t> PtyPeer::turnaroundsUs()
 {

@@ -38,6 +38,9 @@ public:
     // Instant mode: the reply line to each command line (exact match),
     // changed only before start(). Filled with a whole set of settings replies.
     std::map<std::string, std::string>& replies();
+    // Instant mode: wait this long after a command line before its reply,
+    // as a modem does.
+    void setReplyDelayUs(uint32_t us);
     // Starts answering.
     void start();
 
