@@ -47,8 +47,8 @@ bool runRead(Session& s)
     const bool done = s.runUntil([&] { return e.step() == 0 && !e.busy(); }, 7 * 1600 + 1000);
     e.setStopSequenceOnWriteFailure(false);
     if (e.sequenceWriteFailed()) {
-        std::fprintf(stderr, "kd36ctl: %s could not be written to the port; no further command was sent\n",
-                     plainText(sjisToUtf8(e.sequenceCommand())).c_str());
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "%1 could not be written to the port; no further command was sent"),
+                 {plainText(sjisToUtf8(e.sequenceCommand()))});
         return false;
     }
     return done;
@@ -124,7 +124,8 @@ std::vector<int> parseStations(const std::string& list)
         size_t comma = list.find(',', pos);
         const std::string item = list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
         if (item.size() != 1 || !std::isxdigit(static_cast<unsigned char>(item[0])))
-            throw UsageError{"station '" + item + "' is not one hexadecimal digit 0-F"};
+            throw UsageError{
+                said(QT_TRANSLATE_NOOP("kd36ctl", "station '%1' is not one hexadecimal digit 0-F"), {item})};
         const int n = std::stoi(item, nullptr, 16);
         if (std::find(st.begin(), st.end(), n) == st.end())
             st.push_back(n);
@@ -275,13 +276,15 @@ std::vector<std::string> relayChain(const SettingsProfile& p)
 
 std::string show(const std::optional<std::string>& v)
 {
-    return v ? plainText(sjisToUtf8(*v)) : std::string("(nothing)");
+    return v ? plainText(sjisToUtf8(*v)) : said(QT_TRANSLATE_NOOP("kd36ctl", "(nothing)"));
 }
 
 std::string show(const std::optional<int>& v)
 {
-    return v ? std::to_string(*v) : std::string("(nothing)");
+    return v ? std::to_string(*v) : said(QT_TRANSLATE_NOOP("kd36ctl", "(nothing)"));
 }
+
+const char* const kWroteRead = QT_TRANSLATE_NOOP("kd36ctl", "%1: wrote %2, read %3");
 
 // What the modem reads back against what was written, item by item, for
 // the ticked items only. Each difference as "item: wrote X, read Y".
@@ -290,7 +293,7 @@ std::vector<std::string> differences(const SettingsProfile& wrote, const Setting
     std::vector<std::string> diff;
     auto check = [&](const char* what, const auto& w, const auto& r) {
         if (w != r)
-            diff.push_back(std::string(what) + ": wrote " + show(w) + ", read " + show(r));
+            diff.push_back(said(kWroteRead, {what, show(w), show(r)}));
     };
     if (wrote.sysIdOn.value_or(false)) {
         // The number counts, not how it was typed ("0012" reads back "12").
@@ -303,7 +306,7 @@ std::vector<std::string> differences(const SettingsProfile& wrote, const Setting
         };
         const auto w = num(wrote.systemId), r = num(read.systemId);
         if (!w || !r ? wrote.systemId != read.systemId : *w != *r)
-            diff.push_back("system_id: wrote " + show(wrote.systemId) + ", read " + show(read.systemId));
+            diff.push_back(said(kWroteRead, {"system_id", show(wrote.systemId), show(read.systemId)}));
     }
     if (wrote.chanOn.value_or(false)) {
         if (wrote.channelAuto.value_or(true))
@@ -319,9 +322,9 @@ std::vector<std::string> differences(const SettingsProfile& wrote, const Setting
                 std::string t;
                 for (auto& x : v)
                     t += (t.empty() ? "" : ",") + x;
-                return t.empty() ? std::string("(none)") : t;
+                return t.empty() ? said(QT_TRANSLATE_NOOP("kd36ctl", "(none)")) : t;
             };
-            diff.push_back("relays: wrote " + join(w) + ", read " + join(r));
+            diff.push_back(said(kWroteRead, {"relays", join(w), join(r)}));
         }
     }
     if (wrote.framOn.value_or(false)) {
@@ -377,10 +380,13 @@ public:
             std::string& l = lists[it == state_.end() ? 0 : it->second];
             l += (l.empty() ? "" : ", ") + std::string(items[i].second);
         }
-        const char* what[] = {"not sent", "sent, no reply yet", "written", "no reply"};
+        const char* what[] = {QT_TRANSLATE_NOOP("kd36ctl", "not sent: %1"),
+                              QT_TRANSLATE_NOOP("kd36ctl", "sent, no reply yet: %1"),
+                              QT_TRANSLATE_NOOP("kd36ctl", "written: %1"),
+                              QT_TRANSLATE_NOOP("kd36ctl", "no reply: %1")};
         for (int k : {Taken, NoReply, Sent, NotSent})
             if (!lists[k].empty())
-                std::fprintf(stderr, "kd36ctl: %s: %s\n", what[k], lists[k].c_str());
+                complain(what[k], {lists[k]});
     }
     bool allTaken(const SettingsProfile& p) const
     {
@@ -399,21 +405,48 @@ private:
     size_t timeouts_ = 0;
 };
 
+const char* const kProfileWhy = QT_TRANSLATE_NOOP("kd36ctl", "profile %1: %2");
+
+// One line per entry the profile reader left out. English as the engine
+// words it; in Japanese with the window's reasons.
+std::vector<std::string> issueLines(const std::vector<ProfileIssue>& issues)
+{
+    if (!japaneseStderr())
+        return issueLinesEnglish(issues);
+    std::vector<std::string> out;
+    for (const ProfileIssue& i : issues) {
+        std::string entry = "[" + i.section + "]";
+        if (!i.key.empty())
+            entry += " " + i.key + (i.problem == ProfileProblem::Missing ? "" : "=" + i.value);
+        else if (!i.value.empty())
+            entry += " " + i.value;
+        const std::string why = i.problem == ProfileProblem::Missing
+            ? said(QT_TRANSLATE_NOOP("kd36ctl", "missing (the item is ticked for writing)"))
+            : i.reason;
+        entry += ": " + why;
+        out.push_back(i.line ? said(QT_TRANSLATE_NOOP("kd36ctl", "line %1: %2"), {std::to_string(i.line), entry})
+                             : entry);
+    }
+    return out;
+}
+
 // A profile that cannot be written exactly as it stands is not written at all.
 bool writableProfile(const std::string& path, const ProfileReadResult& r, bool extension)
 {
     if (!r.ok) {
-        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(r.error).c_str());
+        complain(kProfileWhy, {path, plainText(reason(r.error))});
         return false;
     }
     const ProfileCheck check = checkProfile(r, extension);
     if (check.writable)
         return true;
-    std::fprintf(stderr, "kd36ctl: profile %s: nothing written:\n", path.c_str());
-    for (const std::string& line : issueLinesEnglish(check.issues))
+    complain(QT_TRANSLATE_NOOP("kd36ctl", "profile %1: nothing written:"), {path});
+    for (const std::string& line : issueLines(check.issues))
         std::fprintf(stderr, "kd36ctl:   %s\n", plainText(line).c_str());
-    if (!check.ticksSomething)
-        std::fprintf(stderr, "kd36ctl:   no item is ticked for writing (Write=yes)\n");
+    if (!check.ticksSomething) {
+        const std::string none = said(QT_TRANSLATE_NOOP("kd36ctl", "no item is ticked for writing (Write=yes)"));
+        std::fprintf(stderr, "kd36ctl:   %s\n", none.c_str());
+    }
     return false;
 }
 
@@ -432,8 +465,8 @@ int cmdWrite(Session& s, const std::string& path)
     applyProfile(e, wanted);
     if (const auto off = differences(wanted, profileFromPanel(e.panel()), extension); !off.empty()) {
         for (const std::string& d : off)
-            std::fprintf(stderr, "kd36ctl: profile %s: the panel did not take it (%s); nothing written\n",
-                         path.c_str(), d.c_str());
+            complain(QT_TRANSLATE_NOOP("kd36ctl", "profile %1: the panel did not take it (%2); nothing written"),
+                     {path, d});
         return kUsage;
     }
     const size_t boxesBefore = s.boxes.shown;
@@ -450,8 +483,8 @@ int cmdWrite(Session& s, const std::string& path)
         7 * 1600 + 1000);
     e.setStopSequenceOnWriteFailure(false);
     if (e.sequenceWriteFailed())
-        std::fprintf(stderr, "kd36ctl: %s could not be written to the port; no further command was sent\n",
-                     plainText(sjisToUtf8(e.sequenceCommand())).c_str());
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "%1 could not be written to the port; no further command was sent"),
+                 {plainText(sjisToUtf8(e.sequenceCommand()))});
     if (!ended || e.sequenceWriteFailed() || !progress.allTaken(wanted)) {
         progress.report(wanted);
         return kNoAnswer;
@@ -467,7 +500,7 @@ int cmdWrite(Session& s, const std::string& path)
     const SettingsProfile read = profileFromReadBack(s.host.engine().panel(), false);
     const auto diff = differences(wanted, read, extension);
     for (const std::string& d : diff)
-        std::fprintf(stderr, "kd36ctl: verify: %s\n", d.c_str());
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "verify: %1"), {d});
     if (!diff.empty() || !s.timedOut.empty())
         return kNoAnswer;
     return kOk;
@@ -482,14 +515,14 @@ int cmdClone(Session& s, const std::string& path)
         std::string t;
         for (auto& c : s.timedOut)
             t.append(1, ' ').append(plainText(sjisToUtf8(c)));
-        std::fprintf(stderr, "kd36ctl: no reply to:%s; profile not written\n", t.c_str());
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "no reply to:%1; profile not written"), {t});
         return kNoAnswer;
     }
     std::vector<ProfileIssue> notCopied;
     const SettingsProfile p = profileFromReadBack(s.host.engine().panel(), true, &notCopied);
     if (!notCopied.empty()) {
         // One line each: plainText would show the line breaks as \x0A.
-        std::fprintf(stderr, "kd36ctl: not copied:\n");
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "not copied:"));
         std::istringstream lines(describeIssues(notCopied, 20, [](const std::string& t) {
             return spoken(t, "RecordsMenu");
         }));
@@ -498,7 +531,7 @@ int cmdClone(Session& s, const std::string& path)
     }
     std::string why;
     if (!writeProfileFile(path, p, why)) {
-        std::fprintf(stderr, "kd36ctl: profile %s: %s\n", path.c_str(), plainText(why).c_str());
+        complain(kProfileWhy, {path, plainText(reason(why))});
         return kUsage;
     }
     return notCopied.empty() ? kOk : kNoAnswer;

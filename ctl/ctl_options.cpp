@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 
+#include "ctl/ctl_english.h"
 #include "engine/sjis.h"
 #include "serial/comm_port.h"
 
@@ -99,7 +100,7 @@ T pick(const std::string& opt, const std::string& v, const std::map<std::string,
 {
     auto it = choices.find(v);
     if (it == choices.end())
-        throw UsageError{"--" + opt + ": '" + v + "' is not one of the choices"};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "--%1: '%2' is not one of the choices"), {opt, v})};
     return it->second;
 }
 
@@ -112,8 +113,8 @@ long number(const std::string& opt, const std::string& v, long lo, long hi)
             return n;
     } catch (const std::exception&) {
     }
-    throw UsageError{"--" + opt + ": '" + v + "' is not a number from " + std::to_string(lo) + " to " +
-                     std::to_string(hi)};
+    throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "--%1: '%2' is not a number from %3 to %4"),
+                          {opt, v, std::to_string(lo), std::to_string(hi)})};
 }
 
 // `send` takes one command line that the port's write takes whole; anything
@@ -121,16 +122,31 @@ long number(const std::string& opt, const std::string& v, long lo, long hi)
 void checkSendText(const std::string& text)
 {
     if (text.empty())
-        throw UsageError{"send: the command is empty"};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "send: the command is empty"))};
     if (text.find_first_of("\r\n") != std::string::npos)
-        throw UsageError{"send: the command holds a line break (CR or LF); send takes one command line"};
+        throw UsageError{said(QT_TRANSLATE_NOOP(
+            "kd36ctl", "send: the command holds a line break (CR or LF); send takes one command line"))};
     const size_t bytes = utf8ToSjis(text).size() + 2;
     if (bytes > size_t(kDriverQueueSize))
-        throw UsageError{"send: the command is too long for the line: " + std::to_string(bytes) +
-                         " bytes in Shift-JIS with CR LF, the port takes at most " + std::to_string(kDriverQueueSize)};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "send: the command is too long for the line: %1 bytes "
+                                                           "in Shift-JIS with CR LF, the port takes at most %2"),
+                              {std::to_string(bytes), std::to_string(kDriverQueueSize)})};
 }
 
 std::string local(const QString& s) { return s.toLocal8Bit().toStdString(); }
+
+// Qt's parser says why in English (its final full stop taken off): its
+// texts as kd36ctl's own.
+std::string parserWhy(const std::string& why)
+{
+    static const char* const forms[] = {
+        QT_TRANSLATE_NOOP("kd36ctl", "Unknown option '%1'"),
+        QT_TRANSLATE_NOOP("kd36ctl", "Unknown options: %1"),
+        QT_TRANSLATE_NOOP("kd36ctl", "Missing value after '%1'"),
+        QT_TRANSLATE_NOOP("kd36ctl", "Unexpected value after '%1'"),
+    };
+    return reworded(why, forms);
+}
 
 // The options that carry a value, each read into `o` when given.
 void takeValues(const QCommandLineParser& p, Options& o)
@@ -180,7 +196,7 @@ int readCommandLine(const std::vector<std::string>& args, Options& o)
         std::string why = local(p.errorText());
         if (!why.empty() && why.back() == '.')
             why.pop_back();
-        throw UsageError{why};
+        throw UsageError{parserWhy(why)};
     }
 
     const QStringList positional = p.positionalArguments();
@@ -201,16 +217,16 @@ int readCommandLine(const std::vector<std::string>& args, Options& o)
     o.verify = p.isSet(QStringLiteral("verify"));
     takeValues(p, o);
     if (o.command.empty())
-        throw UsageError{"no command given"};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "no command given"))};
     if (!command)
-        throw UsageError{"unknown command '" + o.command + "'"};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "unknown command '%1'"), {o.command})};
     if (o.args.size() != command->arity)
-        throw UsageError{o.command + " takes " + std::to_string(command->arity) + " argument(s), got " +
-                         std::to_string(o.args.size())};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "%1 takes %2 argument(s), got %3"),
+                              {o.command, std::to_string(command->arity), std::to_string(o.args.size())})};
     if (o.verify && o.command != "write")
-        throw UsageError{"--verify belongs to write"};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "--verify belongs to write"))};
     if ((p.isSet(QStringLiteral("interval")) || p.isSet(QStringLiteral("count"))) && o.command != "watch")
-        throw UsageError{"--interval and --count belong to watch"};
+        throw UsageError{said(QT_TRANSLATE_NOOP("kd36ctl", "--interval and --count belong to watch"))};
     if (o.command == "send")
         checkSendText(o.args[1]);
     return -1;

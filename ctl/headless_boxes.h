@@ -28,7 +28,7 @@ public:
     }
     bool question(const std::string& text, bool) override
     {
-        print(ctl::spoken(text) + " -> No", {});
+        print(ctl::said(QT_TRANSLATE_NOOP("kd36ctl", "%1 -> No"), {ctl::spoken(text)}), {});
         ++shown;
         return false;
     }

@@ -53,10 +53,16 @@ void onSignal(int sig)
 // Bad usage: one line on standard error.
 void usageError(const UsageError& e)
 {
-    std::fprintf(stderr, "kd36ctl: %s (try 'kd36ctl --help')\n", e.text.c_str());
+    complain(QT_TRANSLATE_NOOP("kd36ctl", "%1 (try 'kd36ctl --help')"), {e.text});
 }
 
 // --------------------------------------------------------------- port
+
+// Why the settings file could not be read, in the language of standard error.
+std::string readerWhy(const settings_io::FileRead& r)
+{
+    return japaneseStderr() && !r.whyJa.empty() ? r.whyJa : reason(r.why);
+}
 
 std::string settingsPath(const Options& o)
 {
@@ -72,7 +78,9 @@ std::string describePort(const std::string& given, int n, PortCatalog& catalog)
     if (n == kAdHocPort)
         return given;
     const std::string what = catalog.describe(n);
-    return "COM" + std::to_string(n) + (what.empty() ? "" : " (" + (what == kSimulatorDescription ? std::string("simulator") : what) + ")");
+    // The simulator's description is the window's Japanese: the port's word in English.
+    const bool simulator = what == kSimulatorDescription && !japaneseStderr();
+    return "COM" + std::to_string(n) + (what.empty() ? "" : " (" + (simulator ? std::string("simulator") : what) + ")");
 }
 
 // --------------------------------------------------------------- main's steps
@@ -136,7 +144,7 @@ bool openPort(Session& s, const std::string& given, int portNumber, const PortSe
     s.host.setOpenAbort([] { return g_signal != 0; });
     if (!s.host.open(portNumber, line)) {
         if (g_signal) {
-            std::fprintf(stderr, "kd36ctl: interrupted while opening the port\n");
+            complain(QT_TRANSLATE_NOOP("kd36ctl", "interrupted while opening the port"));
             s.host.shutDown();
             return false;
         }
@@ -148,7 +156,7 @@ bool openPort(Session& s, const std::string& given, int portNumber, const PortSe
         if (!hint.empty())
             why += " \u2014 " + hint;
         else if (err == EBUSY)
-            why += " \u2014 another program holds the port";
+            why += " \u2014 " + said(QT_TRANSLATE_NOOP("kd36ctl", "another program holds the port"));
         std::fprintf(stderr, "kd36ctl: %s: %s\n", describePort(given, portNumber, s.catalog).c_str(),
                      plainText(why).c_str());
         s.host.shutDown();
@@ -187,7 +195,8 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
     });
     s.start(ini);
     if (!s.catalog.describe(portNumber).size() && portNumber != kAdHocPort) {
-        std::fprintf(stderr, "kd36ctl: COM%d: no such port ('kd36ctl ports' lists them)\n", portNumber);
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "COM%1: no such port ('kd36ctl ports' lists them)"),
+                 {std::to_string(portNumber)});
         return kUsage;
     }
     const auto& entries = s.catalog.entries();
@@ -195,8 +204,8 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
                                        [&](const auto& e) { return e.number == portNumber && e.simulator; });
     for (const std::string& entry : ignored)
         if (simulator)
-            std::fprintf(stderr, "kd36ctl: settings file %s: [Simulator] %s is not understood; left out\n",
-                         plainText(ini).c_str(), plainText(entry).c_str());
+            complain(QT_TRANSLATE_NOOP("kd36ctl", "settings file %1: [Simulator] %2 is not understood; left out"),
+                     {plainText(ini), plainText(entry)});
     const PortSettings line = lineSettings(opt, s.host.engine().portSettings());
 
     std::vector<int> stations;
@@ -208,7 +217,7 @@ int runSession(const Options& opt, const std::map<int, std::string>& pins, const
     const int rc = runCommand(s, opt, stations);
     s.host.shutDown();
     if (g_signal) {
-        std::fprintf(stderr, "kd36ctl: interrupted; port closed\n");
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "interrupted; port closed"));
         return kNoAnswer;
     }
     return rc;
@@ -242,19 +251,19 @@ int main(int argc, char* argv[])
     if (!opt.ini.empty() && iniRead.state != settings_io::FileRead::Whole) {
         const std::string why = iniRead.state == settings_io::FileRead::Missing ? std::strerror(ENOENT)
             : iniRead.state == settings_io::FileRead::Folder                    ? std::strerror(EISDIR)
-                                                                                : iniRead.why;
-        std::fprintf(stderr, "kd36ctl: settings file %s cannot be read: %s\n", plainText(ini).c_str(),
-                     plainText(why).c_str());
+                                                                                : readerWhy(iniRead);
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "settings file %1 cannot be read: %2"), {plainText(ini), plainText(why)});
         return kUsage;
     }
     // Without the whole file a pin after the fault may be missing.
-    const std::string pinsProblem = iniRead.state == settings_io::FileRead::NotWhole ? iniRead.why : std::string();
+    const std::string pinsProblem =
+        iniRead.state == settings_io::FileRead::NotWhole ? readerWhy(iniRead) : std::string();
     std::map<int, std::string> pins = haveIni ? readPortPins(ini) : std::map<int, std::string>{};
 
     if (opt.command == "ports") {
         if (!pinsProblem.empty())
-            std::fprintf(stderr, "kd36ctl: settings file %s cannot be read whole (%s); its pins are left out\n",
-                         ini.c_str(), pinsProblem.c_str());
+            complain(QT_TRANSLATE_NOOP("kd36ctl", "settings file %1 cannot be read whole (%2); its pins are left out"),
+                     {ini, pinsProblem});
         PortCatalog catalog(pins);
         catalog.setSimulatorFactory([] { return std::unique_ptr<Device>(); });
         return listPorts(catalog, opt.json);
@@ -263,15 +272,15 @@ int main(int argc, char* argv[])
     const std::string& given = opt.args[0];
     // Without all of [Ports] a COM number may name another adapter.
     if (!pinsProblem.empty() && isComName(given)) {
-        std::fprintf(stderr,
-                     "kd36ctl: settings file %s cannot be read whole (%s), so its port numbers are not known;\n"
-                     "kd36ctl: give the device path instead of %s\n",
-                     ini.c_str(), pinsProblem.c_str(), given.c_str());
+        complain(QT_TRANSLATE_NOOP("kd36ctl",
+                                   "settings file %1 cannot be read whole (%2), so its port numbers are not known;"),
+                 {ini, pinsProblem});
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "give the device path instead of %1"), {given});
         return kUsage;
     }
     const int portNumber = portNumberOf(given, pins);
     if (portNumber == 0) {
-        std::fprintf(stderr, "kd36ctl: '%s' is not a port (COMn, a device path or simulator)\n", given.c_str());
+        complain(QT_TRANSLATE_NOOP("kd36ctl", "'%1' is not a port (COMn, a device path or simulator)"), {given});
         return kUsage;
     }
     catchSignals();

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <regex>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -36,6 +37,7 @@ struct Outcome {
 struct Ctl : ::testing::Test {
     QTemporaryDir dir;
     QString ini;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
     void SetUp() override
     {
@@ -48,6 +50,7 @@ struct Ctl : ::testing::Test {
     QStringList withIni(QStringList args) const { return args << QStringLiteral("--ini") << ini; }
     void start(QProcess& p, const QStringList& args) const
     {
+        p.setProcessEnvironment(env);
         p.start(QStringLiteral(KD36CTL), withIni(args));
         ASSERT_TRUE(p.waitForStarted(5000));
     }
@@ -141,6 +144,51 @@ TEST_F(Ctl, TheCommandLineParsesAsOtherToolsDo)
     ASSERT_FALSE(list.isEmpty());
     EXPECT_EQ(list[0].toObject()["port"].toString(), "COM1");
     EXPECT_TRUE(list[0].toObject()["simulator"].toBool());
+}
+
+// One language on standard error: a ja* locale (LC_ALL, else LC_MESSAGES,
+// else LANG) makes all of it Japanese, save the data it names; C, POSIX, none
+// and any other locale keep today's English.
+TEST_F(Ctl, StandardErrorSpeaksOneLanguageByTheLocale)
+{
+    const QString profile = dir.filePath(QStringLiteral("missing.ini"));
+    const QList<QStringList> failures = {
+        {"--bogus", "read", "simulator"}, {"frobnicate"}, {"read", "COM42"}, {"write", "simulator", profile}};
+    using Vars = std::vector<std::pair<const char*, const char*>>;
+    auto runIn = [this](const Vars& vars, const QStringList& args) {
+        env = QProcessEnvironment::systemEnvironment();
+        for (auto [name, value] : vars)
+            env.insert(QString::fromLatin1(name), QString::fromLatin1(value));
+        return run(args);
+    };
+    auto ascii = [](const std::string& s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    for (const QStringList& args : failures) {
+        const std::string what = args.join(' ').toStdString();
+        const Outcome english = runIn({{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "en_US.UTF-8"}}, args);
+        EXPECT_EQ(english.code, 2) << what;
+        EXPECT_TRUE(ascii(english.err) && !english.err.empty()) << english.err;
+        for (const Vars& vars : {Vars{{"LC_ALL", "C.UTF-8"}, {"LANG", "ja_JP.UTF-8"}},
+                                 Vars{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", ""}},
+                                 Vars{{"LC_ALL", ""}, {"LC_MESSAGES", "POSIX"}, {"LANG", "ja_JP.UTF-8"}}})
+            EXPECT_EQ(runIn(vars, args).err, english.err) << what;
+
+        for (const Vars& vars : {Vars{{"LC_ALL", "ja_JP.UTF-8"}, {"LANG", "en_US.UTF-8"}},
+                                 Vars{{"LC_ALL", ""}, {"LC_MESSAGES", "ja_JP.UTF-8"}, {"LANG", "C"}}}) {
+            const Outcome r = runIn(vars, args);
+            EXPECT_EQ(r.code, 2) << what;
+            EXPECT_FALSE(ascii(r.err)) << r.err;
+            // Without the data and the command words, no English word is left.
+            std::string rest = r.err;
+            QStringList data = args;
+            data << "kd36ctl" << "help" << "ports" << "simulator" << "COMn" << args.first().mid(2);
+            for (const QString& d : data)
+                for (size_t at; !d.isEmpty() && (at = rest.find(d.toStdString())) != std::string::npos;)
+                    rest.erase(at, size_t(d.toUtf8().size()));
+            EXPECT_FALSE(std::regex_search(rest, std::regex("[A-Za-z]{3,}"))) << r.err;
+        }
+    }
 }
 
 TEST_F(Ctl, ReadTheSimulatorAsJson)

@@ -1,8 +1,16 @@
 # Fails when a text the sources hand to Qt's translation calls has no
-# finished English in the .ts: lupdate collects the sources' texts into a
-# copy of the .ts (new ones come in "unfinished", texts gone from the
-# sources are dropped), then every message of the copy must have its English.
-#   cmake -DLUPDATE=... -DTS=... -DWORK=... "-DDIRS=a;b" "-DOPTIONS=..." -P check_ts.cmake
+# finished translation in the .ts: lupdate collects the sources' texts into
+# a copy of the .ts (new ones come in "unfinished", texts gone from the
+# sources are dropped), then every message of the copy must be translated.
+# Fewer than LEAST texts means the sources were not scanned.
+#   cmake -DLUPDATE=... -DTS=... -DWORK=... "-DDIRS=a;b" "-DOPTIONS=..."
+#         [-DLANGUAGE=English] [-DLEAST=100] -P check_ts.cmake
+if(NOT LANGUAGE)
+  set(LANGUAGE English)
+endif()
+if(NOT LEAST)
+  set(LEAST 100)
+endif()
 file(MAKE_DIRECTORY ${WORK})
 set(copy ${WORK}/check.ts)
 configure_file(${TS} ${copy} COPYONLY)
@@ -29,11 +37,11 @@ foreach(m IN LISTS all)
     string(APPEND faults "  ${src}\n")
   endif()
 endforeach()
-if(count LESS 100)
+if(count LESS LEAST)
   message(FATAL_ERROR "only ${count} texts found: the sources were not scanned")
 endif()
 if(faults)
-  message(FATAL_ERROR "texts without a finished English translation in ${TS}\n"
-    "(cmake --build build --target update_translations, then write their English):\n${faults}")
+  message(FATAL_ERROR "texts without a finished ${LANGUAGE} translation in ${TS}\n"
+    "(cmake --build build --target update_translations, then write their ${LANGUAGE}):\n${faults}")
 endif()
-message(STATUS "${count} texts, each with its English")
+message(STATUS "${count} texts, each with its ${LANGUAGE}")
