@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -415,15 +414,10 @@ std::vector<std::string> issueLines(const std::vector<ProfileIssue>& issues)
         return issueLinesEnglish(issues);
     std::vector<std::string> out;
     for (const ProfileIssue& i : issues) {
-        std::string entry = "[" + i.section + "]";
-        if (!i.key.empty())
-            entry += " " + i.key + (i.problem == ProfileProblem::Missing ? "" : "=" + i.value);
-        else if (!i.value.empty())
-            entry += " " + i.value;
         const std::string why = i.problem == ProfileProblem::Missing
             ? said(QT_TRANSLATE_NOOP("kd36ctl", "missing (the item is ticked for writing)"))
             : i.reason;
-        entry += ": " + why;
+        const std::string entry = issueEntry(i) + ": " + why;
         out.push_back(i.line ? said(QT_TRANSLATE_NOOP("kd36ctl", "line %1: %2"), {std::to_string(i.line), entry})
                              : entry);
     }
@@ -521,12 +515,8 @@ int cmdClone(Session& s, const std::string& path)
     std::vector<ProfileIssue> notCopied;
     const SettingsProfile p = profileFromReadBack(s.host.engine().panel(), true, &notCopied);
     if (!notCopied.empty()) {
-        // One line each: plainText would show the line breaks as \x0A.
         complain(QT_TRANSLATE_NOOP("kd36ctl", "not copied:"));
-        std::istringstream lines(describeIssues(notCopied, 20, [](const std::string& t) {
-            return spoken(t, "RecordsMenu");
-        }));
-        for (std::string line; std::getline(lines, line);)
+        for (const std::string& line : issueLines(notCopied))
             std::fprintf(stderr, "kd36ctl:   %s\n", plainText(line).c_str());
     }
     std::string why;

@@ -23,9 +23,9 @@ inline Language stderrLanguage()
 
 inline bool japaneseStderr() { return stderrLanguage() == Language::Japanese; }
 
-inline std::string spoken(const std::string& text, const char* context = "QtBoxes")
+inline std::string spoken(const std::string& text)
 {
-    return translated(stderrLanguage(), context, text);
+    return translated(stderrLanguage(), "QtBoxes", text);
 }
 
 // %1 … %9 of `text` filled in one pass, so that an argument holding "%2"

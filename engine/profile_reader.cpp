@@ -375,6 +375,16 @@ ProfileCheck checkProfile(const ProfileReadResult& r, bool extension)
     return c;
 }
 
+std::string issueEntry(const ProfileIssue& i)
+{
+    std::string entry = "[" + i.section + "]";
+    if (!i.key.empty())
+        entry += " " + i.key + (i.problem == ProfileProblem::Missing ? "" : "=" + i.value);
+    else if (!i.value.empty())
+        entry += " " + i.value;
+    return entry;
+}
+
 std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLines,
                            const std::function<std::string(const std::string&)>& words)
 {
@@ -384,13 +394,7 @@ std::string describeIssues(const std::vector<ProfileIssue>& issues, size_t maxLi
     for (const ProfileIssue& i : issues) {
         if (shown == maxLines)
             break;
-        std::string line = "[" + i.section + "]";
-        if (!i.key.empty())
-            line += " " + i.key + (i.problem == ProfileProblem::Missing ? "" : "=" + i.value);
-        else if (!i.value.empty())
-            line += " " + i.value;
-        line += " : " + say(i.reason);
-        out += line + "\n";
+        out += issueEntry(i) + " : " + say(i.reason) + "\n";
         ++shown;
     }
     if (issues.size() > shown) {
@@ -411,13 +415,8 @@ std::vector<std::string> issueLinesEnglish(const std::vector<ProfileIssue>& issu
     };
     std::vector<std::string> out;
     for (const ProfileIssue& i : issues) {
-        std::string line = i.line ? "line " + std::to_string(i.line) + ": " : std::string();
-        line += "[" + i.section + "]";
-        if (!i.key.empty())
-            line += " " + i.key + (i.problem == ProfileProblem::Missing ? "" : "=" + i.value);
-        else if (!i.value.empty())
-            line += " " + i.value;
-        out.push_back(line + ": " + reasons[int(i.problem)]);
+        const std::string line = i.line ? "line " + std::to_string(i.line) + ": " : std::string();
+        out.push_back(line + issueEntry(i) + ": " + reasons[int(i.problem)]);
     }
     return out;
 }

@@ -118,6 +118,8 @@ SettingsProfile profileFromReadBack(const SettingPanel& panel, bool tick,
 // happens while a settings sequence runs.
 std::vector<ProfileIssue> copyReadBackToWrite(MainEngine& engine);
 
+// "[Section] Key=value" of a skipped entry (the key alone when it is missing).
+std::string issueEntry(const ProfileIssue& issue);
 // The skipped entries as lines for a message box (UTF-8), at most
 // `maxLines` of them and a count of the rest. `words` puts the tool's own
 // texts (the reasons, "ほか %1 件") into the window's language.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <optional>
 
+#include <strings.h>
+
 #include "simulated_modem.h"
 
 namespace kd36 {
@@ -12,11 +14,8 @@ namespace {
 
 std::optional<int> stationOf(std::string_view key, std::string_view prefix)
 {
-    if (key.size() != prefix.size() + 1)
+    if (key.size() != prefix.size() + 1 || strncasecmp(key.data(), prefix.data(), prefix.size()) != 0)
         return std::nullopt;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if ((key[i] | 0x20) != (prefix[i] | 0x20))
-            return std::nullopt;
     const char c = char(key.back() | 0x20);
     if (c >= '0' && c <= '9')
         return c - '0';
